@@ -1,0 +1,114 @@
+#include "stitchkit/platform/bytestream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace stitchkit {
+
+int InputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
+  int read = 0;
+  while (read < count && inputByte(buffer[offset + read]) == kStreamOk) ++read;
+  return read;
+}
+
+int InputBytestream::seek(long /*offset*/) { return kStreamFailure; }
+
+int OutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const int r = outputByte(bytes[i]);
+    if (r != kStreamOk) return r;
+  }
+  return kStreamOk;
+}
+
+FileInputBytestream::FileInputBytestream(std::istream& stream)
+    : buffer_(stream.good() ? stream.rdbuf() : nullptr) {
+  if (buffer_ != nullptr) {
+    const auto at = buffer_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    position_ = at < 0 ? 0 : static_cast<long>(at);
+  }
+}
+
+int FileInputBytestream::inputByte(unsigned char& byte) {
+  if (buffer_ == nullptr) return kStreamFailure;
+  if (endOffset_ >= 0 && position_ >= endOffset_) return kStreamEnd;
+  const auto c = buffer_->sbumpc();
+  if (c == std::char_traits<char>::eof()) return kStreamEnd;
+  byte = static_cast<unsigned char>(c);
+  ++position_;
+  return kStreamOk;
+}
+
+int FileInputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
+  if (buffer_ == nullptr || count <= 0) return 0;
+  if (endOffset_ >= 0) {
+    const long left = endOffset_ - position_;
+    if (left <= 0) return 0;
+    count = static_cast<int>(std::min<long>(count, left));
+  }
+  const auto n = buffer_->sgetn(reinterpret_cast<char*>(buffer + offset), count);
+  position_ += static_cast<long>(n);
+  return static_cast<int>(n);
+}
+
+int FileInputBytestream::seek(long offset) {
+  if (buffer_ == nullptr || offset < 0) return kStreamFailure;
+  const auto at = buffer_->pubseekpos(offset, std::ios_base::in);
+  if (at < 0) return kStreamFailure;
+  position_ = offset;
+  return kStreamOk;
+}
+
+long FileInputBytestream::size() const {
+  if (buffer_ == nullptr) return -1;
+  const auto here = buffer_->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+  const auto end = buffer_->pubseekoff(0, std::ios_base::end, std::ios_base::in);
+  if (here >= 0) buffer_->pubseekpos(here, std::ios_base::in);
+  return end < 0 ? -1 : static_cast<long>(end);
+}
+
+int MemoryInputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  const std::size_t n = std::min(static_cast<std::size_t>(count), size_ - position_);
+  std::memcpy(buffer + offset, data_ + position_, n);
+  position_ += n;
+  return static_cast<int>(n);
+}
+
+int MemoryInputBytestream::seek(long offset) {
+  if (offset < 0) return kStreamFailure;
+  position_ = static_cast<std::size_t>(offset);
+  return kStreamOk;
+}
+
+int FileOutputBytestream::outputByte(unsigned char byte) {
+  const auto c = stream_->rdbuf() ? stream_->rdbuf()->sputc(static_cast<char>(byte))
+                                  : std::char_traits<char>::eof();
+  return c == std::char_traits<char>::eof() ? kStreamFailure : kStreamOk;
+}
+
+int FileOutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
+  if (stream_->rdbuf() == nullptr) return kStreamFailure;
+  const auto n = stream_->rdbuf()->sputn(reinterpret_cast<const char*>(bytes),
+                                         static_cast<std::streamsize>(count));
+  return n == static_cast<std::streamsize>(count) ? kStreamOk : kStreamFailure;
+}
+
+int FileOutputBytestream::flush() {
+  stream_->flush();
+  return stream_->good() ? kStreamOk : kStreamFailure;
+}
+
+int MemoryOutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
+  if (count > size_ - written_) {
+    const std::size_t fit = size_ - written_;
+    if (fit > 0) std::memcpy(buffer_ + written_, bytes, fit);
+    written_ = size_;
+    return kStreamFailure;
+  }
+  if (count > 0) std::memcpy(buffer_ + written_, bytes, count);
+  written_ += count;
+  return kStreamOk;
+}
+
+}  // namespace stitchkit
