@@ -29,9 +29,13 @@ StitchExtras& StitchExtrasPtr::ensure() {
   return *p_;
 }
 
-StitchExtras* StitchExtrasPtr::clone(const StitchExtras& extras) { return new StitchExtras(extras); }
+StitchExtras* StitchExtrasPtr::clone(const StitchExtras& extras) {
+  return new StitchExtras(extras);
+}
 
-void StitchExtrasPtr::destroy(StitchExtras* extras) { delete extras; }
+void StitchExtrasPtr::destroy(StitchExtras* extras) {
+  delete extras;
+}
 
 }  // namespace detail
 
@@ -100,7 +104,9 @@ const char* stitchCodeName(int code) {
   return "Unknown";
 }
 
-HStitch::HStitch(const HStitch& other, int withRealStitches) { copyStitch(other, withRealStitches); }
+HStitch::HStitch(const HStitch& other, int withRealStitches) {
+  copyStitch(other, withRealStitches);
+}
 
 void HStitch::copyStitch(const HStitch& other, int withRealStitches) {
   if (this == &other) {
@@ -142,7 +148,8 @@ void HStitch::copyStitch(const HStitch& other, int withRealStitches) {
 void HStitch::setColor(unsigned short colour, bool includeRealStitches) {
   colour_ = colour;
   if (includeRealStitches && extras_.get() != nullptr) {
-    for (HStitch& real : extras_.get()->realStitches) real.setColor(colour, true);
+    for (HStitch& real : extras_.get()->realStitches)
+      real.setColor(colour, true);
   }
 }
 
@@ -167,13 +174,16 @@ const HXArray<HStitch>& HStitch::getRealStitches() const {
   return extras_.get() ? extras_.get()->realStitches : emptyStitchArray();
 }
 
-HXArray<HStitch>& HStitch::getRealStitches() { return extras_.ensure().realStitches; }
+HXArray<HStitch>& HStitch::getRealStitches() {
+  return extras_.ensure().realStitches;
+}
 
 void HStitch::setRealStitches(const HXArray<HStitch>& stitches, int option) {
   if (stitches.isEmpty() && extras_.get() == nullptr) return;
   HXArray<HStitch> copy = stitches;
   if (option == 1) {
-    for (HStitch& s : copy) s.clearRealStitches();
+    for (HStitch& s : copy)
+      s.clearRealStitches();
   }
   extras_.ensure().realStitches = std::move(copy);
 }
@@ -211,28 +221,36 @@ void HStitch::setEffectInfo(std::uint8_t flag, std::uint32_t colour, const HStri
   e.effectId = id;
 }
 
-std::uint8_t HStitch::getColourType() const { return extras_.get() ? extras_.get()->colourType : 0; }
+std::uint8_t HStitch::getColourType() const {
+  return extras_.get() ? extras_.get()->colourType : 0;
+}
 
 void HStitch::setColourType(std::uint8_t type) {
   if (type == 0 && extras_.get() == nullptr) return;
   extras_.ensure().colourType = type;
 }
 
-bool HStitch::isNewEffect() const { return extras_.get() && extras_.get()->newEffect; }
+bool HStitch::isNewEffect() const {
+  return extras_.get() && extras_.get()->newEffect;
+}
 
 void HStitch::setNewEffect(bool on) {
   if (!on && extras_.get() == nullptr) return;
   extras_.ensure().newEffect = on;
 }
 
-int HStitch::getArbitraryBlock() const { return extras_.get() ? extras_.get()->arbitraryBlock : 0; }
+int HStitch::getArbitraryBlock() const {
+  return extras_.get() ? extras_.get()->arbitraryBlock : 0;
+}
 
 void HStitch::setArbitraryBlock(int block) {
   if (block == 0 && extras_.get() == nullptr) return;
   extras_.ensure().arbitraryBlock = block;
 }
 
-int HStitch::getHeadCode() const { return extras_.get() ? extras_.get()->headCode : 0; }
+int HStitch::getHeadCode() const {
+  return extras_.get() ? extras_.get()->headCode : 0;
+}
 
 void HStitch::setHeadCode(int code) {
   if (code == 0 && extras_.get() == nullptr) return;

@@ -8,12 +8,12 @@ namespace stitchkit {
 // what was sewn since the previous entry. The record is 24 bytes and is stored byte for byte
 // (little-endian) in the system's own stitch file.
 struct StopInfo {
-  std::uint32_t commandCode = 0;         // stitch command code (StitchCode)
-  std::uint32_t stitchesSinceLast = 0;   // stitches since the previous stop
-  double threadSinceLast = 0.0;          // thread length since the previous stop (design units)
-  std::uint16_t colour = 0;              // colour of the stop stitch
-  std::uint16_t data = 0;                // data word of the stop stitch
-  std::uint16_t sequinHead = 0;          // sequin head of the stop stitch
+  std::uint32_t commandCode = 0;        // stitch command code (StitchCode)
+  std::uint32_t stitchesSinceLast = 0;  // stitches since the previous stop
+  double threadSinceLast = 0.0;         // thread length since the previous stop (design units)
+  std::uint16_t colour = 0;             // colour of the stop stitch
+  std::uint16_t data = 0;               // data word of the stop stitch
+  std::uint16_t sequinHead = 0;         // sequin head of the stop stitch
   std::uint16_t reserved = 0;
 
   bool operator==(const StopInfo&) const = default;

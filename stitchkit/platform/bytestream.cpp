@@ -7,11 +7,14 @@ namespace stitchkit {
 
 int InputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
   int read = 0;
-  while (read < count && inputByte(buffer[offset + read]) == kStreamOk) ++read;
+  while (read < count && inputByte(buffer[offset + read]) == kStreamOk)
+    ++read;
   return read;
 }
 
-int InputBytestream::seek(long /*offset*/) { return kStreamFailure; }
+int InputBytestream::seek(long /*offset*/) {
+  return kStreamFailure;
+}
 
 int OutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {

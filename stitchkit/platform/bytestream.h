@@ -104,7 +104,8 @@ class FileOutputBytestream final : public OutputBytestream {
 class MemoryOutputBytestream final : public OutputBytestream {
  public:
   MemoryOutputBytestream(unsigned char* buffer, int size)
-      : buffer_(buffer), size_(buffer == nullptr || size < 0 ? 0 : static_cast<std::size_t>(size)) {}
+      : buffer_(buffer),
+        size_(buffer == nullptr || size < 0 ? 0 : static_cast<std::size_t>(size)) {}
 
   int outputByte(unsigned char byte) override {
     if (written_ >= size_) return kStreamFailure;

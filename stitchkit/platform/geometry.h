@@ -28,7 +28,8 @@ struct HVector {
   double length() const { return std::hypot(static_cast<double>(x), static_cast<double>(y)); }
   // Scales both components, rounding to the nearest value of T.
   HVector operator*(double factor) const {
-    return HVector(static_cast<T>(std::lround(x * factor)), static_cast<T>(std::lround(y * factor)));
+    return HVector(static_cast<T>(std::lround(x * factor)),
+                   static_cast<T>(std::lround(y * factor)));
   }
 };
 

@@ -43,7 +43,9 @@ class HXArray {
   }
 
   // Inserts `value` before `index`; an index past the end appends, a negative one prepends.
-  void insert(int index, const T& value) { items_.insert(items_.begin() + clampIndex(index), value); }
+  void insert(int index, const T& value) {
+    items_.insert(items_.begin() + clampIndex(index), value);
+  }
   // Inserts `count` copies of `value` before `index` (clamped as above).
   void insert(int index, int count, const T& value) {
     if (count <= 0) return;

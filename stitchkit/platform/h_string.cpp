@@ -41,7 +41,8 @@ void appendUtf8(HMultiByteString& out, char32_t c) {
 HMultiByteString wideToUtf8(const HWideString& text) {
   HMultiByteString out;
   out.reserve(text.size());
-  for (wchar_t c : text) appendUtf8(out, static_cast<char32_t>(c));
+  for (wchar_t c : text)
+    appendUtf8(out, static_cast<char32_t>(c));
   return out;
 }
 
@@ -206,25 +207,29 @@ int HString::findLast(wchar_t c) const {
 
 HString& HString::trimLeft() {
   std::size_t i = 0;
-  while (i < text_.size() && isSpace(text_[i])) ++i;
+  while (i < text_.size() && isSpace(text_[i]))
+    ++i;
   text_.erase(0, i);
   return *this;
 }
 
 HString& HString::trimRight() {
   std::size_t n = text_.size();
-  while (n > 0 && isSpace(text_[n - 1])) --n;
+  while (n > 0 && isSpace(text_[n - 1]))
+    --n;
   text_.resize(n);
   return *this;
 }
 
 HString& HString::makeUpper() {
-  for (wchar_t& c : text_) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (wchar_t& c : text_)
+    c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
   return *this;
 }
 
 HString& HString::makeLower() {
-  for (wchar_t& c : text_) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : text_)
+    c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
   return *this;
 }
 
@@ -266,11 +271,14 @@ int HString::set(const wchar_t* format, ...) {
 HMultiByteString HString::getAscii() const {
   HMultiByteString out;
   out.reserve(text_.size());
-  for (wchar_t c : text_) out += (c >= 0 && c < 0x80) ? static_cast<char>(c) : '?';
+  for (wchar_t c : text_)
+    out += (c >= 0 && c < 0x80) ? static_cast<char>(c) : '?';
   return out;
 }
 
-HMultiByteString HString::getAnsi() const { return wideToMbs(text_, kCodePageAnsi); }
+HMultiByteString HString::getAnsi() const {
+  return wideToMbs(text_, kCodePageAnsi);
+}
 
 int HString::copyString(char* buffer, int size) const {
   if (buffer == nullptr || size < 1) return -1;
@@ -287,15 +295,21 @@ HString operator+(const HString& a, const HString& b) {
   return result;
 }
 
-HWideString strToWide(const HString& text) { return text.wide(); }
+HWideString strToWide(const HString& text) {
+  return text.wide();
+}
 HMultiByteString strToMbs(const HString& text) {
   return wideToMbs(text.wide(), kCodePageMultiByte);
 }
-HMultiByteString strToUtf8(const HString& text) { return wideToUtf8(text.wide()); }
+HMultiByteString strToUtf8(const HString& text) {
+  return wideToUtf8(text.wide());
+}
 HString mbsToStr(const HMultiByteString& text) {
   return HString(mbsToWide(text, kCodePageMultiByte));
 }
-HString utf8ToStr(const HMultiByteString& text) { return HString(utf8ToWide(text)); }
+HString utf8ToStr(const HMultiByteString& text) {
+  return HString(utf8ToWide(text));
+}
 
 HMultiByteString wideToMbs(const HWideString& text, unsigned codePage) {
   if (codePage == kCodePageUtf8) return wideToUtf8(text);
@@ -310,7 +324,8 @@ HWideString mbsToWide(const HMultiByteString& text, unsigned codePage) {
   Converter* converter = decoderFor(codePage);
   if (converter == nullptr || !converter->ok()) {
     HWideString out;
-    for (unsigned char c : text) out += static_cast<wchar_t>(c);
+    for (unsigned char c : text)
+      out += static_cast<wchar_t>(c);
     return out;
   }
   return converter->run<HWideString>(text.data(), text.size(), 1, L'?');
@@ -319,7 +334,8 @@ HWideString mbsToWide(const HMultiByteString& text, unsigned codePage) {
 HMultiByteString writeOldWideToMbs(const HWideString& text) {
   HMultiByteString out;
   out.reserve(text.size());
-  for (wchar_t c : text) out += (c >= 0 && c <= 0xFF) ? static_cast<char>(c) : '?';
+  for (wchar_t c : text)
+    out += (c >= 0 && c <= 0xFF) ? static_cast<char>(c) : '?';
   return out;
 }
 

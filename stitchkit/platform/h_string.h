@@ -10,8 +10,8 @@ using HMultiByteString = std::string;
 using HWideString = std::wstring;
 
 // Code pages the conversions understand, by their Windows numbers.
-inline constexpr unsigned kCodePageAnsi = 1252;        // Windows-1252, the "ANSI" page
-inline constexpr unsigned kCodePageMultiByte = 932;    // CP932 (Shift-JIS), the "multibyte" page
+inline constexpr unsigned kCodePageAnsi = 1252;      // Windows-1252, the "ANSI" page
+inline constexpr unsigned kCodePageMultiByte = 932;  // CP932 (Shift-JIS), the "multibyte" page
 inline constexpr unsigned kCodePageUtf8 = 65001;
 
 // Wide-character string.
@@ -24,7 +24,7 @@ class HString {
   HString() = default;
   HString(const wchar_t* text);  // NOLINT(google-explicit-constructor): text literals
   HString(const char* utf8);     // NOLINT(google-explicit-constructor)
-  HString(const HWideString& text) : text_(text) {}  // NOLINT(google-explicit-constructor)
+  HString(const HWideString& text) : text_(text) {}        // NOLINT(google-explicit-constructor)
   HString(HWideString&& text) : text_(std::move(text)) {}  // NOLINT(google-explicit-constructor)
   // `count` copies of the character `character` (none when count <= 0).
   HString(int count, int character);
@@ -87,15 +87,19 @@ class HString {
 };
 
 HString operator+(const HString& a, const HString& b);
-inline bool operator!=(const HString& a, const HString& b) { return !(a == b); }
-inline bool operator!=(const HString& a, const wchar_t* b) { return !(a == b); }
+inline bool operator!=(const HString& a, const HString& b) {
+  return !(a == b);
+}
+inline bool operator!=(const HString& a, const wchar_t* b) {
+  return !(a == b);
+}
 
 // Conversions. Encoding: characters that the target page cannot hold become '?'.
 // Decoding: byte sequences that are invalid in the source page become '?'.
 HWideString strToWide(const HString& text);
-HMultiByteString strToMbs(const HString& text);   // to the multibyte page (CP932)
+HMultiByteString strToMbs(const HString& text);  // to the multibyte page (CP932)
 HMultiByteString strToUtf8(const HString& text);
-HString mbsToStr(const HMultiByteString& text);   // from the multibyte page (CP932)
+HString mbsToStr(const HMultiByteString& text);  // from the multibyte page (CP932)
 HString utf8ToStr(const HMultiByteString& text);
 HMultiByteString wideToMbs(const HWideString& text, unsigned codePage);
 HWideString mbsToWide(const HMultiByteString& text, unsigned codePage);
@@ -108,6 +112,8 @@ HMultiByteString writeOldWideToMbs(const HWideString& text);
 HMultiByteString encodeWithin(const HString& text, std::size_t maxBytes, unsigned codePage);
 
 // UTF-8 form of a path, as the POSIX file functions take it.
-inline std::string toNativePath(const HString& path) { return strToUtf8(path); }
+inline std::string toNativePath(const HString& path) {
+  return strToUtf8(path);
+}
 
 }  // namespace stitchkit

@@ -2,10 +2,214 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "stitchkit/model/stop_info.h"
+#include "tests/support/allocation_counter.h"
+
 namespace stitchkit {
 namespace {
 
-TEST(HStitch, PlainStitchIsSmall) { EXPECT_LE(sizeof(HStitch), 24u); }
+using testing_support::AllocationCounter;
+
+TEST(HStitch, PlainStitchIsSmallAndNeverAllocates) {
+  static_assert(sizeof(HStitch) <= 24);
+  static_assert(std::is_nothrow_move_constructible_v<HStitch>);
+  HXArray<HStitch> array;
+  array.setAllocSize(64);
+  AllocationCounter counter;
+  HStitch a(10, -20, StitchCode::Jump, 3);
+  HStitch b(a);
+  HStitch c(a, 1);
+  c = b;
+  c.copyStitch(a, 0);
+  c.setData(17);
+  c.setSequinHead(5);
+  c.preserve();
+  c.setAutoCleaned();
+  // Setting an attribute to its default value does not create the rare block either.
+  c.setComment(HString());
+  c.setHeadCode(0);
+  c.setEffectInfo(0, 0, HString());
+  for (int i = 0; i < 64; ++i)
+    array.add(c);
+  HStitch d(std::move(c));
+  EXPECT_EQ(counter.count(), 0u);
+  EXPECT_EQ(d.getData(), 17);
+  EXPECT_TRUE(d.isPreserved() && d.isAutoCleaned());
+}
+
+TEST(HStitch, RareAttributesAreDeepCopiedAndIndependent) {
+  HStitch virtualJump(100, 50, StitchCode::Jump, 2);
+  HXArray<HStitch> real;
+  real.add(HStitch(40, 20, StitchCode::Jump, 2));
+  real.add(HStitch(100, 50, StitchCode::Jump, 2));
+  virtualJump.setRealStitches(real);
+  virtualJump.setComment(L"move");
+  virtualJump.setEffectInfo(0x21, 0xFF0000, L"glow");
+  virtualJump.setHeadCode(7);
+  virtualJump.setAutoColourChangeOffset(3);
+  virtualJump.setArbitraryBlock(0xA4);
+  virtualJump.setIndividualSpeed(800);
+  PresserFootSettings foot;
+  foot.valid = true;
+  foot.lowerDeadPoint = 12;
+  virtualJump.setPresserFootSettings(foot);
+
+  HStitch copy(virtualJump);
+  copy.getRealStitches()[0].xval() = 1;
+  copy.setComment(L"other");
+  EXPECT_EQ(virtualJump.getRealStitches()[0].xval(), 40);
+  EXPECT_EQ(virtualJump.getComment(), L"move");
+  EXPECT_EQ(copy.getRealStitchCount(), 2);
+
+  std::uint8_t flag = 0;
+  std::uint32_t colour = 0;
+  HString id;
+  copy.getEffectInfo(flag, colour, id);
+  EXPECT_EQ(flag, 0x21);
+  EXPECT_EQ(colour, 0xFF0000u);
+  EXPECT_EQ(id, L"glow");
+  EXPECT_TRUE(copy.hasEffectColour());  // low four bits are 1
+  EXPECT_EQ(copy.getHeadCode(), 7);
+  EXPECT_EQ(copy.getAutoColourChangeOffset(), 3);
+  EXPECT_EQ(copy.getArbitraryBlock(), 0xA4);
+  EXPECT_EQ(copy.getIndividualSpeed(), 800);
+  EXPECT_TRUE(copy.hasPresserFootSettings());
+  EXPECT_EQ(copy.getPresserFootSettings().lowerDeadPoint, 12);
+
+  // Copies that leave the real stitches behind keep every other attribute.
+  HStitch commandOnly(virtualJump, 0);
+  EXPECT_FALSE(commandOnly.hasRealStitches());
+  EXPECT_EQ(commandOnly.getComment(), L"move");
+  EXPECT_EQ(commandOnly.getHeadCode(), 7);
+  HStitch target(virtualJump);
+  target.copyStitch(HStitch(1, 2), 0);
+  EXPECT_FALSE(target.hasRealStitches());
+  EXPECT_TRUE(target.getComment().isEmpty());
+
+  copy.reset();
+  EXPECT_FALSE(copy.hasRealStitches());
+  EXPECT_EQ(copy.getHeadCode(), 0);
+}
+
+TEST(HStitch, RealStitchOptionsAndColour) {
+  HStitch nested(5, 5, StitchCode::Jump);
+  HXArray<HStitch> inner;
+  inner.add(HStitch(1, 1));
+  nested.setRealStitches(inner);
+  HXArray<HStitch> outer;
+  outer.add(nested);
+
+  HStitch kept(0, 0, StitchCode::Jump);
+  kept.setRealStitches(outer, 0);
+  EXPECT_TRUE(kept.getRealStitches()[0].hasRealStitches());
+  HStitch flattened(0, 0, StitchCode::Jump);
+  flattened.setRealStitches(outer, 1);
+  EXPECT_FALSE(flattened.getRealStitches()[0].hasRealStitches());
+
+  flattened.setColor(4, true);
+  EXPECT_EQ(flattened.getRealStitches()[0].getColor(), 4);
+  flattened.setColor(6, false);
+  EXPECT_EQ(flattened.getColor(), 6);
+  EXPECT_EQ(flattened.getRealStitches()[0].getColor(), 4);
+  HStitch plain;
+  EXPECT_EQ(plain.getRealStitches().length(), 0);
+  EXPECT_FALSE(plain.hasRealStitches());
+}
+
+TEST(HStitch, PredicatesMatchTheirCodes) {
+  using Predicate = bool (HStitch::*)() const;
+  struct Row {
+    Predicate predicate;
+    std::set<int> codes;
+  };
+  const Row rows[] = {
+      {&HStitch::isNormal, {0, 26, 27, 28, 29, 30}},
+      {&HStitch::isJump, {1}},
+      {&HStitch::isColorChange, {2}},
+      {&HStitch::isTrim, {3}},
+      {&HStitch::isStop, {6}},
+      {&HStitch::isEndRewind, {7}},
+      {&HStitch::isBorerOn, {8}},
+      {&HStitch::isBorerOff, {9}},
+      {&HStitch::isChangeOver, {10}},
+      {&HStitch::isBegin, {11}},
+      {&HStitch::isUpperTrim, {12}},
+      {&HStitch::isNeedleUp, {13}},
+      {&HStitch::isJumpTrim, {14}},
+      {&HStitch::isChain, {15}},
+      {&HStitch::isMoss, {16}},
+      {&HStitch::isChenilleHeight, {17}},
+      {&HStitch::isChenille, {15, 16, 17, 38, 39}},
+      {&HStitch::isLockStitchChenille, {40, 41, 42, 43, 44, 45, 46, 47, 48, 61, 62}},
+      {&HStitch::isSequinStart, {18}},
+      {&HStitch::isSequinEnd, {19}},
+      {&HStitch::isDropSequin, {20}},
+      {&HStitch::isTwoStop, {22}},
+      {&HStitch::isThreeStop, {23}},
+      {&HStitch::isLaserOn, {24}},
+      {&HStitch::isLaserOff, {25}},
+      {&HStitch::isLaserPause, {49}},
+      {&HStitch::isATHProhibitedStart, {57}},
+      {&HStitch::isATHProhibitedEnd, {58}},
+      {&HStitch::isBeadStart, {64}},
+      {&HStitch::isBeadEnd, {65}},
+      {&HStitch::isDropBead, {66}},
+      {&HStitch::isJumping, {1, 13, 14, 55, 63}},
+      {&HStitch::isPenetrationStitch, {0, 20, 26, 27, 28, 29, 30, 66, 67}},
+  };
+  for (const Row& row : rows) {
+    for (int code = 0; code < 256; ++code) {
+      const HStitch s(0, 0, static_cast<std::uint8_t>(code));
+      EXPECT_EQ((s.*row.predicate)(), row.codes.count(code) == 1) << "code " << code;
+    }
+  }
+}
+
+TEST(HStitch, CodeNamesAreTheTextEncoderLabels) {
+  const std::pair<int, const char*> names[] = {
+      {0, "Stitch"},         {2, "Change Needle"},
+      {7, "Design End"},     {11, "Design Start"},
+      {14, "Jump Trim"},     {28, "Stitch"},
+      {49, "Laser Pause"},   {57, "ATH Prohibited Start"},
+      {67, "Drop Sequin W"}, {15, "Unknown"},
+      {40, "Unknown"},       {200, "Unknown"},
+  };
+  for (const auto& [code, name] : names)
+    EXPECT_STREQ(stitchCodeName(code), name) << code;
+}
+
+TEST(HStitch, StopInfoCarriesTheCommandBehindAStop) {
+  HStitch height(3, 4, StitchCode::ChenilleHeight, 5);
+  height.setData(7);
+  const StopInfo info = height.getStopInfo();
+  EXPECT_EQ(info.commandCode, StitchCode::ChenilleHeight);
+  EXPECT_EQ(info.stitchesSinceLast, 0u);
+  EXPECT_EQ(info.colour, 5);
+  EXPECT_EQ(info.data, 7);
+
+  HStitch stop(3, 4, StitchCode::Stop, 1);
+  stop.translateStopInfo(info, 0);
+  EXPECT_TRUE(stop.isChenilleHeight());
+  EXPECT_EQ(stop.getData(), 7);
+  EXPECT_EQ(stop.getColor(), 1);
+  stop.translateStopInfo(info, 1);
+  EXPECT_EQ(stop.getColor(), 5);
+  EXPECT_EQ(stop.getPoint(), (HCoord<short>{3, 4}));
+}
+
+TEST(HStitch, GeometryAndDataByte) {
+  const HStitch a(0, 0);
+  const HStitch b(30, -40);
+  EXPECT_DOUBLE_EQ(a.distance(b), 50.0);
+  EXPECT_EQ(b - a, (HVector<short>{30, -40}));
+  HStitch drop(0, 0, StitchCode::DropSequin);
+  drop.setData8(3);
+  EXPECT_EQ(drop.getSequinHead(), 3);
+  drop.xval() = -5;
+  EXPECT_EQ(drop.getPoint(), (HCoord<short>{-5, 0}));
+}
 
 }  // namespace
 }  // namespace stitchkit

@@ -1,0 +1,74 @@
+# Top-level entry points. `make demo` and `make test` work on a fresh machine: they install
+# missing build packages first (scripts/install-deps.sh).
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+CMAKE ?= cmake
+GEN := -G Ninja
+
+RELEASE := build/release
+ASAN := build/asan
+BENCH := build/bench
+FUZZ := build/fuzz
+INSTALL := build/install
+CONSUMER := build/consumer
+
+.PHONY: all deps release demo test test-release test-asan test-install bench fuzz format clean
+
+all: release
+
+deps:
+	@scripts/install-deps.sh
+
+release: deps
+	$(CMAKE) -S . -B $(RELEASE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTITCHKIT_WERROR=ON
+	$(CMAKE) --build $(RELEASE) -j $(JOBS)
+
+demo: release
+	$(RELEASE)/cli/stitchkit formats
+
+test: test-release test-asan test-install
+
+test-release: release
+	cd $(RELEASE) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	$(CMAKE) -S . -B $(ASAN) $(GEN) -DCMAKE_BUILD_TYPE=Debug -DSTITCHKIT_WERROR=ON \
+	  -DSTITCHKIT_SANITIZE=ON -DSTITCHKIT_BUILD_CLI=OFF
+	$(CMAKE) --build $(ASAN) -j $(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Installs the release build into a scratch prefix and builds a small outside project
+# against it with find_package(stitchkit).
+test-install: release
+	rm -rf $(INSTALL) $(CONSUMER)
+	$(CMAKE) --install $(RELEASE) --prefix $(INSTALL) >/dev/null
+	$(CMAKE) -S tests/consumer -B $(CONSUMER) $(GEN) -DCMAKE_PREFIX_PATH=$(abspath $(INSTALL))
+	$(CMAKE) --build $(CONSUMER)
+	$(CONSUMER)/consumer
+
+bench: deps
+	$(CMAKE) -S . -B $(BENCH) $(GEN) -DCMAKE_BUILD_TYPE=Release -DSTITCHKIT_BUILD_TESTS=OFF \
+	  -DSTITCHKIT_BUILD_BENCHMARKS=ON
+	$(CMAKE) --build $(BENCH) -j $(JOBS)
+	$(BENCH)/bench/stitchkit_bench
+
+# Builds every libFuzzer target with clang and runs each for FUZZ_SECONDS on its corpus.
+fuzz: deps
+	$(CMAKE) -S . -B $(FUZZ) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_COMPILER=clang++ -DSTITCHKIT_BUILD_FUZZERS=ON -DSTITCHKIT_SANITIZE=ON \
+	  -DSTITCHKIT_BUILD_TESTS=OFF -DSTITCHKIT_BUILD_CLI=OFF
+	$(CMAKE) --build $(FUZZ) -j $(JOBS)
+	@for f in $(FUZZ)/fuzz/*_fuzzer; do \
+	  name=$$(basename $$f _fuzzer); mkdir -p $(FUZZ)/corpus/$$name; \
+	  echo "== $$name"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $(FUZZ)/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+clean:
+	rm -rf build
