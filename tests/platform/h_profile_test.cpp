@@ -1,0 +1,283 @@
+#include "stitchkit/platform/h_profile.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace stitchkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each test works in a fresh directory of its own, removed afterwards.
+class HProfileTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "stitchkit-profile-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  HString path(const char* name) const { return utf8ToStr((dir_ / name).string()); }
+
+  void writeFile(const char* name, const std::string& bytes) const {
+    std::ofstream out(dir_ / name, std::ios::binary);
+    out << bytes;
+  }
+  std::string readFile(const char* name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  fs::path dir_;
+};
+
+// A machine profile with a foreign section, comments of both kinds, blank lines, odd
+// spacing, trailing white space and a key that only looks like one of ours.
+const std::string kProfile =
+    "; machine set-up\n"
+    "[Display]\n"
+    "MaxLength=999\n"
+    "\n"
+    "[StitchOptions]\n"
+    "# lengths in 0.1 mm\n"
+    "MaxLength = 121   \n"
+    "TrimsAsJumps=1\n"
+    "junk line without equals\n"
+    "\n"
+    "; trailing comment\n"
+    "[Other]\n"
+    "x=y\n";
+
+std::string withCrLf(std::string text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+TEST_F(HProfileTest, ChangingAKeyKeepsEveryOtherByte) {
+  for (const bool crlf : {false, true}) {
+    SCOPED_TRACE(crlf ? "CR LF" : "LF");
+    auto eol = [&](std::string text) { return crlf ? withCrLf(text) : text; };
+    writeFile("m.ini", eol(kProfile));
+    HProfile profile(path("m.ini"));
+    EXPECT_EQ(profile.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"121");
+
+    ASSERT_EQ(profile.setString(L"StitchOptions", L"MaxLength", L"127"), kProfileOk);
+    std::string expected = kProfile;
+    expected.replace(expected.find("121"), 3, "127");
+    EXPECT_EQ(readFile("m.ini"), eol(expected));
+
+    // A fresh reader sees the change; the same key of another section is untouched.
+    HProfile reread(path("m.ini"));
+    EXPECT_EQ(reread.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"127");
+    EXPECT_EQ(reread.getString(L"Display", L"MaxLength", 256, L"..."), L"999");
+  }
+}
+
+TEST_F(HProfileTest, NewKeysGoAfterTheLastKeyOfTheirSection) {
+  struct Case {
+    const char* what;
+    std::string before;
+    const wchar_t* section;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"after the section's last key, before the comment of the next",
+       "[A]\nk=1\n\n; about B\n[B]\nz=2\n", L"A", "[A]\nk=1\nNew=v\n\n; about B\n[B]\nz=2\n"},
+      {"right after a section line without keys", "[A]\n; note\n[B]\n", L"a",
+       "[A]\nNew=v\n; note\n[B]\n"},
+      {"last line has no line end", "[A]\nk=1", L"A", "[A]\nk=1\nNew=v"},
+      {"new section at the end", "[A]\nk=1\n", L"C", "[A]\nk=1\n[C]\nNew=v\n"},
+      {"new section after a last line without line end", "[A]\nk=1", L"C",
+       "[A]\nk=1\n[C]\nNew=v\n"},
+      {"new section in CR LF text", "[A]\r\nk=1\r\n", L"C", "[A]\r\nk=1\r\n[C]\r\nNew=v\r\n"},
+      {"empty file", "", L"C", "[C]\nNew=v\n"},
+      {"byte order mark kept", "\xEF\xBB\xBF[A]\nk=1\n", L"A", "\xEF\xBB\xBF[A]\nk=1\nNew=v\n"},
+      {"first of two same-named sections", "[A]\nk=1\n[B]\n[A]\nm=2\n", L"A",
+       "[A]\nk=1\nNew=v\n[B]\n[A]\nm=2\n"},
+      {"keys before any section belong to none", "New=old\n[A]\n", L"A", "New=old\n[A]\nNew=v\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile("p.ini", c.before);
+    HProfile profile(path("p.ini"));
+    ASSERT_EQ(profile.setString(c.section, L"New", L"v"), kProfileOk);
+    EXPECT_EQ(readFile("p.ini"), c.after);
+    EXPECT_EQ(HProfile(path("p.ini")).getString(c.section, L"new", 256, L"-"), L"v");
+  }
+}
+
+TEST_F(HProfileTest, LookupRules) {
+  const HProfile profile = HProfile::fromText(
+      "top=level\n"
+      "[StitchOptions]\n"
+      "  HardLength\t=  \t 45 ; not a comment \t\n"
+      "Empty=\n"
+      "Quoted=\"q\"\n"
+      "HardLength=second\n"
+      "=no name\n"
+      "[Other]\n"
+      "Only=here\n"
+      "[STITCHOPTIONS]\n"
+      "Later=found\n"
+      "[Broken\n"
+      "Broken=x\n");
+  struct Case {
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {L"StitchOptions", L"HardLength", L"45 ; not a comment"},
+      {L"stitchoptions", L"HARDLENGTH", L"45 ; not a comment"},  // first occurrence wins
+      {L" StitchOptions ", L" hardlength ", L"45 ; not a comment"},
+      {L"StitchOptions", L"Empty", L""},
+      {L"StitchOptions", L"Quoted", L"\"q\""},
+      {L"StitchOptions", L"Later", L"found"},  // same-named sections act as one
+      {L"StitchOptions", L"Only", L"-"},       // key of another section
+      {L"Other", L"HardLength", L"-"},
+      {L"StitchOptions", L"top", L"-"},  // key before any section
+      {L"StitchOptions", L"", L"-"},
+      {L"", L"top", L"-"},
+      {L"Broken", L"Broken", L"-"},  // "[Broken" without ']' starts no section
+      {L"STITCHOPTIONS", L"Broken", L"x"},
+      {L"Missing", L"HardLength", L"-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << HString(c.section).getAscii() << "/" << HString(c.key).getAscii());
+    EXPECT_EQ(profile.getString(c.section, c.key, 256, L"-"), c.expected);
+  }
+}
+
+TEST_F(HProfileTest, ResultsAreCutToMaxLengthMinusOne) {
+  const HProfile profile = HProfile::fromText("[S]\nk=abcdef\nwide=\xC3\x84\xC3\x96\xC3\x9C\n");
+  struct Case {
+    const wchar_t* key;
+    int maxLength;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {L"k", 256, L"abcdef"}, {L"k", 7, L"abcdef"},
+      {L"k", 6, L"abcde"},    {L"k", 2, L"a"},
+      {L"k", 1, L""},         {L"k", 0, L""},
+      {L"k", -5, L""},        {L"wide", 3, L"\u00C4\u00D6"},  // characters, not bytes
+      {L"none", 4, L"def"},   {L"none", 100, L"default"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << HString(c.key).getAscii() << " " << c.maxLength);
+    EXPECT_EQ(profile.getString(L"S", c.key, c.maxLength, L"default"), c.expected);
+  }
+}
+
+TEST_F(HProfileTest, MissingFileGivesDefaultsAndIsCreatedOnSet) {
+  HProfile profile(path("new.ini"));
+  EXPECT_EQ(profile.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"...");
+  EXPECT_FALSE(fs::exists(dir_ / "new.ini"));  // reading creates nothing
+  ASSERT_EQ(profile.setString(L"StitchOptions", L"MaxLength", L"  121 "), kProfileOk);
+  ASSERT_EQ(profile.setString(L"StitchOptions", L"FormatType", L"\u00C4 design"), kProfileOk);
+  EXPECT_EQ(readFile("new.ini"), "[StitchOptions]\nMaxLength=121\nFormatType=\xC3\x84 design\n");
+  EXPECT_EQ(profile.getString(L"StitchOptions", L"FormatType", 256, L""), L"\u00C4 design");
+}
+
+TEST_F(HProfileTest, ReplacedValueKeepsSpacingAroundIt) {
+  writeFile("p.ini", "[S]\nkey =  old  \nempty=\n");
+  HProfile profile(path("p.ini"));
+  ASSERT_EQ(profile.setString(L"s", L"KEY", L"longer value"), kProfileOk);
+  ASSERT_EQ(profile.setString(L"S", L"empty", L"now set"), kProfileOk);
+  EXPECT_EQ(readFile("p.ini"), "[S]\nkey =  longer value  \nempty=now set\n");
+  ASSERT_EQ(profile.setString(L"S", L"key", L""), kProfileOk);
+  EXPECT_EQ(readFile("p.ini"), "[S]\nkey =    \nempty=now set\n");
+  EXPECT_EQ(profile.getString(L"S", L"key", 256, L"-"), L"");
+}
+
+TEST_F(HProfileTest, IllFormedNamesAndValuesChangeNothing) {
+  const std::string text = "[S]\nk=1\n";
+  writeFile("p.ini", text);
+  HProfile profile(path("p.ini"));
+  struct Case {
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value;
+  };
+  const Case cases[] = {
+      {L"S", L"k", L"two\nlines"}, {L"S", L"k", L"cr\rinside"}, {L"S", L"a=b", L"1"},
+      {L"S", L"[k]", L"1"},        {L"S", L";k", L"1"},         {L"S", L"#k", L"1"},
+      {L"S", L"  ", L"1"},         {L"S]", L"k", L"1"},         {L"", L"k", L"1"},
+      {L"S\nT", L"k", L"1"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(profile.setString(c.section, c.key, c.value), kProfileInvalidArgument);
+  }
+  EXPECT_EQ(profile.getText(), text);
+  EXPECT_EQ(readFile("p.ini"), text);
+}
+
+TEST_F(HProfileTest, FileIsReadOnceAndWrittenThrough) {
+  writeFile("p.ini", "[S]\na=1\n");
+  HProfile profile(path("p.ini"));
+  writeFile("p.ini", "[S]\na=2\nb=3\n");  // changed behind the profile's back
+  EXPECT_EQ(profile.getString(L"S", L"a", 256, L"-"), L"1");
+  EXPECT_EQ(profile.getString(L"S", L"b", 256, L"-"), L"-");
+  ASSERT_EQ(profile.setString(L"S", L"c", L"4"), kProfileOk);
+  EXPECT_EQ(readFile("p.ini"), "[S]\na=1\nc=4\n");
+}
+
+TEST_F(HProfileTest, UnwritableFileKeepsTheChangeInMemory) {
+  HProfile profile(path("no-such-dir/p.ini"));
+  EXPECT_EQ(profile.setString(L"S", L"k", L"v"), kProfileWriteFailed);
+  EXPECT_EQ(profile.getString(L"S", L"k", 256, L"-"), L"v");
+
+  fs::create_directory(dir_ / "a-directory.ini");
+  HProfile directory(path("a-directory.ini"));
+  EXPECT_EQ(directory.getString(L"S", L"k", 256, L"-"), L"-");
+  EXPECT_EQ(directory.setString(L"S", L"k", L"v"), kProfileWriteFailed);
+  EXPECT_TRUE(fs::is_directory(dir_ / "a-directory.ini"));
+}
+
+TEST_F(HProfileTest, OversizedFileReadsAsEmptyAndIsNeverOverwritten) {
+  writeFile("big.ini", "[S]\nk=1\n");
+  fs::resize_file(dir_ / "big.ini", kProfileMaxFileSize + 1);  // sparse, cheap to make
+  HProfile big(path("big.ini"));
+  EXPECT_EQ(big.getString(L"S", L"k", 256, L"-"), L"-");
+  EXPECT_EQ(big.setString(L"S", L"k", L"2"), kProfileWriteFailed);
+  EXPECT_EQ(fs::file_size(dir_ / "big.ini"), kProfileMaxFileSize + 1);
+  std::ifstream in(dir_ / "big.ini", std::ios::binary);
+  std::string head(8, '\0');
+  in.read(head.data(), 8);
+  EXPECT_EQ(head, "[S]\nk=1\n");
+
+  // Exactly at the limit the file is still read.
+  fs::resize_file(dir_ / "big.ini", kProfileMaxFileSize);
+  EXPECT_EQ(HProfile(path("big.ini")).getString(L"S", L"k", 256, L"-"), L"1");
+
+  EXPECT_EQ(HProfile::fromText(std::string(kProfileMaxFileSize + 1, '\n')).getText(), "");
+}
+
+TEST_F(HProfileTest, ManyLinesParseInLinearTime) {
+  // 200 000 keys; a parser that rescans or copies per line would take minutes here.
+  std::string text = "[S]\n";
+  for (int i = 0; i < 200000; ++i)
+    text += "key" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  HProfile profile = HProfile::fromText(text);
+  EXPECT_EQ(profile.getString(L"S", L"key199999", 256, L"-"), L"199999");
+  ASSERT_EQ(profile.setString(L"S", L"added", L"x"), kProfileOk);
+  EXPECT_EQ(profile.getText().substr(profile.getText().size() - 8), "added=x\n");
+}
+
+}  // namespace
+}  // namespace stitchkit
