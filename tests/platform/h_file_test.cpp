@@ -1,9 +1,11 @@
 #include "stitchkit/platform/h_file.h"
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "tests/support/test_files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -18,34 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each test works in a fresh directory of its own, removed afterwards.
-class TempDirTest : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "stitchkit-file-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(dir_, ignored);
-  }
-
-  HString path(const std::string& name) const { return utf8ToStr((dir_ / name).string()); }
-  void writeFile(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << bytes;
-  }
-  // Contents of a file, or nothing when it does not exist.
-  std::optional<std::string> readFile(const std::string& name) const {
-    if (!fs::exists(dir_ / name)) return std::nullopt;
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  fs::path dir_;
-};
+using testing_support::TempDirTest;
 
 class HFileTest : public TempDirTest {};
 class HDirectoryTest : public TempDirTest {};

@@ -1,9 +1,11 @@
 #include "stitchkit/platform/h_profile.h"
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "tests/support/test_files.h"
 
 #include <filesystem>
 #include <fstream>
@@ -15,32 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each test works in a fresh directory of its own, removed afterwards.
-class HProfileTest : public testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "stitchkit-profile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  HString path(const char* name) const { return utf8ToStr((dir_ / name).string()); }
-
-  void writeFile(const char* name, const std::string& bytes) const {
-    std::ofstream out(dir_ / name, std::ios::binary);
-    out << bytes;
-  }
-  std::string readFile(const char* name) const {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
-  fs::path dir_;
-};
+class HProfileTest : public testing_support::TempDirTest {};
 
 // A machine profile with a foreign section, comments of both kinds, blank lines, odd
 // spacing, trailing white space and a key that only looks like one of ours.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_files.h"
+
 #include <climits>
 #include <functional>
 #include <sstream>
@@ -10,12 +12,7 @@
 namespace stitchkit {
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values)
-    out += static_cast<char>(v);
-  return out;
-}
+using testing_support::bytesOf;
 
 // Runs `write` against a fresh output stream and returns the bytes it produced.
 std::string written(const std::function<int(HStream&)>& write) {
@@ -66,16 +63,16 @@ class TrackedOutput : public std::ostringstream {
 };
 
 TEST(HStreamIntegers, AreLittleEndianAndRoundTrip) {
-  EXPECT_EQ(written([](HStream& s) { return writePByte(s, 0xAB); }), bytes({0xAB}));
-  EXPECT_EQ(written([](HStream& s) { return writeShort(s, 0x1234); }), bytes({0x34, 0x12}));
-  EXPECT_EQ(written([](HStream& s) { return writeShort(s, -2); }), bytes({0xFE, 0xFF}));
+  EXPECT_EQ(written([](HStream& s) { return writePByte(s, 0xAB); }), bytesOf({0xAB}));
+  EXPECT_EQ(written([](HStream& s) { return writeShort(s, 0x1234); }), bytesOf({0x34, 0x12}));
+  EXPECT_EQ(written([](HStream& s) { return writeShort(s, -2); }), bytesOf({0xFE, 0xFF}));
   EXPECT_EQ(written([](HStream& s) { return writeLong(s, 0x12345678); }),
-            bytes({0x78, 0x56, 0x34, 0x12}));
+            bytesOf({0x78, 0x56, 0x34, 0x12}));
   EXPECT_EQ(written([](HStream& s) { return writeLong(s, INT32_MIN); }),
-            bytes({0x00, 0x00, 0x00, 0x80}));
+            bytesOf({0x00, 0x00, 0x00, 0x80}));
 
   // Reading sign-extends the 16- and 32-bit values and keeps the byte unsigned.
-  std::istringstream source(bytes({0xFF, 0x01, 0x80, 0xFE, 0xFF, 0xFF, 0xFF}));
+  std::istringstream source(bytesOf({0xFF, 0x01, 0x80, 0xFE, 0xFF, 0xFF, 0xFF}));
   DefaultInStream in(&source, 0);
   std::uint8_t b = 0;
   std::int16_t s = 0;
@@ -117,7 +114,7 @@ TEST(HStreamIntegers, WriteToFullStreamFails) {
   DefaultOutStream out(&sink, 0);
   EXPECT_EQ(writeShort(out, 0x0102), kHStreamOk);
   EXPECT_NE(writeLong(out, 0x03040506), kHStreamOk);  // only one byte of room left
-  EXPECT_EQ(buffer.data, bytes({0x02, 0x01, 0x06}));
+  EXPECT_EQ(buffer.data, bytesOf({0x02, 0x01, 0x06}));
   EXPECT_EQ(out.write("x", 1), 0);  // the stream stays failed
 }
 
@@ -223,11 +220,12 @@ TEST(HStreamStrings, BadCountsAndShortDataFail) {
     int expected;
   };
   const Case cases[] = {
-      {"count above the cap", bytes({5, 0, 0, 0}) + "hello", 4, kHStreamBadLength},
-      {"negative count", bytes({0xFF, 0xFF, 0xFF, 0xFF}) + "x", 100, kHStreamBadLength},
-      {"body cut short", bytes({5, 0, 0, 0}) + "hel", 100, kHStreamShort},
-      {"count cut short", bytes({5, 0}), 100, kHStreamShort},
-      {"huge count, little data", bytes({0xFF, 0xFF, 0xFF, 0x7F}) + "abc", INT_MAX, kHStreamShort},
+      {"count above the cap", bytesOf({5, 0, 0, 0}) + "hello", 4, kHStreamBadLength},
+      {"negative count", bytesOf({0xFF, 0xFF, 0xFF, 0xFF}) + "x", 100, kHStreamBadLength},
+      {"body cut short", bytesOf({5, 0, 0, 0}) + "hel", 100, kHStreamShort},
+      {"count cut short", bytesOf({5, 0}), 100, kHStreamShort},
+      {"huge count, little data", bytesOf({0xFF, 0xFF, 0xFF, 0x7F}) + "abc", INT_MAX,
+       kHStreamShort},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/test_files.h"
+
 namespace stitchkit {
 namespace {
 
-std::string bytes(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values)
-    out += static_cast<char>(v);
-  return out;
-}
+using testing_support::bytesOf;
 
 TEST(HStringConversion, CodePagesRoundTripAndMarkWhatTheyCannotHold) {
   struct Case {
@@ -21,12 +18,12 @@ TEST(HStringConversion, CodePagesRoundTripAndMarkWhatTheyCannotHold) {
   };
   const Case cases[] = {
       {L"Logo", kCodePageUtf8, "Logo", L"Logo"},
-      {L"\u00e9\u20ac", kCodePageUtf8, bytes({0xC3, 0xA9, 0xE2, 0x82, 0xAC}), L"\u00e9\u20ac"},
-      {L"\U0001F600", kCodePageUtf8, bytes({0xF0, 0x9F, 0x98, 0x80}), L"\U0001F600"},
-      {L"\u00e9\u20ac", kCodePageAnsi, bytes({0xE9, 0x80}), L"\u00e9\u20ac"},
+      {L"\u00e9\u20ac", kCodePageUtf8, bytesOf({0xC3, 0xA9, 0xE2, 0x82, 0xAC}), L"\u00e9\u20ac"},
+      {L"\U0001F600", kCodePageUtf8, bytesOf({0xF0, 0x9F, 0x98, 0x80}), L"\U0001F600"},
+      {L"\u00e9\u20ac", kCodePageAnsi, bytesOf({0xE9, 0x80}), L"\u00e9\u20ac"},
       {L"a\u3042b", kCodePageAnsi, "a?b", L"a?b"},
-      {L"\u65e5\u672c", kCodePageMultiByte, bytes({0x93, 0xFA, 0x96, 0x7B}), L"\u65e5\u672c"},
-      {L"\uff71", kCodePageMultiByte, bytes({0xB1}), L"\uff71"},  // half-width katakana
+      {L"\u65e5\u672c", kCodePageMultiByte, bytesOf({0x93, 0xFA, 0x96, 0x7B}), L"\u65e5\u672c"},
+      {L"\uff71", kCodePageMultiByte, bytesOf({0xB1}), L"\uff71"},  // half-width katakana
       {L"x\u00e9y", kCodePageMultiByte, "x?y", L"x?y"},
   };
   for (const Case& c : cases) {
@@ -44,12 +41,12 @@ TEST(HStringConversion, InvalidBytesDecodeAsQuestionMarks) {
     const wchar_t* expected;
   };
   const Case cases[] = {
-      {bytes({'a', 0xC3}), kCodePageUtf8, L"a?"},          // cut multi-byte sequence
-      {bytes({0xC0, 0xAF}), kCodePageUtf8, L"??"},         // overlong form
-      {bytes({0xED, 0xA0, 0x80}), kCodePageUtf8, L"???"},  // encoded surrogate
-      {bytes({0xFF, 'z'}), kCodePageUtf8, L"?z"},
-      {bytes({0x81}), kCodePageAnsi, L"?"},             // undefined in Windows-1252
-      {bytes({'k', 0x93}), kCodePageMultiByte, L"k?"},  // lead byte without trail
+      {bytesOf({'a', 0xC3}), kCodePageUtf8, L"a?"},          // cut multi-byte sequence
+      {bytesOf({0xC0, 0xAF}), kCodePageUtf8, L"??"},         // overlong form
+      {bytesOf({0xED, 0xA0, 0x80}), kCodePageUtf8, L"???"},  // encoded surrogate
+      {bytesOf({0xFF, 'z'}), kCodePageUtf8, L"?z"},
+      {bytesOf({0x81}), kCodePageAnsi, L"?"},             // undefined in Windows-1252
+      {bytesOf({'k', 0x93}), kCodePageMultiByte, L"k?"},  // lead byte without trail
   };
   for (const Case& c : cases) {
     EXPECT_EQ(mbsToWide(c.input, c.codePage), HWideString(c.expected));
@@ -58,12 +55,12 @@ TEST(HStringConversion, InvalidBytesDecodeAsQuestionMarks) {
 
 TEST(HStringConversion, NamedConversionsUseTheirPages) {
   const HString text(L"\u65e5\u00e9");
-  EXPECT_EQ(strToUtf8(text), bytes({0xE6, 0x97, 0xA5, 0xC3, 0xA9}));
-  EXPECT_EQ(strToMbs(text), bytes({0x93, 0xFA, '?'}));
-  EXPECT_EQ(mbsToStr(bytes({0x93, 0xFA})), HString(L"\u65e5"));
-  EXPECT_EQ(text.getAnsi(), bytes({'?', 0xE9}));
+  EXPECT_EQ(strToUtf8(text), bytesOf({0xE6, 0x97, 0xA5, 0xC3, 0xA9}));
+  EXPECT_EQ(strToMbs(text), bytesOf({0x93, 0xFA, '?'}));
+  EXPECT_EQ(mbsToStr(bytesOf({0x93, 0xFA})), HString(L"\u65e5"));
+  EXPECT_EQ(text.getAnsi(), bytesOf({'?', 0xE9}));
   EXPECT_EQ(text.getAscii(), "??");
-  EXPECT_EQ(writeOldWideToMbs(L"\u00e9\u20ac"), bytes({0xE9, '?'}));
+  EXPECT_EQ(writeOldWideToMbs(L"\u00e9\u20ac"), bytesOf({0xE9, '?'}));
   EXPECT_EQ(HString("caf\xC3\xA9"), HString(L"caf\u00e9"));  // narrow text is UTF-8
 }
 
@@ -131,7 +128,7 @@ TEST(HString, CopyStringRespectsTheBuffer) {
   const HString s(L"caf\u00e9!");
   char buffer[5] = {'x', 'x', 'x', 'x', 'x'};
   EXPECT_EQ(s.copyString(buffer, 5), 4);
-  EXPECT_EQ(std::string(buffer), bytes({'c', 'a', 'f', 0xE9}));
+  EXPECT_EQ(std::string(buffer), bytesOf({'c', 'a', 'f', 0xE9}));
   EXPECT_EQ(s.copyString(buffer, 1), 0);
   EXPECT_EQ(buffer[0], '\0');
   EXPECT_EQ(s.copyString(nullptr, 5), -1);
