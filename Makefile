@@ -25,7 +25,7 @@ release: deps
 	$(CMAKE) --build $(RELEASE) -j $(JOBS)
 
 demo: release
-	$(RELEASE)/cli/stitchkit formats
+	$(RELEASE)/cli/stitchkit info samples/flower.dst
 
 test: test-release test-asan test-install
 

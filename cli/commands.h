@@ -19,5 +19,6 @@ struct Command {
 };
 
 int runFormats(std::span<const std::string_view> args);
+int runInfo(std::span<const std::string_view> args);
 
 }  // namespace stitchkit::cli

@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::array kCommands = {
     Command{"formats", "list the disk file format codes, extensions and filters", runFormats},
+    Command{"info", "describe stitch files: format, counts, needle blocks, size, thread", runInfo},
 };
 
 void printOverview(std::ostream& out) {

@@ -2,7 +2,14 @@
 
 // The whole public interface of the stitchkit library.
 
+#include "stitchkit/decode/dst_decoder.h"
+#include "stitchkit/decode/dst_records.h"
+#include "stitchkit/decode/stitch_decoder.h"
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/machine/head_grouping.h"
+#include "stitchkit/machine/machine_repeat_settings.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/model/stitch_stats.h"

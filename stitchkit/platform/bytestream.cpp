@@ -12,6 +12,14 @@ int InputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
   return read;
 }
 
+int InputBytestream::readExact(unsigned char* buffer, int count) {
+  for (int i = 0; i < count; ++i) {
+    const int r = inputByte(buffer[i]);
+    if (r != kStreamOk) return r;
+  }
+  return kStreamOk;
+}
+
 int InputBytestream::seek(long /*offset*/) {
   return kStreamFailure;
 }
@@ -54,6 +62,13 @@ int FileInputBytestream::readBytes(unsigned char* buffer, int offset, int count)
   return static_cast<int>(n);
 }
 
+// The buffer's own copy is the fast path; a short count means the end of the data (the
+// buffer does not tell a failure apart from the end, and neither does inputByte).
+int FileInputBytestream::readExact(unsigned char* buffer, int count) {
+  if (buffer_ == nullptr) return kStreamFailure;
+  return readBytes(buffer, 0, count) == count ? kStreamOk : kStreamEnd;
+}
+
 int FileInputBytestream::seek(long offset) {
   if (buffer_ == nullptr || offset < 0) return kStreamFailure;
   const auto at = buffer_->pubseekpos(offset, std::ios_base::in);
@@ -76,6 +91,10 @@ int MemoryInputBytestream::readBytes(unsigned char* buffer, int offset, int coun
   std::memcpy(buffer + offset, data_ + position_, n);
   position_ += n;
   return static_cast<int>(n);
+}
+
+int MemoryInputBytestream::readExact(unsigned char* buffer, int count) {
+  return readBytes(buffer, 0, count) == count ? kStreamOk : kStreamEnd;
 }
 
 int MemoryInputBytestream::seek(long offset) {

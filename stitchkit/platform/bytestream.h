@@ -23,6 +23,10 @@ class InputBytestream {
   // Reads up to `count` bytes into buffer[offset...]; returns how many were read (fewer at
   // the end of the data or on failure).
   virtual int readBytes(unsigned char* buffer, int offset, int count);
+  // Reads exactly `count` bytes into `buffer`: kStreamOk, or the result of the first read
+  // that did not deliver a byte (kStreamEnd or a failure code). Bytes read before that stay
+  // consumed.
+  virtual int readExact(unsigned char* buffer, int count);
   // Offset of the next byte from the start of the data, or -1 when the stream cannot tell.
   virtual long position() const { return -1; }
   // Moves to an absolute offset; kStreamOk or kStreamFailure (also for streams that cannot
@@ -52,6 +56,7 @@ class FileInputBytestream final : public InputBytestream {
 
   int inputByte(unsigned char& byte) override;
   int readBytes(unsigned char* buffer, int offset, int count) override;
+  int readExact(unsigned char* buffer, int count) override;
   long position() const override { return position_; }
   int seek(long offset) override;
   long size() const override;
@@ -77,6 +82,7 @@ class MemoryInputBytestream final : public InputBytestream {
     return kStreamOk;
   }
   int readBytes(unsigned char* buffer, int offset, int count) override;
+  int readExact(unsigned char* buffer, int count) override;
   long position() const override { return static_cast<long>(position_); }
   int seek(long offset) override;
   long size() const override { return static_cast<long>(size_); }

@@ -1,0 +1,280 @@
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_stats.h"
+#include "stitchkit/platform/h_array.h"
+#include "stitchkit/platform/h_string.h"
+
+namespace stitchkit::cli {
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: stitchkit info [--json] FILE...\n"
+    "\n"
+    "Reads each stitch file and prints its format, the stitch, jump, trim, command and\n"
+    "colour-change counts, the needle blocks (needle, stitches and thread of each), the\n"
+    "extents and size, the start and end points and the thread estimate. Lengths are in\n"
+    "millimetres, thread in metres; x and y are the file's own axes.\n"
+    "\n"
+    "Options:\n"
+    "  --json    print a JSON array with one object per file that could be read\n"
+    "  --help    show this help\n"
+    "\n"
+    "Exit status: 0 every file was read, 1 some file could not be read (one line on stderr\n"
+    "each; the other files are still reported), 2 wrong usage.\n";
+
+// Stitch record units are 0.1 mm.
+constexpr double kUnitsPerMm = 10.0;
+
+double mm(int units) {
+  return units / kUnitsPerMm;
+}
+
+// Thread in metres, rounded to the millimetre.
+double metresFromMm(double millimetres) {
+  return std::round(millimetres) / 1000.0;
+}
+
+struct FormatText {
+  std::int32_t code;
+  std::string_view family;     // "DST", ... or empty
+  std::string_view extension;  // extension the code is written as, or empty
+  std::string_view role;       // what the library does with it, or empty
+};
+
+FormatText describeFormat(std::int32_t code) {
+  const DiskFormatInfo* row = findDiskFormat(code);
+  if (row == nullptr) return FormatText{code, {}, {}, {}};
+  return FormatText{code, diskFormatFamilyName(row->family), row->writtenAs, row->role};
+}
+
+// Extents in record units. A design without stitches has none; its extents are the start
+// point.
+struct Extents {
+  int minX;
+  int maxX;
+  int minY;
+  int maxY;
+};
+
+Extents extentsOf(const StitchStats& stats) {
+  if (stats.maxX < stats.minX || stats.maxY < stats.minY) {
+    return Extents{stats.startX, stats.startX, stats.startY, stats.startY};
+  }
+  return Extents{stats.minX, stats.maxX, stats.minY, stats.maxY};
+}
+
+// One needle block: the needle (colour index + 1), its stitches and thread in metres.
+struct Block {
+  int needle;
+  int stitches;
+  double threadMetres;
+};
+
+std::vector<Block> blocksOf(const StitchStats& stats) {
+  std::vector<Block> blocks;
+  for (int i = 0; i < stats.needles.length(); ++i) {
+    const int stitches = i < stats.colourStitchCounts.length() ? stats.colourStitchCounts[i] : 0;
+    const double thread =
+        i < stats.colourThreadLengths.length() ? stats.colourThreadLengths[i] : 0.0;
+    blocks.push_back(Block{stats.needles[i] + 1, stitches, metresFromMm(thread)});
+  }
+  return blocks;
+}
+
+struct FileInfo {
+  std::string_view path;
+  FormatText format;
+  StitchStats stats;
+};
+
+double totalThreadMetres(const StitchStats& stats) {
+  return metresFromMm(stats.threadLength / kUnitsPerMm);
+}
+
+void printText(std::ostream& out, const FileInfo& info) {
+  const StitchStats& s = info.stats;
+  const Extents e = extentsOf(s);
+  char line[160];
+  out << info.path << '\n';
+  out << "  format          code " << info.format.code;
+  if (!info.format.family.empty()) out << ", " << info.format.family << " family";
+  if (!info.format.extension.empty()) out << ", " << info.format.extension;
+  if (!info.format.role.empty()) out << " (" << info.format.role << ')';
+  out << '\n';
+  std::snprintf(line, sizeof line,
+                "  stitches        %d\n"
+                "  jumps           %d\n"
+                "  trims           %d\n"
+                "  commands        %d\n"
+                "  colour changes  %d\n",
+                s.stitchCount, s.jumpCount, s.trimCount, s.commandCount, s.colourChangeCount);
+  out << line;
+  std::snprintf(line, sizeof line, "  size            %.1f x %.1f mm\n", mm(e.maxX - e.minX),
+                mm(e.maxY - e.minY));
+  out << line;
+  std::snprintf(line, sizeof line, "  extents         x %.1f .. %.1f mm, y %.1f .. %.1f mm\n",
+                mm(e.minX), mm(e.maxX), mm(e.minY), mm(e.maxY));
+  out << line;
+  std::snprintf(line, sizeof line, "  start point     %.1f, %.1f mm\n", mm(s.startX), mm(s.startY));
+  out << line;
+  std::snprintf(line, sizeof line, "  end point       %.1f, %.1f mm\n", mm(s.endX), mm(s.endY));
+  out << line;
+  std::snprintf(line, sizeof line, "  thread          %.2f m\n", totalThreadMetres(s));
+  out << line;
+  const std::vector<Block> blocks = blocksOf(s);
+  std::snprintf(line, sizeof line, "  needle blocks   %zu\n", blocks.size());
+  out << line;
+  if (!blocks.empty()) out << "    block  needle  stitches  thread (m)\n";
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    std::snprintf(line, sizeof line, "    %5zu  %6d  %8d  %10.2f\n", i + 1, blocks[i].needle,
+                  blocks[i].stitches, blocks[i].threadMetres);
+    out << line;
+  }
+}
+
+void writePoint(JsonWriter& json, std::string_view name, int x, int y) {
+  json.key(name);
+  json.beginObject();
+  json.key("x");
+  json.value(mm(x));
+  json.key("y");
+  json.value(mm(y));
+  json.endObject();
+}
+
+void writeJson(JsonWriter& json, const FileInfo& info) {
+  const StitchStats& s = info.stats;
+  const Extents e = extentsOf(s);
+  json.beginObject();
+  json.key("file");
+  json.value(info.path);
+  json.key("format");
+  json.beginObject();
+  json.key("code");
+  json.value(static_cast<int>(info.format.code));
+  json.key("family");
+  json.value(info.format.family);
+  json.key("extension");
+  json.value(info.format.extension);
+  json.key("role");
+  json.value(info.format.role);
+  json.endObject();
+  json.key("stitches");
+  json.value(s.stitchCount);
+  json.key("jumps");
+  json.value(s.jumpCount);
+  json.key("trims");
+  json.value(s.trimCount);
+  json.key("commands");
+  json.value(s.commandCount);
+  json.key("colourChanges");
+  json.value(static_cast<int>(s.colourChangeCount));
+  json.key("needleBlocks");
+  json.beginArray();
+  for (const Block& block : blocksOf(s)) {
+    json.beginObject();
+    json.key("needle");
+    json.value(block.needle);
+    json.key("stitches");
+    json.value(block.stitches);
+    json.key("threadMetres");
+    json.value(block.threadMetres);
+    json.endObject();
+  }
+  json.endArray();
+  json.key("sizeMm");
+  json.beginObject();
+  json.key("width");
+  json.value(mm(e.maxX - e.minX));
+  json.key("height");
+  json.value(mm(e.maxY - e.minY));
+  json.endObject();
+  json.key("extentsMm");
+  json.beginObject();
+  json.key("minX");
+  json.value(mm(e.minX));
+  json.key("maxX");
+  json.value(mm(e.maxX));
+  json.key("minY");
+  json.value(mm(e.minY));
+  json.key("maxY");
+  json.value(mm(e.maxY));
+  json.endObject();
+  writePoint(json, "startMm", s.startX, s.startY);
+  writePoint(json, "endMm", s.endX, s.endY);
+  json.key("threadMetres");
+  json.value(totalThreadMetres(s));
+  json.endObject();
+}
+
+}  // namespace
+
+int runInfo(std::span<const std::string_view> args) {
+  bool json = false;
+  bool optionsEnded = false;
+  std::vector<std::string_view> paths;
+  for (std::string_view arg : args) {
+    if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
+      if (arg == "--help" || arg == "-h") {
+        std::cout << kUsage;
+        return kExitOk;
+      }
+      if (arg == "--json") {
+        json = true;
+      } else if (arg == "--") {
+        optionsEnded = true;
+      } else {
+        std::cerr << "stitchkit info: unknown option '" << arg << "'\n" << kUsage;
+        return kExitUsage;
+      }
+      continue;
+    }
+    paths.push_back(arg);
+  }
+  if (paths.empty()) {
+    std::cerr << "stitchkit info: no file given\n" << kUsage;
+    return kExitUsage;
+  }
+
+  int exitCode = kExitOk;
+  JsonWriter writer(std::cout);
+  if (json) writer.beginArray();
+  bool first = true;
+  for (std::string_view path : paths) {
+    const HString widePath = utf8ToStr(std::string(path));
+    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}};
+    HXArray<HStitch> stitches;
+    double scale = 1.0;
+    const int result =
+        decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr, nullptr);
+    if (result != 0) {
+      std::cerr << "stitchkit info: " << path << ": " << readResultMessage(result) << '\n';
+      exitCode = kExitFailure;
+      continue;
+    }
+    if (json) {
+      writeJson(writer, info);
+    } else {
+      if (!first) std::cout << '\n';
+      printText(std::cout, info);
+    }
+    first = false;
+  }
+  if (json) {
+    writer.endArray();
+    std::cout << '\n';
+  }
+  return exitCode;
+}
+
+}  // namespace stitchkit::cli

@@ -1,0 +1,114 @@
+#include "stitchkit/decode/dst_decoder.h"
+
+#include <new>
+
+#include "stitchkit/decode/dst_records.h"
+
+namespace stitchkit {
+
+int KorvanStitchDecoder::vBeginDesign(HCoord<short> /*start*/, int /*needle*/) {
+  synced_ = 0;
+  return kDecodeOk;
+}
+
+int KorvanStitchDecoder::readThreeBytes(unsigned char* buf) {
+  if (buf == nullptr) return kDecodeFailure;
+  const int r = readBytes(buf, 0, dst::kRecordSize);
+  if (r != kDecodeOk) return r;
+  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk : kDecodeMalformed;
+}
+
+// Finds the first record: bytes are shifted through the buffer until one with both sync bits
+// set arrives in the last position.
+int KorvanStitchDecoder::align(unsigned char* buf) {
+  for (;;) {
+    buf[0] = buf[1];
+    buf[1] = buf[2];
+    const int r = readByte(buf[2]);
+    if (r != kDecodeOk) return r == kDecodeEnd ? kDecodeEnd : kDecodeFailure;
+    if ((buf[2] & dst::kSyncBits) == dst::kSyncBits) break;
+  }
+  synced_ = 1;
+  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk : kDecodeMalformed;
+}
+
+int KorvanStitchDecoder::vGetHardStitch(HStitch& s) {
+  if (getBytestream() == nullptr) return kDecodeFailure;
+  unsigned char buf[dst::kRecordSize] = {0, 0, 0};
+  const StitchOptions& o = options();
+
+  if (synced_) {
+    const int r = readThreeBytes(buf);
+    if (r != kDecodeOk) return r;
+  } else {
+    int r = align(buf);
+    if (r != kDecodeOk) return r;
+    // The empty start record some writers put first.
+    if (buf[0] == 0 && buf[1] == 0) {
+      const int startType = o.getKorvanStartStitchType();
+      const bool skip = startType == 2 ? buf[2] == dst::kStartByte2Type2
+                        : startType != 0
+                            ? buf[2] == dst::kStartByte2Type1 || buf[2] == dst::kStartByte2Type2
+                            : false;
+      if (skip && (r = readThreeBytes(buf)) != kDecodeOk) return r;
+    }
+  }
+
+  // The blank record some machines need after a sequin drop.
+  if (o.getBlankAfterDrops() && o.getFileFormat() == kFormatDst && lastStitch().isDropSequin() &&
+      buf[0] == 0 && buf[1] == 0 && buf[2] == dst::kSyncBits) {
+    const int r = readThreeBytes(buf);
+    if (r != kDecodeOk) return r;
+  }
+
+  std::uint8_t code = StitchCode::Normal;
+  switch (buf[2] & dst::kCommandMask) {
+    case dst::kCommandNormal:
+      code = StitchCode::Normal;
+      break;
+    case dst::kCommandJump:
+      code = isSequinMode() ? StitchCode::DropSequin
+             : isBeadMode() ? StitchCode::DropBead
+                            : StitchCode::Jump;
+      break;
+    case dst::kCommandStop:
+      code = buf[2] == dst::kEndByte2 ? StitchCode::DesignEnd : StitchCode::Stop;
+      break;
+    default:  // change-over bits: which device they toggle depends on the machine
+      switch (o.getReadChangeoverType()) {
+        case 0:
+          code = isSequinMode() ? StitchCode::SequinEnd : StitchCode::SequinStart;
+          break;
+        case 1:
+          code = isBorerMode() ? StitchCode::BorerOut : StitchCode::BorerIn;
+          break;
+        case 2:
+          code = isLaserMode() ? StitchCode::LaserOff : StitchCode::LaserOn;
+          break;
+        case 4:
+          code = isBeadMode() ? StitchCode::BeadEnd : StitchCode::BeadStart;
+          break;
+        default:
+          code = StitchCode::ChangeOver;
+          break;
+      }
+      break;
+  }
+
+  const HStitch& previous = lastHardStitch();
+  s.setFlags(code);
+  if (code == StitchCode::DesignEnd) {
+    s.setPoint(previous.getPoint());
+  } else {
+    const dst::Move move = dst::decodeMove(buf[0], buf[1], buf[2]);
+    s.setPoint(static_cast<short>(previous.xval() + move.dx),
+               static_cast<short>(previous.yval() + move.dy));
+  }
+  return kDecodeOk;
+}
+
+StitchDecoder* KorvanStitchDecoderFactory::createDecoder(StitchOptions& options) {
+  return new (std::nothrow) KorvanStitchDecoder(options);
+}
+
+}  // namespace stitchkit

@@ -1,0 +1,391 @@
+#include "stitchkit/files/read_design.h"
+
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/h_file.h"
+
+namespace stitchkit {
+
+namespace {
+
+// The machine files of the DST, DSB and DSZ families start with a header of this size.
+constexpr long kMachineHeaderSize = 512;
+// The longest move of a DST record.
+constexpr short kDstHardLength = 121;
+// Extensions are told apart by this many characters, dot included.
+constexpr int kExtensionCompareLength = 4;
+
+// Where a file goes once its format is known.
+enum class Route {
+  kFilter,        // the stitch filter over the file's records
+  kHsf,           // the system's own stitch file reader
+  kKvb,           // the KVB container reader
+  kKvc,           // the KVC container reader
+  kZskTransport,  // the ZSK transport file reader
+  kGeneralLoader  // the general design loader for other makers' formats
+};
+
+// One extension that decodeFile recognises.
+struct ExtensionRow {
+  const wchar_t* extension;
+  bool skipHeader;
+  bool dstOptions;  // HardLength 121 and stops as needle changes
+  HDiskFileFormat format;
+  Route route;
+};
+
+constexpr ExtensionRow kExtensions[] = {
+    {L".DST", true, true, kFormatDst, Route::kFilter},
+    {L".KRV", false, true, kFormatDst, Route::kFilter},
+    {L".KVB", false, false, kFormatKvb, Route::kKvb},
+    {L".KVC", false, false, kFormatKvc, Route::kKvc},
+    {L".DSB", true, false, kFormatDsb, Route::kFilter},
+    {L".BAR", false, false, kFormatDsb, Route::kFilter},
+    {L".DSZ", true, false, kFormatDsz, Route::kFilter},
+    {L".ZSK", true, false, kFormatDsz, Route::kFilter},
+    {L".EXP", false, false, kFormatExp, Route::kFilter},
+    {L".HSF", false, false, kFormatHsf, Route::kHsf},
+};
+
+// ZSK transport files are numbered: ".Z" or ".z" and two decimal digits, nothing more.
+constexpr ExtensionRow kZskTransportRow = {L".Z00", false, false, kFormatZskTransport,
+                                           Route::kZskTransport};
+
+// One extension that decodeDSTFile reads.
+struct DstFileRow {
+  const wchar_t* extension;
+  int stopsAsNeedles;
+  short hardLength;
+  HDiskFileFormat format;
+};
+
+constexpr DstFileRow kDstFileExtensions[] = {
+    {L".DST", 1, kDstHardLength, kFormatDst},
+    {L".DSB", 0, kDefaultHardLength, kFormatDsb},
+    {L".DSZ", 0, kDefaultHardLength, kFormatDsz},
+};
+
+bool isDigit(wchar_t c) {
+  return c >= L'0' && c <= L'9';
+}
+
+HString extensionOf(const HString& path) {
+  HString drive;
+  HString dir;
+  HString name;
+  HString ext;
+  StringUtils::splitPath(path, drive, dir, name, ext);
+  return ext;
+}
+
+bool extensionIs(const HString& ext, const wchar_t* wanted) {
+  return ext.subString(0, kExtensionCompareLength).compareNoCase(wanted) == 0;
+}
+
+const ExtensionRow* findExtension(const HString& ext) {
+  for (const ExtensionRow& row : kExtensions) {
+    if (extensionIs(ext, row.extension)) return &row;
+  }
+  if (ext.length() == 4 && (ext[1] == L'Z' || ext[1] == L'z') && isDigit(ext[2]) &&
+      isDigit(ext[3])) {
+    return &kZskTransportRow;
+  }
+  return nullptr;
+}
+
+// Everything a container reader or the general loader may fill.
+struct ReaderCall {
+  const HString& path;
+  StitchWrapper& stitches;
+  StitchOptions& options;
+  bool ownOptions;  // the options are the function's own, to be chosen for the file
+  StitchStats& stats;
+  HXArray<HString>& names;
+  HeadGrouping& heads;
+  MachineRepeatSettings& repeats;
+  ThreadPalette* palette;
+  double* scale;
+};
+
+// Hands a whole file to the reader of `route` and returns the reader's file-level result.
+// A reader that is not part of the library yet reports kReadNoReader, as a failed one does.
+int runReader(Route route, const ReaderCall& call) {
+  static_cast<void>(call);
+  switch (route) {
+    case Route::kHsf:
+    case Route::kKvb:
+    case Route::kKvc:
+    case Route::kZskTransport:
+    case Route::kGeneralLoader:
+    case Route::kFilter:
+      break;
+  }
+  return kReadNoReader;
+}
+
+// The option record of one call: the caller's, or a default decoder record of its own.
+class CallOptions {
+ public:
+  // False when the call's own record cannot be created.
+  bool prepare(StitchOptions* callers, bool defaultDecoderOptions) {
+    if (callers != nullptr) {
+      record_ = callers;
+      return true;
+    }
+    try {
+      own_ = std::make_unique<StitchOptions>();
+      if (defaultDecoderOptions) setDefaultDecoderOptions(*own_);
+    } catch (const std::exception&) {
+      return false;
+    }
+    record_ = own_.get();
+    return true;
+  }
+
+  StitchOptions& operator*() const { return *record_; }
+  StitchOptions* operator->() const { return record_; }
+  bool isOwn() const { return own_ != nullptr; }
+
+ private:
+  std::unique_ptr<StitchOptions> own_;
+  StitchOptions* record_ = nullptr;
+};
+
+// An open design file and the byte stream over it.
+class DesignFile {
+ public:
+  // False when `path` cannot be opened for reading as a file.
+  bool open(const HString& path) {
+    const std::string native = toNativePath(path);
+    std::error_code ec;
+    if (std::filesystem::is_directory(native, ec)) return false;
+    file_.open(native, std::ios::in | std::ios::binary);
+    if (!file_.is_open()) return false;
+    stream_.emplace(file_);
+    return true;
+  }
+  void close() {
+    stream_.reset();
+    file_.close();
+  }
+
+  // Puts the stream after the machine file header.
+  bool skipHeader() {
+    return stream_->seek(kMachineHeaderSize) == kStreamOk &&
+           stream_->position() == kMachineHeaderSize;
+  }
+
+  InputBytestream& stream() { return *stream_; }
+
+ private:
+  std::ifstream file_;
+  std::optional<FileInputBytestream> stream_;
+};
+
+// Runs the stitch filter over the file; `noDecoder` is the result for a format without a
+// decoder.
+int runFilter(StitchWrapper& stitches, StitchStats& stats, StitchOptions& options,
+              InputBytestream& stream, int noDecoder) {
+  StitchFilter filter(stitches);
+  const int r = filter.decodeStitches(options, 1, stream);
+  if (r == kFilterOk) {
+    stats = filter.getStats();
+    return kReadOk;
+  }
+  return r == kFilterNoCoder ? noDecoder : kReadFailed;
+}
+
+void setDstOptions(StitchOptions& options) {
+  options.setHardLength(kDstHardLength);
+  options.setStopsAsNeedles(1);
+}
+
+}  // namespace
+
+const char* readResultMessage(int result) {
+  switch (result) {
+    case kReadOk:
+      return "success";
+    case kReadCannotOpen:
+      return "the file cannot be opened";
+    case kReadHeaderSkipFailed:
+      return "the file header cannot be skipped";
+    case kReadNoOptions:
+      return "the option record cannot be created";
+    case kReadFailed:
+      return "the options do not suit the format, or decoding failed";
+    case kReadWrongExtension:
+      return "the extension is not one of .DST, .DSB or .DSZ";
+    case kReadNoReader:
+      return "the format has no reader, or its reader failed";
+    default:
+      return "unknown result";
+  }
+}
+
+HDiskFileFormat readFormatOfPath(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row == nullptr ? kFormatNone : row->format;
+}
+
+int decodeDSTFile(const wchar_t* path, StitchWrapper& stitches, StitchStats& stats) {
+  try {
+    CallOptions options;
+    if (!options.prepare(nullptr, false)) return kReadNoOptions;
+    if (path == nullptr) return kReadCannotOpen;
+    const HString name(path);
+    DesignFile file;
+    if (!file.open(name)) return kReadCannotOpen;
+    if (!file.skipHeader()) return kReadHeaderSkipFailed;
+    stitches.clear();
+
+    const HString ext = extensionOf(name);
+    const DstFileRow* row = nullptr;
+    for (const DstFileRow& candidate : kDstFileExtensions) {
+      if (extensionIs(ext, candidate.extension)) row = &candidate;
+    }
+    if (row == nullptr) return kReadWrongExtension;
+    options->setStopsAsNeedles(row->stopsAsNeedles);
+    options->setHardLength(row->hardLength);
+    options->setFileFormat(row->format);
+    return runFilter(stitches, stats, *options, file.stream(), kReadWrongExtension);
+  } catch (const std::exception&) {
+    return kReadFailed;
+  }
+}
+
+int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& stats) {
+  StitchArrayWrapper wrapper(stitches);
+  return decodeDSTFile(path, wrapper, stats);
+}
+
+int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
+               ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
+               MachineRepeatSettings* repeats) {
+  try {
+    HeadGrouping localHeads;
+    MachineRepeatSettings localRepeats;
+    HXArray<HString> names;
+    CallOptions opts;
+    if (!opts.prepare(options, true)) return kReadNoOptions;
+    opts->setHardLength(kDefaultHardLength);
+
+    DesignFile file;
+    if (!file.open(path)) return kReadCannotOpen;
+    scale = 0.5;
+
+    const ReaderCall call{path,
+                          stitches,
+                          *opts,
+                          opts.isOwn(),
+                          stats,
+                          names,
+                          heads != nullptr ? *heads : localHeads,
+                          repeats != nullptr ? *repeats : localRepeats,
+                          palette,
+                          &scale};
+    const ExtensionRow* row = findExtension(extensionOf(path));
+    if (row == nullptr) {
+      file.close();
+      return runReader(Route::kGeneralLoader, call);
+    }
+    if (row->route == Route::kHsf) {
+      file.close();
+      const int r = runReader(Route::kHsf, call);
+      return r >= kReadOk && r <= kReadWrongExtension ? r : kReadNoReader;
+    }
+    if (row->skipHeader && !file.skipHeader()) return kReadHeaderSkipFailed;
+    if (row->dstOptions) setDstOptions(*opts);
+
+    if (opts.isOwn()) opts->setFileFormat(row->format);
+    if (!opts->isCompatible(row->format)) return kReadFailed;
+    if (row->route != Route::kFilter) {
+      file.close();
+      return runReader(row->route, call);
+    }
+    return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader);
+  } catch (const std::exception&) {
+    return kReadFailed;
+  }
+}
+
+int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
+               ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
+               MachineRepeatSettings* repeats) {
+  StitchArrayWrapper wrapper(stitches);
+  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats);
+}
+
+int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,
+               StitchStats& stats, HXArray<HString>& names, ThreadPalette* palette, int skipHeader,
+               StitchOptions* options, HeadGrouping* heads, MachineRepeatSettings* repeats) {
+  try {
+    HeadGrouping localHeads;
+    MachineRepeatSettings localRepeats;
+    CallOptions opts;
+    if (!opts.prepare(options, true)) return kReadNoOptions;
+    if (opts.isOwn()) opts->setFileFormat(format);
+    opts->setHardLength(kDefaultHardLength);
+
+    const ReaderCall call{path,
+                          stitches,
+                          *opts,
+                          opts.isOwn(),
+                          stats,
+                          names,
+                          heads != nullptr ? *heads : localHeads,
+                          repeats != nullptr ? *repeats : localRepeats,
+                          palette,
+                          nullptr};
+    if (format == kFormatKvb) return runReader(Route::kKvb, call);
+    if (format == kFormatKvc) return runReader(Route::kKvc, call);
+
+    if (!opts->isCompatible(format)) return kReadFailed;
+    DesignFile file;
+    if (!file.open(path)) return kReadCannotOpen;
+
+    bool hasHeader = false;
+    switch (format) {
+      case kFormatDst:
+      case kFormatDstVariant15:
+      case kFormatDstVariant20:
+        setDstOptions(*opts);
+        hasHeader = true;
+        break;
+      case kFormatDstVariant6:
+      case kFormatDsb:
+      case kFormatDsbVariant16:
+      case kFormatDsbVariant21:
+      case kFormatDsz:
+      case kFormatDszVariant17:
+        hasHeader = true;
+        break;
+      case kFormatExp:
+        break;
+      default:
+        return kReadNoReader;
+    }
+    if (hasHeader && skipHeader != 0 && !file.skipHeader()) return kReadHeaderSkipFailed;
+    return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader);
+  } catch (const std::exception&) {
+    return kReadFailed;
+  }
+}
+
+int decodeFile(const HString& path, HDiskFileFormat format, HXArray<HStitch>& stitches,
+               StitchStats& stats, HXArray<HString>& names, ThreadPalette* palette, int skipHeader,
+               StitchOptions* options, HeadGrouping* heads, MachineRepeatSettings* repeats) {
+  StitchArrayWrapper wrapper(stitches);
+  return decodeFile(path, format, wrapper, stats, names, palette, skipHeader, options, heads,
+                    repeats);
+}
+
+}  // namespace stitchkit

@@ -1,0 +1,926 @@
+#include "stitchkit/decode/stitch_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/decode/dst_decoder.h"
+#include "tests/decode/decode_test_support.h"
+
+namespace stitchkit {
+namespace {
+
+using namespace decode_test;  // NOLINT(google-build-using-namespace)
+
+using Codes = std::vector<int>;
+using Points = std::vector<std::pair<int, int>>;
+using Configure = std::function<void(StitchOptions&)>;
+
+// Delivers a scripted list of hard stitches (absolute positions), then the end of data. For
+// the command codes that DST records cannot carry.
+class ScriptedDecoder : public StitchDecoder {
+ public:
+  ScriptedDecoder(StitchOptions& options, std::vector<HStitch> script)
+      : StitchDecoder(options), script_(std::move(script)) {}
+
+  // Gives a stitch back as a look-ahead would.
+  void giveBack(const HStitch& s) { pushHardStitch(s); }
+
+ protected:
+  int vGetHardStitch(HStitch& s) override {
+    if (next_ >= script_.size()) return kDecodeEnd;
+    s = script_[next_++];
+    return kDecodeOk;
+  }
+
+ private:
+  std::vector<HStitch> script_;
+  std::size_t next_ = 0;
+};
+
+HStitch hard(std::uint8_t code, short x, short y, unsigned short colour = 0) {
+  return HStitch(x, y, code, colour);
+}
+
+// `s` carrying one real stitch: a rejected stitch comes out without it.
+HStitch withReal(HStitch s) {
+  HXArray<HStitch> real;
+  real.add(HStitch(s.xval(), s.yval(), StitchCode::Normal, s.getColor()));
+  s.setRealStitches(real);
+  return s;
+}
+
+Decoded decodeScript(std::vector<HStitch> script, StitchOptions& options, int needle = 1) {
+  ScriptedDecoder decoder(options, std::move(script));
+  return runDecoder(decoder, {0, 0}, needle);
+}
+
+// A loop of four jumps from the current point and back to it.
+Bytes jumpLoop() {
+  return cat({jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -20)});
+}
+
+// --- Stops --------------------------------------------------------------------------------
+
+TEST(StitchDecoderStops, PairsAndTriplesFollowJumpBetweenTwoStops) {
+  struct Row {
+    const char* what;
+    int jumpBetweenTwoStops;
+    int stopsAsNeedles;
+    Bytes between;
+    Codes codes;
+    Codes colours;
+  };
+  const Row rows[] = {
+      {"two stops at one point pair up", 0, 1, cat({stop(), stop()}), Codes{0, 6, 6, 0, 7},
+       Codes{0, 0, 0, 0, 0}},
+      {"two adjacent stops are two needle changes when a jump separates paired stops", 1, 1,
+       cat({stop(), stop()}), Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
+      {"stop, zero-length jump, stop pair up", 1, 1, cat({stop(), jump(0, 0), stop()}),
+       Codes{0, 6, 1, 6, 0, 7}, Codes{0, 0, 0, 0, 0, 0}},
+      {"stop, zero-length jump, stop do not pair without the option", 0, 1,
+       cat({stop(), jump(0, 0), stop()}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
+      {"stops at different points do not pair", 0, 1, cat({stop(), stop(5, 0)}),
+       Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
+      {"a moving jump between stops does not pair them", 1, 1,
+       cat({stop(), jump(5, 0), stop(-5, 0)}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
+      {"a stop after a pair is a needle change again", 0, 1,
+       cat({stop(), stop(), normal(10, 0), stop()}), Codes{0, 6, 6, 0, 2, 0, 7},
+       Codes{0, 0, 0, 0, 1, 1, 1}},
+      {"three stops at one point are one three-stop", 0, 1, cat({stop(), stop(), stop()}),
+       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"three stops with jumps between stops", 1, 1, cat({stop(), stop(), stop()}),
+       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"three stops without stops as needles", 1, 0, cat({stop(), stop(), stop()}),
+       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"a fourth stop after a three-stop stands alone", 0, 1, cat({stop(), stop(), stop(), stop()}),
+       Codes{0, 23, 2, 0, 7}, Codes{0, 0, 1, 1, 1}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    o.setJumpBetweenTwoStops(r.jumpBetweenTwoStops);
+    o.setStopsAsNeedles(r.stopsAsNeedles);
+    const Decoded d = decodeDst(cat({normal(10, 0), r.between, normal(10, 0), endRecord()}), o);
+    EXPECT_EQ(d.codes(), r.codes);
+    EXPECT_EQ(d.colours(), r.colours);
+    EXPECT_EQ(d.result, kDecodeEnd);
+  }
+}
+
+// --- Needles and colours ------------------------------------------------------------------
+
+TEST(StitchDecoderNeedles, StopsAsNeedlesAdvanceTheNeedleAndWrapAtMaxNeedles) {
+  struct Row {
+    int startNeedle;
+    int maxNeedles;
+    int stopsAsNeedles;
+    Codes stopColours;  // one per stop, in order
+  };
+  const Row rows[] = {
+      {1, 6, 1, Codes{1, 2, 3, 4, 5, 0, 1}},  // the sixth stop goes back to needle 1
+      {1, 0, 1, Codes{1, 2, 3, 4, 5, 6, 7}},  // no limit
+      {8, 6, 1, Codes{2, 3}},                 // above the limit: 8 mod 6 + 1
+      {6, 6, 1, Codes{0, 1}},
+      {1, 1, 1, Codes{0, 0, 0}},
+      {3, 6, 0, Codes{2, 2, 2}},  // plain stops keep the needle
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "needle " << r.startNeedle << " of " << r.maxNeedles
+                                    << " stops as needles " << r.stopsAsNeedles);
+    StitchDecoderOptions o = dstOptions();
+    o.setStopsAsNeedles(r.stopsAsNeedles);
+    o.setMaxNeedles(static_cast<short>(r.maxNeedles));
+    Bytes bytes = normal(10, 0);
+    for (std::size_t i = 0; i < r.stopColours.size(); ++i)
+      bytes = cat({bytes, stop(), normal(10, 0)});
+    bytes = cat({bytes, endRecord()});
+    const Decoded d = decodeDst(bytes, o, {0, 0}, r.startNeedle);
+    ASSERT_EQ(d.stitches.size(), 2 * r.stopColours.size() + 2);
+    EXPECT_EQ(d.colours()[0], r.startNeedle - 1);
+    Codes stopColours;
+    Codes stitchColours;
+    for (std::size_t i = 1; i + 1 < d.stitches.size(); i += 2) {
+      EXPECT_EQ(d.codes()[i], r.stopsAsNeedles ? StitchCode::ChangeNeedle : StitchCode::Stop);
+      stopColours.push_back(d.colours()[i]);
+      stitchColours.push_back(d.colours()[i + 1]);
+    }
+    EXPECT_EQ(stopColours, r.stopColours);
+    EXPECT_EQ(stitchColours, r.stopColours);  // stitches are sewn with the new needle
+  }
+}
+
+TEST(StitchDecoderNeedles, SkipFirstColourChangeIgnoresAStopBeforeTheFirstStitch) {
+  struct Row {
+    const char* what;
+    int skip;
+    Bytes lead;
+    Codes codes;
+    Codes stitchColours;  // colours of the normal stitches
+    int maxLength;        // a rejected stop teaches nothing
+  };
+  const Row rows[] = {
+      {"leading stop ignored", 1, {}, Codes{6, 0, 2, 0, 7}, Codes{0, 1}, 10},
+      {"leading stop kept without the option", 0, {}, Codes{2, 0, 2, 0, 7}, Codes{1, 2}, 100},
+      {"a jump is not a stitch", 1, jump(5, 0), Codes{1, 6, 0, 2, 0, 7}, Codes{0, 1}, 10},
+      {"after a stitch the stop counts", 1, normal(5, 0), Codes{0, 2, 0, 2, 0, 7}, Codes{0, 1, 2},
+       100},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    o.setStopsAsNeedles(1);
+    o.setSkipFirstColourChange(r.skip);
+    const Decoded d = decodeDst(
+        cat({r.lead, stop(100, 0), normal(10, 0), stop(), normal(10, 0), endRecord()}), o);
+    EXPECT_EQ(d.codes(), r.codes);
+    Codes stitchColours;
+    for (const HStitch& s : d.stitches) {
+      if (s.isNormal()) stitchColours.push_back(s.getColor());
+    }
+    EXPECT_EQ(stitchColours, r.stitchColours);
+    EXPECT_EQ(o.getMaxLength(), r.maxLength);
+  }
+}
+
+TEST(StitchDecoderNeedles, ColourChangesSetTheNeedleOfTheStitchesThatFollow) {
+  StitchDecoderOptions o = dstOptions();
+  const Decoded d =
+      decodeScript({hard(StitchCode::Normal, 10, 0), hard(StitchCode::ChangeNeedle, 10, 0, 4),
+                    hard(StitchCode::Normal, 20, 0), hard(StitchCode::Stop, 20, 0),
+                    hard(StitchCode::Jump, 30, 0), hard(StitchCode::Normal, 40, 0),
+                    hard(StitchCode::ChangeNeedle, 40, 0, 1), hard(StitchCode::Normal, 50, 0)},
+                   o, 3);
+  EXPECT_EQ(d.codes(), (Codes{0, 2, 0, 6, 1, 0, 2, 0}));
+  EXPECT_EQ(d.colours(), (Codes{2, 4, 4, 4, 4, 4, 1, 1}));
+}
+
+TEST(StitchDecoderNeedles, SkipFirstColourChangeRejectsOnlyALeadingChangeToTheNeedleInUse) {
+  struct Row {
+    const char* what;
+    int skip;
+    std::vector<HStitch> lead;
+    unsigned short changeTo;
+    bool rejected;
+  };
+  const Row rows[] = {
+      {"leading change to the needle in use", 1, {}, 0, true},
+      {"leading change to another needle", 1, {}, 3, false},
+      {"without the option", 0, {}, 0, false},
+      {"after a stitch", 1, {hard(StitchCode::Normal, 5, 0)}, 0, false},
+      {"after a jump only", 1, {hard(StitchCode::Jump, 5, 0)}, 0, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    o.setSkipFirstColourChange(r.skip);
+    std::vector<HStitch> script = r.lead;
+    script.push_back(withReal(hard(StitchCode::ChangeNeedle, 10, 0, r.changeTo)));
+    script.push_back(hard(StitchCode::Normal, 20, 0));
+    const Decoded d = decodeScript(script, o);
+    const HStitch& change = d.stitches[r.lead.size()];
+    ASSERT_TRUE(change.isColorChange());
+    EXPECT_EQ(change.getRealStitchCount(), r.rejected ? 0 : 1);
+    EXPECT_EQ(d.stitches.back().getColor(), r.changeTo);
+  }
+}
+
+TEST(StitchDecoderNeedles, RealStitchesBeforeTheNeedleChangeKeepThePreviousColour) {
+  struct Row {
+    const char* what;
+    HStitch carrier;
+    Codes realColours;  // as given
+    std::vector<std::uint8_t> realCodes;
+    Codes expected;
+  };
+  const Row rows[] = {
+      {"switch at the stop",
+       hard(StitchCode::ChangeNeedle, 10, 0, 3),
+       Codes{0, 0, 0, 0},
+       {StitchCode::Normal, StitchCode::Normal, StitchCode::Stop, StitchCode::Normal},
+       Codes{0, 0, 3, 3}},
+      {"switch at the first stitch of the new colour",
+       hard(StitchCode::ChangeNeedle, 10, 0, 3),
+       Codes{0, 3, 0, 0},
+       {0, 0, 0, 0},
+       Codes{0, 3, 3, 3}},
+      {"switch at a nested colour change",
+       hard(StitchCode::ChangeNeedle, 10, 0, 3),
+       Codes{0, 5, 0},
+       {StitchCode::Normal, StitchCode::ChangeNeedle, StitchCode::Normal},
+       Codes{0, 3, 3}},
+      {"same needle: every real stitch takes the colour",
+       hard(StitchCode::Normal, 10, 0),
+       Codes{5, 6},
+       {0, 0},
+       Codes{0, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    HStitch carrier = r.carrier;
+    HXArray<HStitch> real;
+    for (std::size_t i = 0; i < r.realColours.size(); ++i)
+      real.add(HStitch(static_cast<short>(i), 0, r.realCodes[i],
+                       static_cast<unsigned short>(r.realColours[i])));
+    carrier.setRealStitches(real);
+    StitchDecoderOptions o = dstOptions();
+    const Decoded d = decodeScript({hard(StitchCode::Normal, 5, 0), carrier}, o);
+    ASSERT_EQ(d.stitches.size(), 2u);
+    Codes colours;
+    for (const HStitch& s : d.stitches[1].getRealStitches())
+      colours.push_back(s.getColor());
+    EXPECT_EQ(colours, r.expected);
+  }
+}
+
+// --- Drop sequins and beads ---------------------------------------------------------------
+
+// normal, sequin start, `count` drop records at one point, sequin end, normal, end.
+Bytes repeatedDrops(int count) {
+  return cat({normal(10, 0), changeover(), jump(10, 0), repeat(jump(0, 0), count - 1), changeover(),
+              normal(10, 0), endRecord()});
+}
+
+TEST(StitchDecoderDropSequins, RepeatedDropsAtOnePointSelectTheHead) {
+  // Head selected by N records at one point; 15 records are a full drop and a new one.
+  const std::vector<std::vector<std::pair<int, int>>> expected = {
+      {},  // unused
+      {{20, 0}}, {{20, 1}}, {{20, 1}}, {{20, 2}}, {{20, 2}},
+      {{20, 2}}, {{20, 4}}, {{20, 3}}, {{20, 3}}, {{20, 3}},
+      {{20, 5}}, {{20, 5}}, {{20, 6}}, {{20, 7}}, {{20, 7}, {20, 0}},
+  };
+  for (int n = 1; n <= 15; ++n) {
+    SCOPED_TRACE(testing::Message() << n << " records");
+    StitchDecoderOptions o = dstOptions();
+    o.setAlternateSequinDropCommands(1);
+    const Decoded d = decodeDst(repeatedDrops(n), o);
+    EXPECT_EQ(d.drops(), expected[n]);
+    Codes codes = {0, 18};
+    for (std::size_t i = 0; i < expected[n].size(); ++i)
+      codes.push_back(20);
+    codes.insert(codes.end(), {19, 0, 7});
+    EXPECT_EQ(d.codes(), codes);
+    for (const HStitch& s : d.stitches) {
+      if (s.isDropSequin()) {
+        EXPECT_EQ(s.getPoint(), (HCoord<short>{20, 0}));
+      }
+    }
+  }
+}
+
+TEST(StitchDecoderDropSequins, WithoutAlternateCommandsEveryRecordIsItsOwnDrop) {
+  StitchDecoderOptions o = dstOptions();
+  const Decoded d = decodeDst(repeatedDrops(3), o);
+  EXPECT_EQ(d.drops(), (Points{{20, 0}, {20, 0}, {20, 0}}));
+
+  // Any non-zero value turns the scheme on.
+  o = dstOptions();
+  o.setAlternateSequinDropCommands(5);
+  EXPECT_EQ(decodeDst(repeatedDrops(4), o).drops(), (Points{{20, 2}}));
+}
+
+TEST(StitchDecoderDropSequins, OnlyDropsAtTheSamePointRepeat) {
+  StitchDecoderOptions o = dstOptions();
+  o.setAlternateSequinDropCommands(1);
+  const Decoded d = decodeDst(cat({normal(10, 0), changeover(), jump(10, 0), repeat(jump(0, 0), 3),
+                                   jump(5, 0), jump(0, 0), changeover(), endRecord()}),
+                              o);
+  EXPECT_EQ(d.drops(), (Points{{20, 2}, {20, 1}}));
+  EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {20, 0}, {25, 0}, {25, 0}, {25, 0}}));
+}
+
+TEST(StitchDecoderDropSequins, CombinedSequinBeadDropsFollowTheRepetitionScheme) {
+  constexpr int kSequin = StitchCode::DropSequin;
+  constexpr int kBead = StitchCode::DropBead;
+  const std::vector<Points> expected = {
+      {},                          // unused
+      {{kBead, 0}},                // 1
+      {{kBead, 1}},                // 2
+      {{kBead, 1}},                // 3
+      {{kBead, 2}},                // 4
+      {{kBead, 2}},                // 5
+      {{kBead, 2}},                // 6
+      {{kSequin, 0}},              // 7
+      {{kSequin, 0}, {kBead, 0}},  // 8: the eighth record starts a new drop
+      {{kSequin, 0}, {kBead, 0}},  // 9: ... and the ninth is consumed
+      {{kSequin, 0}, {kBead, 0}},  // 10
+      {{kSequin, 1}},              // 11
+      {{kSequin, 1}, {kBead, 0}},  // 12: the eleventh ends the chain
+  };
+  for (int n = 1; n <= 12; ++n) {
+    SCOPED_TRACE(testing::Message() << n << " records");
+    StitchDecoderOptions o = dstOptions();
+    o.setSupportsCombinedSequinBead(1);
+    const Decoded d = decodeDst(repeatedDrops(n), o);
+    EXPECT_EQ(d.drops(), expected[n]);
+    EXPECT_EQ(d.stitches.size(), expected[n].size() + 5);
+    EXPECT_EQ(d.result, kDecodeEnd);
+  }
+}
+
+TEST(StitchDecoderDropSequins, CombinedSchemeIsForDstFilesAndYieldsToAlternateCommands) {
+  StitchDecoderOptions o = dstOptions();
+  o.setSupportsCombinedSequinBead(1);
+  o.setFileFormat(kFormatDstVariant6);
+  EXPECT_EQ(decodeDst(repeatedDrops(3), o).drops(), (Points{{20, 0}, {20, 0}, {20, 0}}));
+
+  o = dstOptions();
+  o.setSupportsCombinedSequinBead(1);
+  o.setAlternateSequinDropCommands(1);
+  EXPECT_EQ(decodeDst(repeatedDrops(7), o).drops(), (Points{{StitchCode::DropSequin, 4}}));
+}
+
+TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalStitch) {
+  struct Row {
+    const char* what;
+    int move;
+    HDiskFileFormat format;
+    int alternate;
+    Bytes afterStart;  // records after normal(10, 0) and sequin start at (10, 0)
+    Codes codes;
+    std::pair<int, int> dropPoint;
+    int head;
+  };
+  const Bytes tail = cat({changeover(), normal(10, 0), endRecord()});
+  const Row rows[] = {
+      {"drop in place moves and takes the stitch",
+       1,
+       kFormatDst,
+       0,
+       cat({jump(0, 0), normal(10, 0), tail}),
+       Codes{0, 18, 20, 19, 0, 7},
+       {20, 0},
+       0},
+      {"without the option",
+       0,
+       kFormatDst,
+       0,
+       cat({jump(0, 0), normal(10, 0), tail}),
+       Codes{0, 18, 20, 0, 19, 0, 7},
+       {10, 0},
+       0},
+      {"not for other formats",
+       1,
+       kFormatDstVariant6,
+       0,
+       cat({jump(0, 0), normal(10, 0), tail}),
+       Codes{0, 18, 20, 0, 19, 0, 7},
+       {10, 0},
+       0},
+      {"next record not a stitch",
+       1,
+       kFormatDst,
+       0,
+       cat({jump(0, 0), tail}),
+       Codes{0, 18, 20, 19, 0, 7},
+       {10, 0},
+       0},
+      {"a drop that moved stays",
+       1,
+       kFormatDst,
+       0,
+       cat({jump(5, 0), normal(10, 0), tail}),
+       Codes{0, 18, 20, 0, 19, 0, 7},
+       {15, 0},
+       0},
+      {"a repeated drop moves as one",
+       1,
+       kFormatDst,
+       1,
+       cat({repeat(jump(0, 0), 3), normal(10, 0), tail}),
+       Codes{0, 18, 20, 19, 0, 7},
+       {20, 0},
+       1},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    o.setKorvanMoveDropSequins(r.move);
+    o.setFileFormat(r.format);
+    o.setAlternateSequinDropCommands(r.alternate);
+    const Decoded d = decodeDst(cat({normal(10, 0), changeover(), r.afterStart}), o);
+    EXPECT_EQ(d.codes(), r.codes);
+    ASSERT_EQ(d.drops().size(), 1u);
+    EXPECT_EQ(d.points()[2], r.dropPoint);
+    EXPECT_EQ(d.stitches[2].getSequinHead(), r.head);
+  }
+}
+
+// --- Trims made of jumps ------------------------------------------------------------------
+
+TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
+  struct Row {
+    const char* what;
+    Configure configure;
+    Bytes bytes;
+    Codes codes;
+    int trimAt;  // index of the stitch carrying the former jump, or -1
+  };
+  const Configure none = [](StitchOptions&) {};
+  const Bytes end = endRecord();
+  const Row rows[] = {
+      {"four jumps out and back", none, cat({normal(10, 0), jumpLoop(), normal(5, 0), end}),
+       Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"loop back to the point after the first jump", none,
+       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(20, -20), normal(5, 0),
+            end}),
+       Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"the longest loop wins", none,
+       cat({normal(10, 0), jumpLoop(), jumpLoop(), normal(5, 0), end}),
+       Codes{0, 1, 1, 1, 1, 1, 1, 1, 14, 0, 7}, 8},
+      {"a run that does not come back", none,
+       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -10), normal(5, 0),
+            end}),
+       Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"the stitch ending a run never closes a loop", none,
+       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), normal(0, -20), end}),
+       Codes{0, 1, 1, 1, 0, 7}, -1},
+      {"fewer moving jumps than JumpsPerTrim", none,
+       cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 0, 7},
+       -1},
+      {"JumpsPerTrim 2", [](StitchOptions& o) { o.setJumpsPerTrim(2); },
+       cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 14, 0, 7},
+       2},
+      {"zero-length jumps do not count", none,
+       cat({normal(10, 0), jump(20, 0), jump(0, 0), jump(-20, 0), normal(5, 0), end}),
+       Codes{0, 1, 1, 1, 0, 7}, -1},
+      {"JumpsPerTrim 0", [](StitchOptions& o) { o.setJumpsPerTrim(0); },
+       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"TrimsAsJumps delivers a trim", [](StitchOptions& o) { o.setTrimsAsJumps(1); },
+       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 3, 0, 7}, 4},
+      {"UseNeedleUps leaves the jump trim", [](StitchOptions& o) { o.setUseNeedleUps(1); },
+       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"after a stop the needle is up", none,
+       cat({normal(10, 0), stop(), jumpLoop(), normal(5, 0), end}), Codes{0, 6, 1, 1, 1, 1, 0, 7},
+       -1},
+      {"at the start of the design the needle is up", none,
+       cat({jump(10, 0), jumpLoop(), normal(5, 0), end}), Codes{1, 1, 1, 1, 1, 0, 7}, -1},
+      {"jumps are not gathered while a device mode is on",
+       [](StitchOptions& o) { o.setReadChangeoverType(kReadChangeoverBorer); },
+       cat({normal(10, 0), changeover(), jumpLoop(), normal(5, 0), end}),
+       Codes{0, 8, 1, 1, 1, 1, 0, 7}, -1},
+      {"jumps are not gathered with PreserveJumps", [](StitchOptions& o) { o.setPreserveJumps(1); },
+       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"a run ending the data closes on its last jump", none, cat({normal(10, 0), jumpLoop()}),
+       Codes{0, 1, 1, 1, 14}, 4},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    r.configure(o);
+    const Decoded d = decodeDst(r.bytes, o);
+    EXPECT_EQ(d.codes(), r.codes);
+    EXPECT_EQ(d.result, kDecodeEnd);
+    Codes realCounts(r.codes.size(), 0);
+    if (r.trimAt >= 0) realCounts[static_cast<std::size_t>(r.trimAt)] = 1;
+    EXPECT_EQ(d.realCounts(), realCounts);
+    if (r.trimAt >= 0 && static_cast<std::size_t>(r.trimAt) < d.stitches.size()) {
+      // The trim carries the jump it replaced.
+      const HStitch& trim = d.stitches[static_cast<std::size_t>(r.trimAt)];
+      ASSERT_EQ(trim.getRealStitchCount(), 1);
+      EXPECT_EQ(trim.getRealStitches()[0].getFlags(), StitchCode::Jump);
+      EXPECT_EQ(trim.getRealStitches()[0].getPoint(), trim.getPoint());
+    }
+  }
+}
+
+TEST(StitchDecoderJumpTrims, NeedleUpsCountAsJumpsAndTrimsInTheRunPreventATrim) {
+  struct Row {
+    const char* what;
+    std::uint8_t move;    // code of the loop's moves
+    std::uint8_t opener;  // a command opening the run, or Normal for none
+    int useNeedleUps;
+    Codes codes;
+  };
+  constexpr std::uint8_t kNone = StitchCode::Normal;
+  const Row rows[] = {
+      {"needle ups loop", StitchCode::NeedleUp, kNone, 0, Codes{0, 13, 13, 13, 14, 0}},
+      {"needle ups delivered as jumps", StitchCode::NeedleUp, kNone, 1, Codes{0, 1, 1, 1, 14, 0}},
+      {"a trim in the run", StitchCode::Jump, StitchCode::Trim, 0, Codes{0, 3, 1, 1, 1, 1, 0}},
+      {"an upper trim in the run", StitchCode::Jump, StitchCode::UpperTrim, 0,
+       Codes{0, 12, 1, 1, 1, 1, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    std::vector<HStitch> script = {hard(StitchCode::Normal, 10, 0)};
+    if (r.opener != kNone) script.push_back(hard(r.opener, 10, 0));
+    for (HCoord<short> p : {HCoord<short>{30, 0}, {30, 20}, {10, 20}, {10, 0}})
+      script.push_back(hard(r.move, p.x, p.y));
+    script.push_back(hard(StitchCode::Normal, 15, 0));
+    StitchDecoderOptions o = dstOptions();
+    o.setUseNeedleUps(r.useNeedleUps);
+    EXPECT_EQ(decodeScript(script, o).codes(), r.codes);
+  }
+}
+
+// --- Blanks -------------------------------------------------------------------------------
+
+TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
+  // A kept blank is a normal stitch of length 0: it lowers the learned CleanLength to 0. A
+  // rejected one is still delivered but teaches nothing.
+  struct Row {
+    const char* what;
+    Configure configure;
+    Bytes bytes;
+    std::size_t blankAt;
+    int kept[5];  // by PreserveBlanks 0..4: 1 kept, 0 rejected, -1 not examined
+  };
+  const Configure none = [](StitchOptions&) {};
+  const Bytes blank = {0x00, 0x00, 0x03};
+  const Row rows[] = {
+      {"after a stop",
+       none,
+       cat({normal(10, 0), stop(), blank, normal(10, 0), endRecord()}),
+       2,
+       {0, 1, 0, 1, 1}},
+      {"after a change-over",
+       [](StitchOptions& o) { o.setReadChangeoverType(kReadChangeoverPlain); },
+       cat({normal(10, 0), changeover(), blank, normal(10, 0), changeover(), endRecord()}),
+       2,
+       {0, 1, 0, 1, 1}},
+      {"between stitches",
+       none,
+       cat({normal(10, 0), blank, normal(10, 0), endRecord()}),
+       1,
+       {0, 1, 0, 0, 0}},
+      {"after a jump",
+       none,
+       cat({normal(10, 0), jump(10, 0), blank, normal(10, 0), endRecord()}),
+       2,
+       {0, 1, 0, 0, 0}},
+      // Whether the next record is read ahead for PreserveBlanks 2 and 4 is left open.
+      {"before a stop",
+       none,
+       cat({normal(10, 0), blank, stop(10, 0), normal(10, 0), endRecord()}),
+       1,
+       {0, 1, -1, 0, -1}},
+  };
+  for (const Row& r : rows) {
+    for (int mode = 0; mode <= 4; ++mode) {
+      if (r.kept[mode] < 0) continue;
+      SCOPED_TRACE(testing::Message() << r.what << ", PreserveBlanks " << mode);
+      StitchDecoderOptions o = dstOptions();
+      r.configure(o);
+      o.setPreserveBlanks(PreserveBlanksType(mode));
+      const Decoded d = decodeDst(r.bytes, o, {0, 0}, 2);
+      ASSERT_GT(d.stitches.size(), r.blankAt);
+      const HStitch& b = d.stitches[r.blankAt];
+      EXPECT_TRUE(b.isNormal());
+      EXPECT_EQ(b.getPoint(), d.stitches[r.blankAt - 1].getPoint());
+      EXPECT_EQ(b.getColor(), 1);  // the needle in use, kept or not
+      EXPECT_EQ(o.getCleanLength(), r.kept[mode] ? 0 : 5);
+    }
+  }
+}
+
+TEST(StitchDecoderBlanks, PreserveBlanksTwoLooksAtTheStitchAlreadyGivenBack) {
+  for (std::uint8_t next : {StitchCode::Stop, StitchCode::Normal}) {
+    for (int mode = 0; mode <= 4; ++mode) {
+      SCOPED_TRACE(testing::Message() << "next " << int{next} << ", PreserveBlanks " << mode);
+      StitchDecoderOptions o = dstOptions();
+      o.setPreserveBlanks(PreserveBlanksType(mode));
+      ScriptedDecoder decoder(o, {hard(StitchCode::Normal, 20, 0)});
+      ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+      // A blank at the start point with the given stitch behind it.
+      decoder.giveBack(hard(next, 0, 10));
+      decoder.giveBack(hard(StitchCode::Normal, 0, 0));
+      HStitch s;
+      ASSERT_EQ(decoder.decodeStitch(s), kDecodeOk);
+      ASSERT_TRUE(s.isNormal());
+      const bool kept = mode == 1 || (next == StitchCode::Stop && (mode == 2 || mode == 4));
+      EXPECT_EQ(o.getCleanLength(), kept ? 0 : 5);
+    }
+  }
+}
+
+TEST(StitchDecoderBlanks, KeptBlankIsTheFirstStitchAndCleanLengthZeroKeepsEveryBlank) {
+  // A blank that is kept counts as the first stitch, so SkipFirstColourChange no longer
+  // ignores the stop after it.
+  struct Row {
+    int cleanLength;
+    int preserveBlanks;
+    int stopCode;
+  };
+  const Row rows[] = {
+      {5, 0, StitchCode::Stop},          // rejected: the stop is the first colour change
+      {0, 0, StitchCode::ChangeNeedle},  // no blank is short with CleanLength 0
+      {5, 1, StitchCode::ChangeNeedle},
+      {5, 3, StitchCode::Stop},  // the design start is a jump, not a command
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << "CleanLength " << r.cleanLength << ", PreserveBlanks " << r.preserveBlanks);
+    StitchDecoderOptions o = dstOptions();
+    o.setKorvanStartStitchType(kKorvanStartStitchNone);
+    o.setCleanLength(static_cast<short>(r.cleanLength));
+    o.setPreserveBlanks(PreserveBlanksType(r.preserveBlanks));
+    o.setStopsAsNeedles(1);
+    o.setSkipFirstColourChange(1);
+    const Decoded d =
+        decodeDst(cat({{0x00, 0x00, 0x03}, stop(10, 0), normal(10, 0), endRecord()}), o);
+    EXPECT_EQ(d.codes(), (Codes{0, r.stopCode, 0, 7}));
+  }
+}
+
+// --- Learned lengths ----------------------------------------------------------------------
+
+TEST(StitchDecoderLearning, LengthsAreLearnedIntoTheCallersOptions) {
+  // Longest single-axis move 121 (a stop), shortest stitch sqrt(13) -> 3, longest jump 120.
+  const Bytes design = cat({normal(30, 40), normal(2, 3), jump(100, -120), jump(60, 0),
+                            normal(5, 5), stop(121, 0), endRecord()});
+  struct Row {
+    int maxLength, cleanLength, splitJumpLength;  // before
+    int learnedMax, learnedClean, learnedSplit;   // after
+  };
+  const Row rows[] = {
+      {0, 5, 0, 121, 3, 120},
+      {200, 2, 150, 200, 2, 150},  // only ever raised (lowered for CleanLength)
+      {50, 4, 110, 121, 3, 120},
+      {121, 3, 120, 121, 3, 120},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << r.maxLength << " " << r.cleanLength << " " << r.splitJumpLength);
+    StitchDecoderOptions o = dstOptions();
+    o.setMaxLength(static_cast<short>(r.maxLength));
+    o.setCleanLength(static_cast<short>(r.cleanLength));
+    o.setSplitJumpLength(static_cast<short>(r.splitJumpLength));
+    const Decoded d = decodeDst(design, o);
+    ASSERT_EQ(d.result, kDecodeEnd);
+    EXPECT_EQ(o.getMaxLength(), r.learnedMax);
+    EXPECT_EQ(o.getCleanLength(), r.learnedClean);
+    EXPECT_EQ(o.getSplitJumpLength(), r.learnedSplit);
+  }
+}
+
+TEST(StitchDecoderLearning, JumpTrimsCountAsJumps) {
+  // The loop's closing jump (60) is its longest move and becomes the jump trim.
+  StitchDecoderOptions o = dstOptions();
+  const Decoded d = decodeDst(cat({normal(10, 0), jump(30, 0), jump(0, 30), jump(30, 0),
+                                   jump(-60, -30), normal(1, 0), endRecord()}),
+                              o);
+  ASSERT_EQ(d.codes(), (Codes{0, 1, 1, 1, 14, 0, 7}));
+  EXPECT_EQ(o.getSplitJumpLength(), 60);
+  EXPECT_EQ(o.getMaxLength(), 60);
+  EXPECT_EQ(o.getCleanLength(), 1);
+}
+
+// --- Statistics and lifecycle -------------------------------------------------------------
+
+TEST(StitchDecoderStatistics, EndDesignReportsTheDeliveredDesign) {
+  StitchDecoderOptions o = dstOptions();
+  Decoded d = decodeDst(cat({normal(10, 0), normal(0, 10), jump(40, 0), normal(0, -20), stop(),
+                             normal(-60, 5), endRecord()}),
+                        o, {100, 50}, 2);
+  ASSERT_EQ(d.result, kDecodeEnd);
+  EXPECT_EQ(d.endResult, kDecodeOk);
+  EXPECT_EQ(d.stats.stitchCount, 7);
+  EXPECT_EQ(d.stats.jumpCount, 1);
+  EXPECT_EQ(d.stats.commandCount, 2);  // the stop and the end
+  EXPECT_EQ(d.stats.trimCount, 0);
+  EXPECT_EQ(d.stats.startX, 100);
+  EXPECT_EQ(d.stats.startY, 50);
+  EXPECT_EQ(d.stats.minX, 90);
+  EXPECT_EQ(d.stats.maxX, 150);
+  EXPECT_EQ(d.stats.minY, 40);
+  EXPECT_EQ(d.stats.maxY, 60);
+  EXPECT_EQ(d.stats.endX, 90);
+  EXPECT_EQ(d.stats.endY, 45);
+  EXPECT_EQ(d.stats.getFirstNeedle(), 1);
+  ASSERT_EQ(d.stats.needles.length(), 1);
+  EXPECT_EQ(d.stats.needles[0], 1);
+
+  // A jump trim is counted as a trim and sewn as the jump it carries.
+  d = decodeDst(cat({normal(10, 0), jumpLoop(), normal(5, 0), endRecord()}), o);
+  ASSERT_EQ(d.codes(), (Codes{0, 1, 1, 1, 14, 0, 7}));
+  EXPECT_EQ(d.stats.trimCount, 1);
+  EXPECT_EQ(d.stats.jumpCount, 4);
+  EXPECT_EQ(d.stats.stitchCount, 7);
+  EXPECT_EQ(d.stats.commandCount, 1);
+}
+
+TEST(StitchDecoderLifecycle, BeginDesignStartsAFreshDesign) {
+  StitchDecoderOptions o = dstOptions();
+  o.setStopsAsNeedles(1);
+  KorvanStitchDecoder decoder(o);
+
+  // Ends on needle 2 in sequin mode.
+  const Bytes first = cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()});
+  MemoryInputBytestream firstStream(first);
+  decoder.setBytestream(firstStream);
+  Decoded d = runDecoder(decoder);
+  ASSERT_EQ(d.codes(), (Codes{0, 2, 18, 20, 7}));
+
+  // Leading junk and a start record again; the jump is a jump on needle 1.
+  const Bytes second = cat({{0x00}, {0x00, 0x00, 0x83}, jump(10, 0), normal(0, 10), endRecord()});
+  MemoryInputBytestream secondStream(second);
+  decoder.setBytestream(secondStream);
+  d = runDecoder(decoder, {0, 0}, 1);
+  EXPECT_EQ(d.codes(), (Codes{1, 0, 7}));
+  EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 10}, {10, 10}}));
+  EXPECT_EQ(d.colours(), (Codes{0, 0, 0}));
+  EXPECT_EQ(d.stats.stitchCount, 3);
+  EXPECT_EQ(d.stats.jumpCount, 1);
+}
+
+TEST(StitchDecoderLifecycle, BeginDesignKeepsKnowingThatAStitchWasSeen) {
+  // beginDesign resets the modes, the needle and the read state, not whether a stitch has
+  // passed: on a reused decoder a leading stop is a colour change.
+  StitchDecoderOptions o = dstOptions();
+  o.setStopsAsNeedles(1);
+  o.setSkipFirstColourChange(1);
+  KorvanStitchDecoder decoder(o);
+  const Bytes first = cat({normal(10, 0), endRecord()});
+  MemoryInputBytestream firstStream(first);
+  decoder.setBytestream(firstStream);
+  ASSERT_EQ(runDecoder(decoder).codes(), (Codes{0, 7}));
+
+  const Bytes second = cat({stop(10, 0), normal(10, 0), endRecord()});
+  MemoryInputBytestream secondStream(second);
+  decoder.setBytestream(secondStream);
+  EXPECT_EQ(runDecoder(decoder).codes(), (Codes{2, 0, 7}));
+}
+
+TEST(StitchDecoderEnd, NothingIsDeliveredOrReadAfterTheEndCommand) {
+  const Bytes bytes = cat({normal(10, 0), endRecord(), normal(10, 0), stop(), endRecord()});
+  MemoryInputBytestream stream(bytes);
+  StitchDecoderOptions o = dstOptions();
+  KorvanStitchDecoder decoder(o);
+  decoder.setBytestream(stream);
+  ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+  HStitch s;
+  ASSERT_EQ(decoder.decodeStitch(s), kDecodeOk);
+  ASSERT_EQ(decoder.decodeStitch(s), kDecodeOk);
+  EXPECT_TRUE(s.isEndRewind());
+  const long position = stream.position();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(decoder.decodeStitch(s), kDecodeEnd);
+    EXPECT_EQ(stream.position(), position);
+  }
+  EXPECT_EQ(decoder.endDesign(), kDecodeOk);
+
+  // The end gathered at the tail of a jump run ends the design the same way.
+  const Decoded d = decodeDst(
+      cat({normal(10, 0), jump(50, 0), jump(0, 50), endRecord(), normal(10, 0), endRecord()}));
+  EXPECT_EQ(d.codes(), (Codes{0, 1, 1, 7}));
+  EXPECT_EQ(d.result, kDecodeEnd);
+}
+
+TEST(StitchDecoderCopyOriginal, RecordsAreDeliveredAsTheyStand) {
+  StitchDecoderOptions o = dstOptions();
+  o.setCopyOriginal(1);
+  o.setStopsAsNeedles(1);
+  o.setJumpBetweenTwoStops(0);
+  const Decoded d = decodeDst(cat({normal(10, 0), jumpLoop(), normal(5, 0), stop(), stop(), stop(),
+                                   normal(5, 0), endRecord()}),
+                              o);
+  EXPECT_EQ(d.codes(), (Codes{0, 1, 1, 1, 1, 0, 6, 6, 6, 0, 7}));
+  EXPECT_EQ(d.colours(), Codes(11, 0));
+}
+
+TEST(StitchDecoderChenille, RedundantChenilleCommandsAreRejected) {
+  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
+  // moss, moss, chain, chain, moss, height 0, height 5, height 5, height 6
+  const std::vector<std::pair<std::uint8_t, unsigned short>> commands = {
+      {ChenilleMoss, 0},   {ChenilleMoss, 0},   {ChenilleChain, 0},
+      {ChenilleChain, 0},  {ChenilleMoss, 0},   {ChenilleHeight, 0},
+      {ChenilleHeight, 5}, {ChenilleHeight, 5}, {ChenilleHeight, 6},
+  };
+  struct Row {
+    int removeRedundant;
+    int removeHeight;
+    Codes rejected;
+  };
+  const Row rows[] = {
+      {1, 0, Codes{0, 1, 0, 1, 0, 1, 0, 1, 0}},
+      {0, 1, Codes{0, 0, 0, 0, 0, 1, 1, 1, 1}},
+      {0, 0, Codes{0, 0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << "redundant " << r.removeRedundant << " height " << r.removeHeight);
+    std::vector<HStitch> script;
+    short x = 0;
+    for (const auto& [code, data] : commands) {
+      HStitch s = withReal(hard(code, x += 10, 0));
+      s.setData(data);
+      script.push_back(s);
+    }
+    StitchDecoderOptions o = dstOptions();
+    o.setRemoveRedundantChenille(r.removeRedundant);
+    o.setRemoveChenilleHeight(r.removeHeight);
+    const Decoded d = decodeScript(script, o);
+    Codes rejected;
+    for (int count : d.realCounts())
+      rejected.push_back(count == 0 ? 1 : 0);
+    EXPECT_EQ(rejected, r.rejected);
+  }
+}
+
+// --- Stream failures ----------------------------------------------------------------------
+
+TEST(StitchDecoderStream, ReadFailureIsStickyAndTheStreamIsNotAskedAgain) {
+  struct Row {
+    const char* what;
+    Bytes bytes;  // served before the stream fails
+    Codes codes;  // delivered before the failure
+  };
+  const Row rows[] = {
+      {"failure while aligning", {}, Codes{}},
+      {"failure inside a record", cat({normal(10, 0), {0x01}}), Codes{0}},
+      {"failure behind a stop", cat({normal(10, 0), stop()}), Codes{0, 6}},
+      {"failure behind a jump run", cat({normal(10, 0), jump(10, 0), jump(10, 0)}), Codes{0, 1, 1}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    ScriptedStream stream(r.bytes, {kStreamFailure});
+    StitchDecoderOptions o = dstOptions();
+    KorvanStitchDecoder decoder(o);
+    decoder.setBytestream(stream);
+    const Decoded d = runDecoder(decoder);
+    EXPECT_EQ(d.codes(), r.codes);
+    EXPECT_EQ(d.result, kDecodeFailure);
+    const int reads = stream.reads();
+    HStitch s;
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(decoder.decodeStitch(s), kDecodeFailure);
+    EXPECT_EQ(stream.reads(), reads);
+  }
+}
+
+TEST(StitchDecoderStream, ReadFailureIsNotMistakenForTheEndOfData) {
+  struct Row {
+    const char* what;
+    Bytes bytes;
+    std::vector<int> after;
+    int result;
+  };
+  const Row rows[] = {
+      {"end inside a record", cat({normal(10, 0), {0x01}}), {kStreamEnd}, kDecodeEnd},
+      {"failure code other than 4", cat({normal(10, 0), {0x01}}), {7}, kDecodeFailure},
+      {"failure while aligning, then the end", {}, {kStreamFailure, kStreamEnd}, kDecodeFailure},
+      // A stream that fails and answers "end" when asked again still failed.
+      {"failure inside a record, then the end",
+       cat({normal(10, 0), {0x01}}),
+       {kStreamFailure, kStreamEnd},
+       kDecodeFailure},
+      {"failure at a record start, then the end",
+       normal(10, 0),
+       {kStreamFailure, kStreamEnd},
+       kDecodeFailure},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    ScriptedStream stream(r.bytes, r.after);
+    StitchDecoderOptions o = dstOptions();
+    KorvanStitchDecoder decoder(o);
+    decoder.setBytestream(stream);
+    EXPECT_EQ(runDecoder(decoder).result, r.result);
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit

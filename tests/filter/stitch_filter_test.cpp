@@ -1,0 +1,517 @@
+#include "stitchkit/filter/stitch_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/decode/dst_decoder.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/h_array.h"
+#include "tests/support/dst_test_records.h"
+
+namespace stitchkit {
+namespace {
+
+namespace C = StitchCode;
+using testing_support::DstRecords;
+
+// A container that is not an HXArray wrapper and remembers every reservation asked of it.
+class RecordingWrapper final : public StitchWrapper {
+ public:
+  int length() const override { return inner_.length(); }
+  void reserve(int count) override {
+    reservations.push_back(count);
+    inner_.reserve(count);
+  }
+  void truncate(int count) override { inner_.truncate(count); }
+  void clear() override { inner_.clear(); }
+  void append(const HStitch& stitch) override { inner_.append(stitch); }
+  void insertEmpty(int index, int count) override { inner_.insertEmpty(index, count); }
+  void insert(int index, const HStitch& stitch) override { inner_.insert(index, stitch); }
+  void remove(int index, int count) override { inner_.remove(index, count); }
+  void remove(int index) override { inner_.remove(index); }
+  HStitch& operator[](int index) override { return inner_[index]; }
+  const HStitch& operator[](int index) const override { return inner_[index]; }
+
+  std::vector<int> reservations;
+
+ private:
+  HXArray<HStitch> array_;
+  StitchArrayWrapper inner_{array_};
+};
+
+// Bytes in memory with a size and position that may be made up: `reportedSize` replaces the
+// real size when not negative, and `knowsPosition` false makes the stream unable to tell.
+class ReportingStream final : public InputBytestream {
+ public:
+  ReportingStream(std::vector<unsigned char> bytes, long reportedSize, bool knowsPosition)
+      : bytes_(std::move(bytes)), reportedSize_(reportedSize), knowsPosition_(knowsPosition) {}
+
+  int inputByte(unsigned char& byte) override {
+    if (at_ >= bytes_.size()) return kStreamEnd;
+    byte = bytes_[at_++];
+    return kStreamOk;
+  }
+  long position() const override { return knowsPosition_ ? static_cast<long>(at_) : -1; }
+  int seek(long offset) override {
+    if (offset < 0) return kStreamFailure;
+    at_ = static_cast<std::size_t>(offset);
+    return kStreamOk;
+  }
+  long size() const override {
+    return reportedSize_ >= 0 ? reportedSize_ : static_cast<long>(bytes_.size());
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+  std::size_t at_ = 0;
+  long reportedSize_;
+  bool knowsPosition_;
+};
+
+StitchOptions dstOptions(HDiskFileFormat format = kFormatDst) {
+  StitchOptions options;
+  setDefaultDecoderOptions(options);
+  options.setFileFormat(format);
+  return options;
+}
+
+std::vector<int> codesOf(const StitchWrapper& stitches) {
+  std::vector<int> codes;
+  for (int i = 0; i < stitches.length(); ++i)
+    codes.push_back(stitches[i].getFlags());
+  return codes;
+}
+
+std::vector<std::pair<int, int>> pointsOf(const StitchWrapper& stitches) {
+  std::vector<std::pair<int, int>> points;
+  for (int i = 0; i < stitches.length(); ++i)
+    points.emplace_back(stitches[i].xval(), stitches[i].yval());
+  return points;
+}
+
+void fill(HXArray<HStitch>& array, int count) {
+  for (int i = 0; i < count; ++i)
+    array.add(HStitch(static_cast<short>(1000 + i), 0));
+}
+
+// --- Construction -------------------------------------------------------------------------------
+
+TEST(StitchFilterConstruction, RecordsTheLengthAndComputesStatisticsFromTheStitches) {
+  // Through the array wrapper and through a wrapper of another kind: the same figures.
+  HXArray<HStitch> array;
+  array.add(HStitch(10, 0));
+  array.add(HStitch(20, 5));
+  array.add(HStitch(-30, -5));
+  StitchArrayWrapper arrayWrapper(array);
+  RecordingWrapper other;
+  for (const HStitch& s : array)
+    other.append(s);
+
+  for (StitchWrapper* wrapper :
+       {static_cast<StitchWrapper*>(&arrayWrapper), static_cast<StitchWrapper*>(&other)}) {
+    const StitchFilter filter(*wrapper);
+    EXPECT_EQ(filter.getStitchCount(), 3);
+    EXPECT_EQ(&filter.getStitches(), wrapper);
+    EXPECT_EQ(filter.getDecoder(), nullptr);
+    const StitchStats& stats = filter.getStats();
+    EXPECT_EQ(stats.stitchCount, 3);
+    EXPECT_EQ(stats.minX, -30);
+    EXPECT_EQ(stats.maxX, 20);
+    EXPECT_EQ(stats.minY, -5);
+    EXPECT_EQ(stats.maxY, 5);
+    EXPECT_EQ(stats.startX, 10);
+  }
+}
+
+// --- Decoder choice -----------------------------------------------------------------------------
+
+TEST(StitchFilterDecoderTable, EveryFormatCodeMapsToItsDecoder) {
+  using K = DecoderKind;
+  struct Family {
+    K kind;
+    std::vector<int> codes;
+  };
+  const std::vector<Family> families = {
+      {K::kDst, {0, 6, 15, 20}},
+      {K::kKvb, {36}},
+      {K::kBarudan, {1, 16, 21, 58, 59, 73}},
+      {K::kExp, {2,  22, 23, 24, 25, 26, 27, 28, 29, 37, 38, 41, 42, 43,
+                 44, 45, 46, 47, 49, 51, 53, 55, 56, 57, 62, 76, 89}},
+      {K::kZangs, {3, 17}},
+      {K::kZskTransport, {52}},
+  };
+  for (int code = -1; code <= 91; ++code) {
+    K expected = K::kNone;
+    for (const Family& family : families) {
+      for (int c : family.codes) {
+        if (c == code) expected = family.kind;
+      }
+    }
+    const auto format = static_cast<HDiskFileFormat>(code);
+    EXPECT_EQ(decoderKindForFormat(format, false), expected) << "format " << code;
+    // The stitch file's embedded records never use formats 29 and 51.
+    const K hsfExpected = code == 29 || code == 51 ? K::kNone : expected;
+    EXPECT_EQ(decoderKindForFormat(format, true), hsfExpected) << "format " << code;
+  }
+}
+
+TEST(StitchFilterDecode, DstFormatsUseTheDstDecoderWithTheirRecordVariant) {
+  // Format 0 files carry no extended records; the DST variants do. The stitch-file decode
+  // keeps the decoder's own setting (extended) for every format.
+  const std::vector<unsigned char> bytes = DstRecords().stitch(10, 0).end().data();
+  struct Case {
+    HDiskFileFormat format;
+    int extendedVariant;
+  };
+  for (const Case c : {Case{kFormatDst, 0}, Case{kFormatDstVariant6, 1},
+                       Case{kFormatDstVariant15, 1}, Case{kFormatDstVariant20, 1}}) {
+    SCOPED_TRACE(static_cast<int>(c.format));
+    HXArray<HStitch> array;
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    StitchOptions options = dstOptions(c.format);
+
+    MemoryInputBytestream plain(bytes);
+    ASSERT_EQ(filter.decodeStitches(options, 3, plain), kFilterOk);
+    ASSERT_NE(dynamic_cast<KorvanStitchDecoder*>(filter.getDecoder()), nullptr);
+    EXPECT_EQ(filter.getDecoder()->getExtendedVariant(), c.extendedVariant);
+    ASSERT_EQ(array.length(), 2);
+    EXPECT_EQ(array[0].getColor(), 2) << "the first needle is the one asked for";
+
+    MemoryInputBytestream embedded(bytes);
+    ASSERT_EQ(filter.decodeStitchesAsHsf(options, {}, {}, 1, embedded), kFilterOk);
+    EXPECT_EQ(filter.getDecoder()->getExtendedVariant(), 1);
+  }
+}
+
+TEST(StitchFilterDecode, FormatWithoutDecoderLeavesAnEmptyContainerAndNoDecoder) {
+  const std::vector<unsigned char> bytes = DstRecords().stitch(10, 0).end().data();
+  struct Case {
+    HDiskFileFormat format;
+    bool asHsf;
+  };
+  for (const Case c : {Case{kFormatHsf, false}, Case{kFormatNone, false},
+                       Case{static_cast<HDiskFileFormat>(4), false}, Case{kFormatHsf, true},
+                       Case{kFormatEmb, true}, Case{static_cast<HDiskFileFormat>(51), true}}) {
+    SCOPED_TRACE(testing::Message() << "format " << c.format << (c.asHsf ? " as HSF" : ""));
+    HXArray<HStitch> array;
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    // A decode that worked first, so that a decoder and stitches are there to be dropped.
+    StitchOptions dst = dstOptions();
+    MemoryInputBytestream first(bytes);
+    ASSERT_EQ(filter.decodeStitches(dst, 1, first), kFilterOk);
+    ASSERT_NE(filter.getDecoder(), nullptr);
+    ASSERT_GT(array.length(), 0);
+
+    StitchOptions options = dstOptions(c.format);
+    MemoryInputBytestream stream(bytes);
+    const int r = c.asHsf ? filter.decodeStitchesAsHsf(options, {}, {}, 1, stream)
+                          : filter.decodeStitches(options, 1, stream);
+    EXPECT_EQ(r, kFilterNoCoder);
+    EXPECT_EQ(array.length(), 0);
+    EXPECT_EQ(filter.getStitchCount(), 0);
+    EXPECT_EQ(filter.getDecoder(), nullptr);
+  }
+}
+
+// --- Pre-sizing ---------------------------------------------------------------------------------
+
+TEST(StitchFilterDecode, ReservesAThirdOfTheStreamSizePlusSixteenWithinALimit) {
+  // 999 stitches and the end: 3000 bytes.
+  DstRecords records;
+  for (int i = 1; i <= 999; ++i)
+    records.stitch(i, 0);
+  records.end();
+  ASSERT_EQ(records.bytes().size(), 3000u);
+
+  std::vector<unsigned char> withHeader(512, 0xF3);
+  const std::vector<unsigned char> body = records.data();
+  withHeader.insert(withHeader.end(), body.begin(), body.end());
+
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    long start;
+    long reportedSize;  // -1: the real size
+    bool knowsPosition;
+    std::vector<int> reservations;
+    int stitches;  // decoded
+  };
+  const std::vector<Case> cases = {
+      {"3000-byte stream", body, 0, -1, true, {1016}, 1000},
+      // The size is the whole stream's; the header before the records counts too, and the
+      // stream is still read from where it stood.
+      {"records after a header", withHeader, 512, -1, true, {(3512 / 3) + 16}, 1000},
+      {"position unknown", body, 0, -1, false, {}, 1000},
+      {"empty stream", {}, 0, -1, true, {}, 0},
+      {"size far larger than the data", body, 0, 1L << 40, true, {kMaxReservedStitches}, 1000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingWrapper stitches;
+    StitchFilter filter(stitches);
+    StitchOptions options = dstOptions();
+    ReportingStream stream(c.bytes, c.reportedSize, c.knowsPosition);
+    ASSERT_EQ(stream.seek(c.start), kStreamOk);
+    EXPECT_EQ(filter.decodeStitches(options, 1, stream), kFilterOk);
+    EXPECT_EQ(stitches.reservations, c.reservations);
+    EXPECT_EQ(stitches.length(), c.stitches);
+  }
+}
+
+// --- How decoding ends --------------------------------------------------------------------------
+
+TEST(StitchFilterDecode, MalformedRecordFailsOnlyThePlainDecodeAndATruncatedRecordFailsNeither) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    int plainResult;
+    int hsfResult;
+  };
+  const std::vector<Case> cases = {
+      {"bad sync bits", DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00, 0x00}).data(),
+       kFilterFailure, kFilterOk},
+      {"stream ends inside a record",
+       DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00}).data(), kFilterOk, kFilterOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool asHsf : {false, true}) {
+      SCOPED_TRACE(asHsf ? "as HSF" : "plain");
+      HXArray<HStitch> array;
+      StitchArrayWrapper stitches(array);
+      StitchFilter filter(stitches);
+      StitchOptions options = dstOptions();
+      MemoryInputBytestream stream(c.bytes);
+      const int r = asHsf ? filter.decodeStitchesAsHsf(options, {}, {}, 1, stream)
+                          : filter.decodeStitches(options, 1, stream);
+      EXPECT_EQ(r, asHsf ? c.hsfResult : c.plainResult);
+      // The stitches before the bad or cut record are kept either way, and the statistics
+      // are the decoder's.
+      EXPECT_EQ(codesOf(stitches), (std::vector<int>{C::Normal, C::Normal}));
+      EXPECT_EQ(pointsOf(stitches), (std::vector<std::pair<int, int>>{{10, 0}, {20, 5}}));
+      EXPECT_EQ(filter.getStitchCount(), 2);
+      EXPECT_EQ(filter.getStats().maxX, 20);
+      EXPECT_EQ(filter.getStats().maxY, 5);
+    }
+  }
+}
+
+TEST(StitchFilterDecode, StripBeginEndDropsNonSewingStitchesAtBothEnds) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    bool strip;
+    std::vector<int> codes;
+    std::vector<std::pair<int, int>> points;
+    int minX;  // of the statistics
+  };
+  const std::vector<unsigned char> framed = DstRecords()
+                                                .jump(50, 0)
+                                                .jump(100, 0)
+                                                .stitch(110, 0)
+                                                .stitch(120, 10)
+                                                .jump(150, 10)
+                                                .jump(200, 10)
+                                                .end()
+                                                .data();
+  const std::vector<Case> cases = {
+      {"only jumps and an end",
+       DstRecords().jump(50, 0).jump(60, 10).end().data(),
+       true,
+       {},
+       {},
+       0},
+      // The statistics are computed from the container: the design starts at its first
+      // stitch, not at the origin the decoder started from.
+      {"jumps around stitches", framed, true, {C::Normal, C::Normal}, {{110, 0}, {120, 10}}, 110},
+      {"jumps around stitches, not stripped",
+       framed,
+       false,
+       {C::Jump, C::Jump, C::Normal, C::Normal, C::Jump, C::Jump, C::DesignEnd},
+       {{50, 0}, {100, 0}, {110, 0}, {120, 10}, {150, 10}, {200, 10}, {200, 10}},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingWrapper stitches;
+    StitchFilter filter(stitches);
+    StitchOptions options = dstOptions();
+    options.setStripBeginEnd(c.strip);
+    MemoryInputBytestream stream(c.bytes);
+    EXPECT_EQ(filter.decodeStitches(options, 1, stream), kFilterOk);
+    EXPECT_EQ(codesOf(stitches), c.codes);
+    EXPECT_EQ(pointsOf(stitches), c.points);
+    EXPECT_EQ(filter.getStitchCount(), stitches.length());
+    EXPECT_EQ(filter.getStats().stitchCount, c.strip ? static_cast<int>(c.codes.size())
+                                                     : filter.getDecoder()->getStats().stitchCount);
+    if (!c.codes.empty()) {
+      EXPECT_EQ(filter.getStats().minX, c.minX);
+    }
+  }
+}
+
+TEST(StitchFilterDecode, LearnedLengthsAreWrittenIntoTheCallersOptions) {
+  // Longest move 100 (the jump), shortest normal stitch 3, longest jump 100.
+  const std::vector<unsigned char> bytes =
+      DstRecords().stitch(40, 0).stitch(43, 0).jump(143, 0).stitch(143, 50).end().data();
+  for (const bool asHsf : {false, true}) {
+    SCOPED_TRACE(asHsf ? "as HSF" : "plain");
+    HXArray<HStitch> array;
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    StitchOptions options = dstOptions();
+    ASSERT_EQ(options.getMaxLength(), 0);
+    ASSERT_EQ(options.getCleanLength(), 5);
+    ASSERT_EQ(options.getSplitJumpLength(), 0);
+    MemoryInputBytestream stream(bytes);
+    const int r = asHsf ? filter.decodeStitchesAsHsf(options, {}, {}, 1, stream)
+                        : filter.decodeStitches(options, 1, stream);
+    ASSERT_EQ(r, kFilterOk);
+    EXPECT_EQ(options.getMaxLength(), 100);
+    EXPECT_EQ(options.getCleanLength(), 3);
+    EXPECT_EQ(options.getSplitJumpLength(), 100);
+  }
+}
+
+TEST(StitchFilterDecode, HsfStopTableGivesTheStopsTheirRealCommandsAndNames) {
+  const std::vector<unsigned char> bytes =
+      DstRecords().stitch(10, 0).stop().stitch(20, 0).stop().stitch(30, 0).end().data();
+  HXArray<StopInfo> stops;
+  StopInfo slow;
+  slow.commandCode = C::SlowDown;
+  slow.data = 7;
+  stops.add(slow);
+  StopInfo frameOut;
+  frameOut.commandCode = C::FrameOut;
+  stops.add(frameOut);
+  HXArray<HString> names;
+  names.add(HString(L"slow here"));
+
+  HXArray<HStitch> array;
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  StitchOptions options = dstOptions();
+  MemoryInputBytestream stream(bytes);
+  ASSERT_EQ(filter.decodeStitchesAsHsf(options, stops, names, 1, stream), kFilterOk);
+  ASSERT_EQ(codesOf(stitches), (std::vector<int>{C::Normal, C::SlowDown, C::Normal, C::FrameOut,
+                                                 C::Normal, C::DesignEnd}));
+  EXPECT_EQ(array[1].getData(), 7);
+  EXPECT_EQ(array[1].getComment(), HString(L"slow here"));
+  EXPECT_TRUE(array[3].getComment().isEmpty());
+}
+
+// --- Opening virtual stitches -------------------------------------------------------------------
+
+// Real stitch k of a virtual stitch sits at (10(k+1), 5(k+1)) with the code its letter names:
+// 'J' jump, 'U' needle up, 'N' normal.
+HXArray<HStitch> realStitches(const std::string& pattern) {
+  HXArray<HStitch> real;
+  for (std::size_t k = 0; k < pattern.size(); ++k) {
+    const std::uint8_t code = pattern[k] == 'J'   ? C::Jump
+                              : pattern[k] == 'U' ? C::NeedleUp
+                                                  : C::Normal;
+    real.add(HStitch(static_cast<short>(10 * (k + 1)), static_cast<short>(5 * (k + 1)), code));
+  }
+  return real;
+}
+
+TEST(StitchFilterDevirtualize, ReplacesTheRangeByTheStitchOpenedUp) {
+  // The container starts as five stitches 'a' to 'e'. In `layout`, a letter is an original
+  // stitch, a digit k real stitch k copied out, 'V' the stitch carrying the virtual stitch's
+  // command with the real stitches `middle` (digits) and the point of real stitch `pointOf`
+  // (-1: its own point).
+  struct Case {
+    const char* name;
+    int first;
+    int last;
+    std::uint8_t code;
+    std::string real;
+    std::string layout;
+    std::string middle;
+    int pointOf;
+    int result;
+  };
+  const std::vector<Case> cases = {
+      {"leading and trailing jumps grow the range", 1, 1, C::Normal, "JJNNJ", "a01V4cde", "23", 3,
+       4},
+      {"no jumps shrink the range to one", 1, 3, C::Normal, "NN", "aVe", "01", -1, 1},
+      {"whole container replaced", 0, 4, C::Normal, "JN", "0V", "1", -1, 1},
+      {"no real stitches", 1, 3, C::Normal, "", "aVe", "", -1, 1},
+      {"no real stitches into an empty range", 2, 1, C::Normal, "", "abVcde", "", -1, 2},
+      {"empty range", 2, 1, C::Normal, "JN", "ab0Vcde", "1", -1, 3},
+      {"only jumps: the last one stays in the middle", 1, 1, C::Jump, "JJJ", "a01Vcde", "2", -1, 3},
+      {"needle ups count as jumps", 1, 2, C::Normal, "UNU", "a0V2de", "1", 1, 3},
+      {"trailing jump only", 4, 4, C::Normal, "NJ", "abcdV1", "0", 0, 5},
+      {"drop sequin stays whole", 1, 2, C::DropSequin, "JNJ", "aVde", "012", -1, 1},
+      {"drop bead stays whole", 1, 1, C::DropBead, "JN", "aVcde", "01", -1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fill(array, 5);
+    const HXArray<HStitch> original = array;
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+
+    const HXArray<HStitch> real = realStitches(c.real);
+    HStitch v(-7, -9, c.code, 4);
+    v.setData(33);
+    v.setRealStitches(real);
+    EXPECT_EQ(filter.devirtualizeStitch(v, c.first, c.last), c.result);
+
+    ASSERT_EQ(array.length(), static_cast<int>(c.layout.size()));
+    EXPECT_EQ(filter.getStitchCount(), array.length());
+    for (int i = 0; i < array.length(); ++i) {
+      SCOPED_TRACE(testing::Message() << "element " << i);
+      const HStitch& got = array[i];
+      const char what = c.layout[static_cast<std::size_t>(i)];
+      if (what >= 'a' && what <= 'e') {
+        EXPECT_EQ(got.getPoint(), original[what - 'a'].getPoint());
+      } else if (what >= '0' && what <= '9') {
+        const HStitch& want = real[what - '0'];
+        EXPECT_EQ(got.getPoint(), want.getPoint());
+        EXPECT_EQ(got.getFlags(), want.getFlags());
+      } else {
+        EXPECT_EQ(got.getFlags(), c.code);
+        EXPECT_EQ(got.getColor(), 4);
+        EXPECT_EQ(got.getData(), 33);
+        const HCoord<short> point = c.pointOf < 0 ? v.getPoint() : real[c.pointOf].getPoint();
+        EXPECT_EQ(got.getPoint(), point);
+        ASSERT_EQ(got.getRealStitchCount(), static_cast<int>(c.middle.size()));
+        for (std::size_t k = 0; k < c.middle.size(); ++k) {
+          const HStitch& want = real[c.middle[k] - '0'];
+          EXPECT_EQ(got.getRealStitches()[static_cast<int>(k)].getPoint(), want.getPoint());
+          EXPECT_EQ(got.getRealStitches()[static_cast<int>(k)].getFlags(), want.getFlags());
+        }
+      }
+    }
+  }
+}
+
+TEST(StitchFilterDevirtualize, StitchMayBeAnElementOfTheRangeItReplaces) {
+  HXArray<HStitch> array;
+  fill(array, 3);
+  array[1] = HStitch(-7, -9, C::Normal, 2);
+  array[1].setRealStitches(realStitches("JJNNJ"));
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+
+  EXPECT_EQ(filter.devirtualizeStitch(array[1], 1, 1), 4);
+  EXPECT_EQ(codesOf(stitches),
+            (std::vector<int>{C::Normal, C::Jump, C::Jump, C::Normal, C::Jump, C::Normal}));
+  EXPECT_EQ(array[3].getRealStitchCount(), 2);
+  EXPECT_EQ(array[3].getPoint(), (HCoord<short>{40, 20}));
+  EXPECT_EQ(array[3].getColor(), 2);
+}
+
+}  // namespace
+}  // namespace stitchkit
