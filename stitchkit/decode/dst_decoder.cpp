@@ -97,6 +97,8 @@ int KorvanStitchDecoder::vGetHardStitch(HStitch& s) {
 
   const HStitch& previous = lastHardStitch();
   s.setFlags(code);
+  // Commands take their colour from the needle rules; a drop keeps this one, the needle in use.
+  s.setColor(static_cast<unsigned short>(currentNeedle() - 1));
   if (code == StitchCode::DesignEnd) {
     s.setPoint(previous.getPoint());
   } else {

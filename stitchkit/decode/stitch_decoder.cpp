@@ -115,7 +115,10 @@ int StitchDecoder::getSoftStitch(HStitch& s) {
     const int r = getNextHardStitch(hardStitch_);
     if (r != kDecodeOk) return r;
     const bool anyMode = changeoverMode_ || sequinMode_ || beadMode_ || borerMode_ || laserMode_;
-    if (!anyMode && !o.getPreserveJumps() && !o.getCopyOriginal()) {
+    if (!continuesJumpRun(hardStitch_)) {
+      // A run of one stitch: nothing to gather and no loop to find.
+      s = std::move(hardStitch_);
+    } else if (!anyMode && !o.getPreserveJumps() && !o.getCopyOriginal()) {
       run_.clear();
       for (;;) {
         run_.add(hardStitch_);

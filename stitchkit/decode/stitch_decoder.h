@@ -86,6 +86,8 @@ class StitchDecoder {
   int DropSequinBeadProcessing(HStitch& s, int depth);
 
   StitchOptions& options() const { return *options_; }
+  // The needle in use (1-based).
+  int currentNeedle() const { return currentNeedle_; }
   const HStitch& lastStitch() const { return lastStitch_; }
   const HStitch& lastHardStitch() const { return lastHardStitch_; }
   bool isSequinMode() const { return sequinMode_ != 0; }

@@ -305,7 +305,9 @@ void HStitch::translateStopInfo(const StopInfo& info, int withColour) {
 }
 
 double HStitch::distance(const HStitch& other) const {
-  return std::hypot(static_cast<double>(x_) - other.x_, static_cast<double>(y_) - other.y_);
+  const double dx = static_cast<double>(x_) - other.x_;
+  const double dy = static_cast<double>(y_) - other.y_;
+  return std::sqrt(dx * dx + dy * dy);
 }
 
 }  // namespace stitchkit

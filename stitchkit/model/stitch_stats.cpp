@@ -175,7 +175,8 @@ int StitchStats::AddThreadLength(const HStitch& s) {
   if (threadInFabric != 0 && !excluded) {
     const double dx = static_cast<double>(s.xval()) - static_cast<double>(curX);
     const double dy = static_cast<double>(s.yval()) - static_cast<double>(curY);
-    const double d = std::hypot(dx, dy);
+    // Coordinates are 16-bit, so the squares are exact and sqrt needs no overflow guard.
+    const double d = std::sqrt(dx * dx + dy * dy);
     // The thread follows the move, plus what the stitch takes up going through the fabric and
     // back: an allowance on each side and two thirds of the stitch length again.
     const double t = d + 2.0 * threadStitchAllowance + (2.0 / 3.0) * d;

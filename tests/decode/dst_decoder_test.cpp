@@ -4,7 +4,6 @@
 
 #include <memory>
 #include <set>
-#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -170,24 +169,26 @@ TEST(DstDecoderRecords, GoldenRecordsDecodeToTheirCommandAndMove) {
 }
 
 TEST(DstDecoderRecords, ChangeoverRecordsFollowReadChangeoverType) {
-  // normal, change-over, two jump records, change-over, jump, stop, normal, end.
-  const Bytes design = cat({normal(10, 0), changeover(1, 2), jump(5, 0), jump(0, 5),
-                            changeover(1, 0), jump(5, 0), stop(2, 0), normal(5, 0), endRecord()});
+  // normal, change-over, two jump records, change-over, jump, stop, normal, change-over, end:
+  // the third change-over switches the device on again.
+  const Bytes design =
+      cat({normal(10, 0), changeover(1, 2), jump(5, 0), jump(0, 5), changeover(1, 0), jump(5, 0),
+           stop(2, 0), normal(5, 0), changeover(0, 1), endRecord()});
   struct Row {
     int readChangeoverType;
     std::vector<int> codes;
   };
   using C = std::vector<int>;
   const Row rows[] = {
-      {0, C{0, 18, 20, 20, 19, 1, 6, 0, 7}},  // sequin start, drops, sequin end
-      {1, C{0, 8, 1, 1, 9, 1, 6, 0, 7}},      // borer in / out
-      {2, C{0, 24, 1, 1, 25, 1, 6, 0, 7}},    // laser on / off
-      {3, C{0, 10, 1, 1, 10, 1, 6, 0, 7}},    // plain change-over
-      {4, C{0, 64, 66, 66, 65, 1, 6, 0, 7}},  // bead start, drop beads, bead end
-      {7, C{0, 10, 1, 1, 10, 1, 6, 0, 7}},    // any other value: plain change-over
+      {0, C{0, 18, 20, 20, 19, 1, 6, 0, 18, 7}},  // sequin start, drops, sequin end
+      {1, C{0, 8, 1, 1, 9, 1, 6, 0, 8, 7}},       // borer in / out
+      {2, C{0, 24, 1, 1, 25, 1, 6, 0, 24, 7}},    // laser on / off
+      {3, C{0, 10, 1, 1, 10, 1, 6, 0, 10, 7}},    // plain change-over
+      {4, C{0, 64, 66, 66, 65, 1, 6, 0, 64, 7}},  // bead start, drop beads, bead end
+      {7, C{0, 10, 1, 1, 10, 1, 6, 0, 10, 7}},    // any other value: plain change-over
   };
   const Points points = {{10, 0}, {11, 2}, {16, 2}, {16, 7}, {17, 7},
-                         {22, 7}, {24, 7}, {29, 7}, {29, 7}};
+                         {22, 7}, {24, 7}, {29, 7}, {29, 8}, {29, 8}};
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << "ReadChangeoverType " << r.readChangeoverType);
     StitchDecoderOptions o = dstOptions();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -90,6 +89,8 @@ TEST(StitchDecoderStops, PairsAndTriplesFollowJumpBetweenTwoStops) {
       {"a stop after a pair is a needle change again", 0, 1,
        cat({stop(), stop(), normal(10, 0), stop()}), Codes{0, 6, 6, 0, 2, 0, 7},
        Codes{0, 0, 0, 0, 1, 1, 1}},
+      {"a third stop elsewhere is not part of a three-stop", 0, 1,
+       cat({stop(), stop(), stop(5, 0)}), Codes{0, 6, 6, 2, 0, 7}, Codes{0, 0, 0, 1, 1, 1}},
       {"three stops at one point are one three-stop", 0, 1, cat({stop(), stop(), stop()}),
        Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
       {"three stops with jumps between stops", 1, 1, cat({stop(), stop(), stop()}),
@@ -471,6 +472,10 @@ TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
       {"the longest loop wins", none,
        cat({normal(10, 0), jumpLoop(), jumpLoop(), normal(5, 0), end}),
        Codes{0, 1, 1, 1, 1, 1, 1, 1, 14, 0, 7}, 8},
+      {"a longer loop starting later wins over a shorter one", none,
+       cat({normal(10, 0), jump(20, 0), jump(-20, 0), jump(0, 30), jump(40, 0), jump(-20, -30),
+            normal(5, 0), end}),
+       Codes{0, 1, 1, 1, 1, 14, 0, 7}, 5},
       {"a run that does not come back", none,
        cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -10), normal(5, 0),
             end}),
@@ -743,27 +748,50 @@ TEST(StitchDecoderStatistics, EndDesignReportsTheDeliveredDesign) {
 }
 
 TEST(StitchDecoderLifecycle, BeginDesignStartsAFreshDesign) {
-  StitchDecoderOptions o = dstOptions();
-  o.setStopsAsNeedles(1);
-  KorvanStitchDecoder decoder(o);
+  // However the earlier design ended, the next one decodes as with a new decoder: leading
+  // junk and a start record again, and its jump is a jump on needle 1.
+  struct Row {
+    const char* what;
+    Bytes earlier;
+    int delivered;  // stitches taken from the earlier design (-1: all)
+    Codes codes;
+  };
+  const Row rows[] = {
+      {"at its end record, on needle 2 in sequin mode",
+       cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()}), -1,
+       Codes{0, 2, 18, 20, 7}},
+      {"abandoned after a stop whose next record was read ahead",
+       cat({normal(10, 0), stop(), normal(10, 0), endRecord()}), 2, Codes{0, 2}},
+      {"abandoned inside a jump run",
+       cat({normal(10, 0), jump(10, 0), jump(10, 0), normal(1, 0), endRecord()}), 2, Codes{0, 1}},
+      {"at a malformed record", cat({normal(10, 0), {0x00, 0x00, 0x00}}), -1, Codes{0}},
+  };
+  const Bytes next = cat({{0x00}, {0x00, 0x00, 0x83}, jump(10, 0), normal(0, 10), endRecord()});
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    o.setStopsAsNeedles(1);
+    KorvanStitchDecoder decoder(o);
 
-  // Ends on needle 2 in sequin mode.
-  const Bytes first = cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()});
-  MemoryInputBytestream firstStream(first);
-  decoder.setBytestream(firstStream);
-  Decoded d = runDecoder(decoder);
-  ASSERT_EQ(d.codes(), (Codes{0, 2, 18, 20, 7}));
+    MemoryInputBytestream earlierStream(r.earlier);
+    decoder.setBytestream(earlierStream);
+    ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+    Codes codes;
+    HStitch s;
+    while ((r.delivered < 0 || static_cast<int>(codes.size()) < r.delivered) &&
+           decoder.decodeStitch(s) == kDecodeOk)
+      codes.push_back(s.getFlags());
+    ASSERT_EQ(codes, r.codes);
 
-  // Leading junk and a start record again; the jump is a jump on needle 1.
-  const Bytes second = cat({{0x00}, {0x00, 0x00, 0x83}, jump(10, 0), normal(0, 10), endRecord()});
-  MemoryInputBytestream secondStream(second);
-  decoder.setBytestream(secondStream);
-  d = runDecoder(decoder, {0, 0}, 1);
-  EXPECT_EQ(d.codes(), (Codes{1, 0, 7}));
-  EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 10}, {10, 10}}));
-  EXPECT_EQ(d.colours(), (Codes{0, 0, 0}));
-  EXPECT_EQ(d.stats.stitchCount, 3);
-  EXPECT_EQ(d.stats.jumpCount, 1);
+    MemoryInputBytestream nextStream(next);
+    decoder.setBytestream(nextStream);
+    const Decoded d = runDecoder(decoder, {0, 0}, 1);
+    EXPECT_EQ(d.codes(), (Codes{1, 0, 7}));
+    EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 10}, {10, 10}}));
+    EXPECT_EQ(d.colours(), (Codes{0, 0, 0}));
+    EXPECT_EQ(d.stats.stitchCount, 3);
+    EXPECT_EQ(d.stats.jumpCount, 1);
+  }
 }
 
 TEST(StitchDecoderLifecycle, BeginDesignKeepsKnowingThatAStitchWasSeen) {
@@ -782,6 +810,44 @@ TEST(StitchDecoderLifecycle, BeginDesignKeepsKnowingThatAStitchWasSeen) {
   MemoryInputBytestream secondStream(second);
   decoder.setBytestream(secondStream);
   EXPECT_EQ(runDecoder(decoder).codes(), (Codes{2, 0, 7}));
+}
+
+TEST(StitchDecoderStopTable, StopsTakeTheirRecordedCommandsInOrder) {
+  StitchDecoderOptions o = dstOptions();
+  KorvanStitchDecoder decoder(o);
+  HXArray<StopInfo> stops;
+  StopInfo frameOut;
+  frameOut.commandCode = StitchCode::FrameOut;
+  frameOut.data = 7;
+  frameOut.colour = 5;  // not taken: the stop is sewn with the needle in use
+  stops.add(frameOut);
+  StopInfo trim;
+  trim.commandCode = StitchCode::Trim;
+  stops.add(trim);
+  HXArray<HString> names;
+  names.add(HString(L"frame"));
+  decoder.setStopTable(stops, names);
+
+  const Bytes bytes = cat({normal(10, 0), stop(), normal(10, 0), stop(), normal(10, 0), stop(),
+                           normal(10, 0), endRecord()});
+  // The table survives beginDesign and is applied from its start again.
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(testing::Message() << "pass " << pass);
+    MemoryInputBytestream stream(bytes);
+    decoder.setBytestream(stream);
+    const Decoded d = runDecoder(decoder);
+    ASSERT_EQ(d.codes(), (Codes{0, 21, 0, 3, 0, 6, 0, 7}));  // a third stop stays a stop
+    EXPECT_EQ(d.stitches[1].getData(), 7);
+    EXPECT_EQ(d.stitches[1].getColor(), 0);
+    EXPECT_TRUE(d.stitches[1].getComment() == HString(L"frame"));
+    EXPECT_TRUE(d.stitches[3].getComment().isEmpty());
+    EXPECT_TRUE(d.stitches[5].getComment().isEmpty());
+  }
+
+  decoder.resetStopTable();
+  MemoryInputBytestream stream(bytes);
+  decoder.setBytestream(stream);
+  EXPECT_EQ(runDecoder(decoder).codes(), (Codes{0, 6, 0, 6, 0, 6, 0, 7}));
 }
 
 TEST(StitchDecoderEnd, NothingIsDeliveredOrReadAfterTheEndCommand) {
