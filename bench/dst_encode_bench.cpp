@@ -1,0 +1,62 @@
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "bench/dst_bench_data.h"
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/model/stitch_options.h"
+#include "tests/support/allocation_counter.h"
+
+namespace stitchkit {
+namespace {
+
+// The generated million-record design, read into stitches once.
+const HXArray<HStitch>& design() {
+  static const HXArray<HStitch> stitches = [] {
+    const std::vector<unsigned char> records = bench::makeDstRecords(1'000'000);
+    HXArray<HStitch> out;
+    StitchArrayWrapper wrapper(out);
+    StitchFilter filter(wrapper);
+    StitchDecoderOptions options;
+    setDefaultDecoderOptions(options);
+    options.setFileFormat(kFormatDst);
+    options.setStopsAsNeedles(1);
+    MemoryInputBytestream stream(records.data(), records.size());
+    filter.decodeStitches(options, 1, stream);
+    return out;
+  }();
+  return stitches;
+}
+
+// Writing a design of a million stitches as DST records into memory through the whole encode
+// pipeline (clean-up, grouping, splitting, the encoder, the container rewrite).
+void BM_DstEncodeToMemory(benchmark::State& state) {
+  std::vector<unsigned char> bytes;
+  bytes.reserve(4'000'000);
+  std::size_t allocations = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    HXArray<HStitch> stitches = design();
+    bytes.clear();
+    state.ResumeTiming();
+    testing_support::AllocationCounter counter;
+    StitchArrayWrapper wrapper(stitches);
+    StitchFilter filter(wrapper);
+    StitchEncoderOptions options;
+    setDefaultEncoderOptions(options);
+    options.setFileFormat(kFormatDst);
+    options.setHardLength(121);
+    VectorOutputBytestream out(bytes);
+    if (filter.encodeStitches(options, &out) != 0) state.SkipWithError("encode failed");
+    allocations = counter.count();
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  const auto stitchCount = static_cast<std::int64_t>(design().length());
+  state.SetItemsProcessed(state.iterations() * stitchCount);
+  state.counters["records"] = static_cast<double>(bytes.size() / 3);
+  state.counters["allocs/stitch"] = static_cast<double>(allocations) / stitchCount;
+}
+BENCHMARK(BM_DstEncodeToMemory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace stitchkit

@@ -1,0 +1,1170 @@
+#include "stitchkit/encode/stitch_encoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+namespace stitchkit {
+namespace {
+
+// "A design has begun", kept per thread so that separate threads may write separate designs.
+thread_local int tDesignBegun = 0;
+
+// exceeds(dx, dy, L): L >= 1 and dx^2 + dy^2 > L^2, in integer arithmetic.
+bool exceeds(long long dx, long long dy, long long limit) {
+  return limit >= 1 && dx * dx + dy * dy > limit * limit;
+}
+
+// Rounds `v` to a multiple of `g` (halves away from zero) when g > 1 and v is not one.
+int snapTo(int v, int g) {
+  if (g <= 1 || v % g == 0) return v;
+  return static_cast<int>(std::lround(static_cast<double>(v) / g)) * g;
+}
+
+bool isJumpOrNeedleUp(const HStitch& s) {
+  return s.isJump() || s.isNeedleUp();
+}
+
+// Jumps, needle-ups and the trim kinds: the entries that make up a trim written as jumps.
+bool isTrimMovement(const HStitch& s) {
+  return s.isJump() || s.isNeedleUp() || s.isJumpTrim() || s.isTrim() || s.isUpperTrim();
+}
+
+bool movesAtLeast(int dx, int dy, int minStep) {
+  return std::abs(dx) >= minStep || std::abs(dy) >= minStep;
+}
+
+DPoint toDPoint(HCoord<short> p) {
+  return DPoint{static_cast<double>(p.x), static_cast<double>(p.y)};
+}
+
+// Drop counts of coded sequin drops (AlternateSequinDropCommands), by sequin head.
+int alternateDropCount(unsigned head) {
+  switch (head) {
+    case 1:
+      return 2;
+    case 2:
+      return 4;
+    case 3:
+      return 8;
+    case 4:
+      return 7;
+    case 5:
+      return 11;
+    case 6:
+      return 13;
+    case 7:
+      return 14;
+    default:
+      return 0;
+  }
+}
+
+// Drop counts of combined sequin-bead drops (SupportsCombinedSequinBead on DST).
+int combinedDropCount(const HStitch& s) {
+  const unsigned head = s.getSequinHead();
+  if (head == 0 && s.isDropSequin()) return 7;
+  if (head == 1 && s.isDropBead()) return 2;
+  if (head == 1 && s.isDropSequin()) return 11;
+  if (head == 2 && s.isDropBead()) return 4;
+  return 0;
+}
+
+// Stop-table code of the real command behind a stop.
+std::uint32_t remapStopCode(std::uint32_t code) {
+  switch (code) {
+    case 22:
+    case 23:
+    case 25:
+    case 26:
+      return 17;
+    case 24:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+      return 2;
+    default:
+      return code;
+  }
+}
+
+// Gives `s` the colour, effect colour and effect id of `from` (new-effect mark cleared).
+void takeColourAndEffect(HStitch& s, const HStitch& from) {
+  s.setColor(from.getColor(), false);
+  std::uint8_t flag = 0;
+  std::uint32_t colour = 0;
+  HString id;
+  from.getEffectInfo(flag, colour, id);
+  s.setEffectInfo(flag, colour, id);
+  s.setNewEffect(false);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// EncoderState
+
+EncoderState::EncoderState(ChenilleModeType chenilleMode, int changeover, int borer, int sequin,
+                           int bead, int laser, HCoord<short> currentPosition, int currentNeedle,
+                           int trimmed, HCoord<short> lastPenetration, int chenilleHeight,
+                           int prohibitedATH)
+    : chenilleMode_(chenilleMode),
+      chenilleHeight_(chenilleHeight),
+      changeover_(changeover),
+      borer_(borer),
+      sequin_(sequin),
+      bead_(bead),
+      laser_(laser),
+      prohibitedATH_(prohibitedATH),
+      currentPosition_(currentPosition),
+      currentNeedle_(currentNeedle),
+      trimmed_(trimmed),
+      lastPenetration_(lastPenetration) {}
+
+// ---------------------------------------------------------------------------------------------
+// StitchEncoder: construction, hooks, flags
+
+StitchEncoder::StitchEncoder(const StitchOptions& opts) : options(&opts) {}
+
+StitchEncoder::~StitchEncoder() = default;
+
+int StitchEncoder::isDesignBegun() {
+  return tDesignBegun;
+}
+
+void StitchEncoder::setDesignBegun(int on) {
+  tDesignBegun = on;
+}
+
+int StitchEncoder::vBeginDesign(HCoord<short> /*start*/) {
+  return kEncodeOk;
+}
+int StitchEncoder::vEndDesign(EncoderState* /*state*/) {
+  return kEncodeOk;
+}
+int StitchEncoder::vBeginSegment(const EncoderState& /*state*/) {
+  return kEncodeOk;
+}
+int StitchEncoder::vEndSegment(EncoderState* /*state*/) {
+  return kEncodeOk;
+}
+int StitchEncoder::vSendHardStitch(const HStitch& /*s*/) {
+  return kEncodeOk;
+}
+int StitchEncoder::outputHeader() {
+  return kEncodeOk;
+}
+int StitchEncoder::outputTrailer() {
+  return kEncodeOk;
+}
+int StitchEncoder::flush() {
+  return kEncodeOk;
+}
+void StitchEncoder::setInCombineSequinCommands(int /*on*/) {}
+void StitchEncoder::setSplitStitchToJumps() {}
+
+int StitchEncoder::preserveJumps() const {
+  return (doingChangeover || doingBorer || doingSequin || doingBead || doingLaser ||
+          prohibitedATH || options->getPreserveJumps() || options->getCopyOriginal())
+             ? 1
+             : 0;
+}
+
+int StitchEncoder::getStopTable(HXArray<StopInfo>& stops, HXArray<HString>& comments) const {
+  stops = stopTable;
+  comments = stopComments;
+  return stopTable.length();
+}
+
+int BytestreamStitchEncoder::flush() {
+  if (stream == nullptr) return kEncodeOk;
+  return stream->flush() == kStreamOk ? kEncodeOk : kEncodeRefused;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Design and segment lifecycle
+
+int StitchEncoder::beginDesign(HCoord<short> start, HCoord<short> centre, int resplit) {
+  stopTable.clear();
+  stopComments.clear();
+  stitchesAtLastStop = 0;
+  lengthAtLastStop = 0;
+
+  stats.reset();
+  stats.setStartPoint(start);
+
+  int r = outputHeader();
+  if (r != 0) return r;
+
+  const EncoderState state(kChenilleNone, 0, 0, 0, 0, 0, start, 1, 1, HCoord<short>(), 0, 0);
+  r = beginSegment(state, centre, resplit);
+  if (r != 0) return r;
+
+  anyOutput = 0;
+  anyStitchOutput = 0;
+  started = 0;
+  return vBeginDesign(start);
+}
+
+int StitchEncoder::beginSegment(const EncoderState& state, HCoord<short> centre, int resplit) {
+  carry = HCoord<short>();
+  current.reset();
+  emitted.clear();
+  forceResplit = resplit;
+
+  current.setPoint(state.getCurrentPosition());
+  current.setColor(static_cast<unsigned short>(state.getCurrentNeedle() - 1), false);
+  if (state.hasEffectColour()) {
+    std::uint8_t flag = 0;
+    std::uint32_t colour = 0;
+    HString id;
+    state.getEffectInfo(flag, colour, id);
+    current.setEffectInfo(flag, colour, id);
+  }
+
+  chenilleMode = state.getChenilleMode();
+  chenilleHeight = state.getChenilleHeight();
+  doingChangeover = state.isDoingChangeover();
+  doingBorer = state.isDoingBorer();
+  doingSequin = state.isDoingSequin();
+  doingBead = state.isDoingBead();
+  doingLaser = state.isDoingLaser();
+  prohibitedATH = state.isProhibitedATH();
+  origin = centre;
+
+  segmentStats.reset();
+  segmentStats.setStartPoint(state.getCurrentPosition());
+
+  anyOutput = 1;
+  anyStitchOutput = 1;
+  started = 1;
+  return vBeginSegment(state);
+}
+
+int StitchEncoder::endSegment(EncoderState* state) {
+  segmentStats.finish();
+  if (state != nullptr) {
+    state->setChenilleMode(static_cast<ChenilleModeType>(chenilleMode));
+    state->setChenilleHeight(chenilleHeight);
+    state->setDoingChangeover(doingChangeover);
+    state->setDoingBorer(doingBorer);
+    state->setDoingSequin(doingSequin);
+    state->setDoingBead(doingBead);
+    state->setDoingLaser(doingLaser);
+    state->setProhibitedATH(prohibitedATH);
+    state->setCurrentPosition(current.getPoint());
+    state->setCurrentNeedle(current.getColor() + 1);
+  }
+  return vEndSegment(state);
+}
+
+int StitchEncoder::endDesign(EncoderState* state) {
+  int r = endSegment(state);
+  stats.finish();
+  if (r != 0) return r;
+  if (makeStopTable && stats.stitchCount > stitchesAtLastStop) {
+    StopInfo info;
+    info.stitchesSinceLast = static_cast<std::uint32_t>(stats.stitchCount - stitchesAtLastStop);
+    info.threadSinceLast = stats.threadLength - lengthAtLastStop;
+    stopTable.add(info);
+    stopComments.add(HString());
+    stitchesAtLastStop = stats.stitchCount;
+    lengthAtLastStop = static_cast<int>(stats.threadLength);
+  }
+  r = outputTrailer();
+  if (r == 0) r = vEndDesign(state);
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// encodeStitch and its filtering
+
+int StitchEncoder::encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun) {
+  emitted.clear();
+
+  if (!started) {
+    started = 1;
+    const HCoord<short> keep = current.getPoint();
+    current.copyStitch(s, 0);
+    current.setPoint(keep);
+    const short needle = static_cast<short>(s.getColor() + 1);
+    stats.addNeedle(needle);
+    segmentStats.addNeedle(needle);
+  }
+
+  if (skipUnlessBegun && tDesignBegun == 0) return kEncodeSkipped;
+
+  if (s.isEndRewind() || s.isBegin() || s.isNormal()) {
+    tDesignBegun = 1;
+  } else if (s.isColorChange()) {
+    tDesignBegun = s.getColor() != 0 ? 1 : 0;
+  }
+
+  int result = kEncodeOk;
+  HStitch c(s);
+  if (filterStitch(c)) {
+    s.setAutoCleaned(c.isAutoCleaned());
+  } else {
+    result = sendStitchWithJumps(c, afterTrim);
+    s.setAutoCleaned(false);
+  }
+
+  if (emitted.isEmpty()) {
+    s.clearRealStitches();
+  } else {
+    s.getRealStitches() = emitted;
+  }
+  emitted.clear();
+
+  if (result == kEncodeOk) {
+    stats.update(s, 0, 0);
+    segmentStats.update(s, 0, 0);
+  }
+  return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;
+}
+
+int StitchEncoder::applyDropRule(HStitch& c) {
+  const HCoord<short> target = c.getPoint();
+  if (c.hasRealStitches()) {
+    const HXArray<HStitch>& real = std::as_const(c).getRealStitches();
+    int last = -1;
+    for (int i = 0; i < real.length(); ++i) {
+      if (isJumpOrNeedleUp(real[i])) last = i;
+    }
+    const HCoord<short> from = last >= 0 ? real[last].getPoint() : current.getPoint();
+    if (!(from == target)) {
+      // The jump appended to the stitch's point is the list's last entry.
+      c.setFlags(StitchCode::Jump);
+      return 0;
+    }
+    if (last >= 0) {
+      c.setFlags(real[last].getFlags());
+      return 0;
+    }
+    c.setAutoCleaned(true);
+    return 1;
+  }
+  if (!(target == current.getPoint())) {
+    c.setFlags(StitchCode::Jump);
+    return 0;
+  }
+  c.setAutoCleaned(true);
+  return 1;
+}
+
+int StitchEncoder::filterStitch(HStitch& c) {
+  fixStitch(c);
+
+  if (options->getStripBeginEnd() && (c.isBegin() || c.isEndRewind())) {
+    if (applyDropRule(c)) return 1;
+  }
+
+  if ((c.isTrim() || c.isJumpTrim() || c.isUpperTrim()) && !options->getHasTrimCode()) {
+    if (!(options->getTrimsAsJumps() && options->getJumpsPerTrim() > 0)) {
+      if (applyDropRule(c)) return 1;
+    }
+  }
+
+  if (c.isChenille()) {
+    const int removeRedundant = options->getRemoveRedundantChenille();
+    bool redundant = false;
+    if (c.isChain()) {
+      redundant = removeRedundant && chenilleMode == kChenilleChain;
+      chenilleMode = kChenilleChain;
+    } else if (c.isMoss()) {
+      redundant = removeRedundant && chenilleMode == kChenilleMoss;
+      chenilleMode = kChenilleMoss;
+    } else if (c.isChenilleHeight()) {
+      const bool equal = removeRedundant && static_cast<int>(c.getData()) == chenilleHeight;
+      redundant = options->getRemoveChenilleHeight() || equal;
+      if (!equal) chenilleHeight = c.getData();
+    }
+    if (redundant) return applyDropRule(c);
+  }
+  return 0;
+}
+
+short StitchEncoder::granulate(short v) const {
+  return static_cast<short>(snapTo(v, options->getGranularity()));
+}
+
+void StitchEncoder::fixStitch(HStitch& c) {
+  const short moveX = static_cast<short>(c.xval() + carry.x - current.xval());
+  const short moveY = static_cast<short>(c.yval() + carry.y - current.yval());
+  carry = HCoord<short>();
+  if (moveX != 0) {
+    const short g = granulate(moveX);
+    if (g != moveX) carry.x = static_cast<short>(carry.x + (moveX - g));
+    c.xval() = static_cast<short>(current.xval() + g);
+  }
+  if (moveY != 0) {
+    const short g = granulate(moveY);
+    if (g != moveY) carry.y = static_cast<short>(carry.y + (moveY - g));
+    c.yval() = static_cast<short>(current.yval() + g);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Soft and hard records
+
+int StitchEncoder::sendSoftStitch(HStitch& s) {
+  if (s.isTwoStop()) {
+    HStitch stop(s, 0);
+    stop.setFlags(StitchCode::Stop);
+    int r = sendSoftStitch(stop);
+    if (r == kEncodeRefused) return r;
+    if (options->getJumpBetweenTwoStops()) {
+      HStitch jump(s, 0);
+      jump.setFlags(StitchCode::Jump);
+      r = sendSoftStitch(jump);
+      if (r == kEncodeRefused) return r;
+    }
+    stop.copyStitch(s, 0);
+    stop.setFlags(StitchCode::Stop);
+    return sendSoftStitch(stop);
+  }
+
+  if (s.isThreeStop()) {
+    int r = kEncodeOk;
+    for (int i = 0; i < 3; ++i) {
+      HStitch stop(s, 0);
+      stop.setFlags(StitchCode::Stop);
+      r = sendSoftStitch(stop);
+      if (r == kEncodeRefused) return r;
+    }
+    return r;
+  }
+
+  bool checkCombined = true;
+  if (s.isDropSequin() && options->getAlternateSequinDropCommands() != 0) {
+    const int count = alternateDropCount(s.getSequinHead());
+    if (count >= 1) {
+      int r = kEncodeOk;
+      for (int i = 0; i < count; ++i) {
+        HStitch drop(s, 0);
+        drop.setFlags(StitchCode::DropSequin);
+        drop.setSequinHead(0);
+        r = sendSoftStitch(drop);
+        if (r == kEncodeRefused) return r;
+      }
+      return r;
+    }
+    checkCombined = false;  // count 0: straight to the plain writing
+  }
+
+  if (checkCombined && (s.isDropSequin() || s.isDropBead()) &&
+      options->getSupportsCombinedSequinBead() && options->getFileFormat() == kFormatDst) {
+    const int count = combinedDropCount(s);
+    if (count >= 1) {
+      int r = kEncodeOk;
+      for (int i = 0; i < count; ++i) {
+        HStitch drop(s, 0);
+        drop.setFlags(StitchCode::DropSequin);
+        drop.setSequinHead(0);
+        r = vSendSoftStitch(drop);
+        if (r == kEncodeRefused) return r;
+      }
+      return r;
+    }
+  }
+
+  if (!makeStopTable || s.isNormal() || s.isJump() || s.isNeedleUp() ||
+      (s.isDropSequin() && options->getSequinType() == kSequinAsChangeOver) ||
+      (s.isDropBead() && options->getGlassBeadType() != kGlassBeadAsIs)) {
+    return vSendSoftStitch(s);
+  }
+
+  StopInfo info = s.getStopInfo();
+  info.commandCode = remapStopCode(info.commandCode);
+  stopTable.add(info);
+  stopComments.add(s.getComment());
+  HStitch stop(s, 0);
+  stop.setFlags(StitchCode::Stop);
+  return vSendSoftStitch(stop);
+}
+
+int StitchEncoder::sendHardStitch(const HStitch& s) {
+  HStitch c(s, 0);
+  const HVector<short> d = s.getPoint() - current.getPoint();
+
+  if (c.isNormal() && !current.isNormal() && !(d == HVector<short>())) {
+    const PenetrationStyle style = options->getPenetrationStyle();
+    if (style == kPenetrationAsJump) {
+      c.setFlags(StitchCode::Jump);
+    } else if (style == kPenetrationJumpInPlace) {
+      HStitch jump(c, 0);
+      jump.setFlags(StitchCode::Jump);
+      const int r = sendHardStitch(jump);
+      if (r != 0) return r;
+    }
+  }
+
+  if (!options->getCopyOriginal()) {
+    if (c.isBorerOn() || c.isBorerOff()) {
+      if (options->getBorerType() == kBorerAsChangeOver)
+        c.setFlags(StitchCode::ChangeOver);
+      else if (options->getBorerType() == kBorerAsStop)
+        c.setFlags(StitchCode::Stop);
+    } else if (c.isSequinStart() || c.isSequinEnd()) {
+      if (options->getSequinType() == kSequinAsChangeOver)
+        c.setFlags(StitchCode::ChangeOver);
+      else if (options->getSequinType() == kSequinAsStop)
+        c.setFlags(StitchCode::Stop);
+    } else if (c.isDropSequin()) {
+      const bool keepDrop =
+          (options->getBlankAfterDrops() || options->getKorvanMoveDropSequins()) &&
+          options->getFileFormat() == kFormatDst;
+      if (options->getSequinType() == kSequinAsChangeOver && !keepDrop) {
+        c.setFlags(StitchCode::Jump);
+      }
+    } else if (c.isBeadStart() || c.isBeadEnd()) {
+      if (options->getGlassBeadType() == kGlassBeadAsChangeOver) {
+        c.setFlags(StitchCode::ChangeOver);
+      } else if (options->getGlassBeadType() == kGlassBeadAsStop) {
+        c.setFlags(StitchCode::Stop);
+      }
+    } else if (c.isDropBead()) {
+      if (options->getGlassBeadType() == kGlassBeadAsChangeOver) c.setFlags(StitchCode::Jump);
+    }
+    if (options->getUseNeedleUps() && c.isJump()) c.setFlags(StitchCode::NeedleUp);
+    if (options->getStopsAsNeedles() && c.isColorChange()) c.setFlags(StitchCode::Stop);
+  }
+
+  const int r = vSendHardStitch(c);
+  if (r == 0) {
+    anyOutput = 1;
+    if (s.isNormal()) anyStitchOutput = 1;
+    current.copyStitch(s, 0);
+    emitted.add(std::move(c));
+    if (makeStopTable && s.isStop() && !stopTable.isEmpty()) {
+      StopInfo& last = stopTable[stopTable.length() - 1];
+      last.stitchesSinceLast = static_cast<std::uint32_t>(stats.stitchCount - stitchesAtLastStop);
+      last.threadSinceLast = stats.threadLength - lengthAtLastStop;
+      stitchesAtLastStop = stats.stitchCount;
+      lengthAtLastStop = static_cast<int>(stats.threadLength);
+    }
+  }
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Where the command goes
+
+int StitchEncoder::sendStitchWithJumps(HStitch& c, int afterTrim) {
+  int atDestination = 0;
+  int separate = (separateCommands && !options->getCopyOriginal()) ? 1 : 0;
+  int trimAsJumps = 0;
+
+  const int code = c.getFlags();
+  switch (code) {
+    case 0:
+    case 26:
+    case 27:
+    case 28:
+    case 29:
+    case 30:
+    case 54:
+    case 55:
+      atDestination = 1;
+      separate = 0;
+      break;
+    case 1:
+    case 13:
+      atDestination = 0;
+      separate = 0;
+      break;
+    case 2:
+    case 4:
+    case 5:
+    case 6:
+    case 15:
+    case 16:
+    case 21:
+    case 22:
+    case 23:
+    case 37:
+    case 40:
+    case 41:
+    case 42:
+    case 43:
+    case 44:
+    case 45:
+    case 46:
+    case 47:
+    case 48:
+    case 50:
+    case 51:
+    case 52:
+    case 53:
+    case 59:
+    case 60:
+      atDestination = 1;
+      break;
+    case 3:
+    case 12:
+    case 14:
+      atDestination = 0;
+      separate = options->getCopyOriginal() ? 0 : 1;
+      if (!options->getHasTrimCode() || options->getTrimsAsJumps()) {
+        separate = 0;
+        if (!(preserveJumps() || prohibitedATH)) trimAsJumps = 1;
+      }
+      break;
+    case 7:
+      atDestination = 1;
+      separate = options->getCopyOriginal() ? 0 : 1;
+      break;
+    case 8:
+    case 9:
+      atDestination = 1;
+      separate = 0;
+      doingBorer = code == 8 ? 1 : 0;
+      break;
+    case 10:
+      doingChangeover = doingChangeover ? 0 : 1;
+      atDestination = doingChangeover;
+      separate = 0;
+      break;
+    case 11:
+      atDestination = 0;
+      break;
+    case 18:
+    case 19:
+      atDestination = code == 18 ? 1 : 0;
+      doingSequin = code == 18 ? 1 : 0;
+      break;
+    case 20:
+    case 66:
+    case 67:
+      atDestination = 1;
+      separate = 0;
+      break;
+    case 24:
+      atDestination = 1;
+      separate = 0;
+      doingLaser = 1;
+      break;
+    case 25:
+    case 49:
+      atDestination = 1;
+      separate = 0;
+      doingLaser = 0;
+      break;
+    case 56:
+    case 63:
+      atDestination = 1;
+      separate = 0;
+      break;
+    case 57:
+    case 58:
+      atDestination = 1;
+      separate = 0;
+      prohibitedATH = code == 57 ? 1 : 0;
+      break;
+    case 64:
+    case 65:
+      atDestination = code == 64 ? 1 : 0;
+      doingBead = code == 64 ? 1 : 0;
+      break;
+    default:
+      atDestination = 0;
+      break;
+  }
+  if (trimAsJumps) separate = 0;
+
+  if (needResplit(c, trimAsJumps, 0) == 0) {
+    return sendWithoutSplit(c, atDestination, separate, trimAsJumps, afterTrim);
+  }
+  return sendWithSplit(c, atDestination, separate, trimAsJumps, afterTrim);
+}
+
+int StitchEncoder::sendWithoutSplit(HStitch& c, int atDestination, int separate, int trimAsJumps,
+                                    int afterTrim) {
+  // Through a const reference: the non-const accessor would create the rare-attribute block.
+  const HXArray<HStitch>& real = std::as_const(c).getRealStitches();
+  const int count = real.length();
+  const bool blank = options->getInsertBlankStitchAfterTrim() && c.isNormal() && afterTrim != 0;
+
+  // Leading and trailing movements of the real stitches.
+  HCoord<short> p = c.getPoint();
+  int leading = 0;
+  for (int i = 0; i < count - 1; ++i) {
+    if (!isJumpOrNeedleUp(real[i])) {
+      p = real[i].getPoint();
+      break;
+    }
+    ++leading;
+  }
+  int trailing = 0;
+  for (int i = count - 1; i >= leading; --i) {
+    if (!isJumpOrNeedleUp(real[i])) {
+      p = real[i].getPoint();
+      break;
+    }
+    ++trailing;
+  }
+
+  int r = kEncodeOk;
+  for (int i = 0; i < leading; ++i) {
+    HStitch move(real[i], 0);
+    r = sendSoftStitch(move);
+    if (r == kEncodeRefused) return r;
+  }
+
+  HStitch core(c, 0);
+  if (trailing > 0) core.setPoint(p);
+  if (trimAsJumps) core.setFlags(StitchCode::Jump);
+
+  if ((separate || blank) && !(core.getPoint() == current.getPoint())) {
+    const HCoord<short> target = core.getPoint();
+    HStitch jump(target.x, target.y, StitchCode::Jump, 0);
+    if (!atDestination) {
+      takeColourAndEffect(jump, core);
+      core.setPoint(current.getPoint());
+      r = sendSoftStitch(core);
+      if (r == kEncodeRefused) return r;
+      r = sendSoftStitch(jump);
+    } else {
+      takeColourAndEffect(jump, current);
+      jump.setColourType(current.getColourType());
+      r = sendSoftStitch(jump);
+      if (r == kEncodeRefused) return r;
+      r = sendSoftStitch(core);
+    }
+  } else {
+    r = sendSoftStitch(core);
+  }
+  if (r == kEncodeRefused) return r;
+
+  for (int i = count - trailing; i < count; ++i) {
+    HStitch move(real[i], 0);
+    r = sendSoftStitch(move);
+    if (r == kEncodeRefused) return r;
+  }
+  return r;
+}
+
+int StitchEncoder::sendWithSplit(HStitch& c, int atDestination, int separate, int trimAsJumps,
+                                 int afterTrim) {
+  // The pieces live in a member array so that no stitch allocates once it has grown; the
+  // format hooks called below never re-enter sendStitchWithJumps.
+  HXArray<HStitch>& pieces = splitPieces_;
+  const int n = splitIntoJumps(pieces, c, trimAsJumps, 0);
+
+  bool blank = false;
+  if (options->getInsertBlankStitchAfterTrim() && c.isNormal()) {
+    if (options->getJumpsPerTrim() > 0) {
+      blank = (n > options->getJumpsPerTrim() && atDestination) || afterTrim != 0;
+    } else {
+      blank = afterTrim != 0;
+    }
+  }
+
+  // The pieces' colour.
+  unsigned short colour = current.getColor();
+  std::uint8_t effectFlag = 0;
+  std::uint32_t effectColour = 0;
+  HString effectId;
+  current.getEffectInfo(effectFlag, effectColour, effectId);
+  std::uint8_t colourType = current.getColourType();
+  bool newEffect = current.isNewEffect();
+  bool hasEffect = current.hasEffectColour();
+  auto takeColourFrom = [&](const HStitch& from) {
+    colour = from.getColor();
+    from.getEffectInfo(effectFlag, effectColour, effectId);
+    colourType = from.getColourType();
+    newEffect = from.isNewEffect();
+    hasEffect = from.hasEffectColour();
+  };
+
+  int r = kEncodeOk;
+  bool lastIsCommand = false;
+  if (!trimAsJumps && !separate && !blank && n > 0) {
+    if (atDestination) {
+      const HCoord<short> at = pieces[n - 1].getPoint();
+      pieces[n - 1].copyStitch(c, 0);
+      pieces[n - 1].setPoint(at);
+      lastIsCommand = true;
+    } else {
+      const HCoord<short> at = pieces[0].getPoint();
+      pieces[0].copyStitch(c, 0);
+      pieces[0].setPoint(at);
+      takeColourFrom(c);
+    }
+  }
+
+  if (separate && !atDestination) {
+    HStitch first(c, 0);
+    first.setPoint(current.getPoint());
+    r = sendSoftStitch(first);
+    if (r == kEncodeRefused) return r;
+    takeColourFrom(c);
+  }
+
+  for (int i = 0; i < n; ++i) {
+    HStitch& piece = pieces[i];
+    if (!(lastIsCommand && i == n - 1)) {
+      piece.setColor(colour, false);
+      // The effect fields follow the pieces' colour (setting empty ones allocates nothing).
+      piece.setEffectInfo(effectFlag, effectColour, effectId);
+      piece.setColourType(hasEffect ? colourType : 0);
+      piece.setNewEffect(hasEffect && i == 0 && newEffect);
+    }
+    r = sendSoftStitch(piece);
+    if (r == kEncodeRefused) return r;
+  }
+
+  if ((separate || blank) && atDestination) {
+    HStitch last(c, 0);
+    last.setPoint(current.getPoint());
+    r = sendSoftStitch(last);
+  }
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Does the move need cutting, and into how many pieces
+
+int StitchEncoder::needResplit(const HStitch& s, int trim, int atGroupEnd) {
+  const StitchOptions& o = *options;
+  if (o.getKeepOriginalStitch()) return 0;
+
+  const HCoord<short> cur = current.getPoint();
+  if (o.getSplitStitchToJumps() && s.getFlags() == StitchCode::Normal &&
+      exceeds(s.xval() - cur.x, s.yval() - cur.y, o.getMaxLength())) {
+    return 1;
+  }
+
+  const int preserve = preserveJumps();
+  int jpt = 0;
+  int penetrate = 0;
+  int found = 0;
+  if (trim) {
+    if (preserve) {
+      trim = 0;
+    } else {
+      jpt = o.getJumpsPerTrim();
+      penetrate = o.getPenetrateAtTrims();
+    }
+  }
+
+  const int minStep = granulate(o.getTrimJumpLength());
+  if (jpt > 0 && forceResplit) return 1;
+
+  int limit = o.getHardLength();
+  if (o.getMaxLength() > 0 && o.getMaxLength() < limit) limit = o.getMaxLength();
+
+  const bool chenille = o.getHasChenilleSupport() != 0;
+  if (s.hasRealStitches()) {
+    const HXArray<HStitch>& real = s.getRealStitches();
+    if (forceResplit && real.length() > 1) return 1;
+
+    int jumpLimit = limit;
+    int chenilleLimit = 0;
+    if (!preserve) {
+      if (o.getSplitJumpLength() > 0 && o.getSplitJumpLength() < jumpLimit) {
+        jumpLimit = o.getSplitJumpLength();
+      }
+      if (chenille && o.getMaxRealLength() > 0) chenilleLimit = o.getMaxRealLength();
+    }
+
+    int count = 0;
+    HCoord<short> prev = cur;
+    const int lastIndex = real.length() - 1;
+    for (int i = 0; i <= lastIndex; ++i) {
+      const HStitch& e = real[i];
+      const int dx = e.xval() - prev.x;
+      const int dy = e.yval() - prev.y;
+      if (!preserve && chenille && exceeds(dx, dy, chenilleLimit)) return 1;
+      if (jpt > 0 && isTrimMovement(e) && movesAtLeast(dx, dy, minStep)) {
+        ++count;
+        if (atGroupEnd && count == jpt && i == lastIndex) return 1;
+        if (penetrate && count == jpt && e.getPoint() == cur) found = 1;
+      }
+      if (isJumpOrNeedleUp(e) && !preserve) {
+        if (exceeds(dx, dy, jumpLimit)) return 1;
+      } else if (exceeds(dx, dy, limit)) {
+        return 1;
+      }
+      prev = e.getPoint();
+    }
+    if (count < jpt) return 1;
+    return (penetrate && !found) ? 1 : 0;
+  }
+
+  if (jpt >= 2 && penetrate) return 1;
+  const int dx = s.xval() - cur.x;
+  const int dy = s.yval() - cur.y;
+  int count = 0;
+  if (!preserve) {
+    if (jpt > 0 && isTrimMovement(s) && movesAtLeast(dx, dy, minStep)) count = 1;
+    if (isJumpOrNeedleUp(s) && o.getSplitJumpLength() > 0 && o.getSplitJumpLength() < limit) {
+      limit = o.getSplitJumpLength();
+    }
+    if (chenille && exceeds(dx, dy, o.getMaxRealLength())) return 1;
+  }
+  if (exceeds(dx, dy, limit)) return 1;
+  if (count < jpt) return 1;
+  return penetrate;
+}
+
+void StitchEncoder::buildPath(const HStitch& s, HXArray<HCoord<short>>& path) const {
+  path.clear();
+  path.add(current.getPoint());
+  if (!s.hasRealStitches()) {
+    path.add(s.getPoint());
+    return;
+  }
+  const HXArray<HStitch>& real = s.getRealStitches();
+  const int lastIndex = real.length() - 1;
+  const HCoord<short> end = real[lastIndex].getPoint();
+  const DPoint e = toDPoint(end);
+  constexpr double kTolerance = 10.0;
+  for (int i = 0; i < lastIndex; ++i) {
+    const HCoord<short> p = real[i].getPoint();
+    const DPoint dp = toDPoint(p);
+    const HCoord<short> q = path[path.length() - 1];
+    if (quickCheckPointOnLine(dp, toDPoint(q), e, kTolerance)) continue;
+    if (path.length() == 1) {
+      path.add(p);
+    } else if (quickCheckPointOnLine(toDPoint(q), toDPoint(path[path.length() - 2]), dp,
+                                     kTolerance)) {
+      path[path.length() - 1] = p;
+    } else {
+      path.add(p);
+    }
+  }
+  path.add(end);
+}
+
+int StitchEncoder::countSplits(const HStitch& s) {
+  HXArray<HCoord<short>>& path = pathScratch_;
+  buildPath(s, path);
+  const HCoord<short> cur = current.getPoint();
+  if (path.length() < 3 && s.getPoint() == cur) return 0;
+
+  const StitchOptions& o = *options;
+  int limit = o.getHardLength();
+  if (o.getMaxLength() > 0 && o.getMaxLength() < limit && !preserveJumps()) {
+    limit = o.getMaxLength();
+  }
+  const int chenilleLimit = o.getHasChenilleSupport() ? o.getMaxRealLength() : 0;
+  const int splitLength = o.getSplitJumpLength() < 1 ? limit : o.getSplitJumpLength();
+
+  const double dxAll = static_cast<double>(s.xval()) - cur.x;
+  const double dyAll = static_cast<double>(s.yval()) - cur.y;
+  const long long distance = std::llround(std::hypot(dxAll, dyAll));
+  auto ceilDiv = [distance](long long by) -> long long {
+    return by < 1 ? 1 : (distance + by - 1) / by;
+  };
+
+  long long total = 0;
+  for (int i = 1; i < path.length(); ++i) {
+    const int dx = path[i].x - path[i - 1].x;
+    const int dy = path[i].y - path[i - 1].y;
+    long long k = 1;
+    if (exceeds(dx, dy, chenilleLimit)) k = std::max(k, ceilDiv(chenilleLimit));
+    if (exceeds(dx, dy, limit)) k = std::max(k, ceilDiv(splitLength));
+    total += k;
+  }
+  return static_cast<int>(total);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The pieces
+
+void StitchEncoder::addPenetrationPattern(HXArray<HCoord<short>>& out, int count,
+                                          HCoord<short> base, int step, HCoord<short> centre) {
+  if (count < 2) count = 2;
+  const int dx = centre.x - base.x;
+  const int dy = centre.y - base.y;
+  int ux = 0;
+  int uy = 0;
+  if (std::abs(dx) < 2 * step && std::abs(dy) < 2 * step) {
+    ux = -step;
+  } else if (std::abs(dx) >= 2 * step) {
+    ux = dx >= 1 ? step : -step;
+  } else {
+    uy = dy >= 1 ? step : -step;
+  }
+  const HCoord<short> one(static_cast<short>(base.x + ux), static_cast<short>(base.y + uy));
+  const HCoord<short> two(static_cast<short>(base.x + 2 * ux), static_cast<short>(base.y + 2 * uy));
+  int left = count;
+  while (left > 0) {
+    if (left == 1) {
+      out.add(one);
+      left -= 1;
+    } else if (left == 2) {
+      out.add(one);
+      out.add(base);
+      left -= 2;
+    } else if (left == 4) {
+      out.add(one);
+      out.add(two);
+      out.add(one);
+      out.add(base);
+      left -= 4;
+    } else {
+      out.add(one);
+      out.add(two);
+      out.add(base);
+      left -= 3;
+    }
+  }
+}
+
+void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep, int maxAxis,
+                                int maxLength, int granularity, HCoord<short> centre) {
+  HXArray<HCoord<short>>& points = pointScratch_;
+  points.clear();
+  const int legs = path.length() - 1;
+  if (legs < 1) {
+    path.clear();
+    return;
+  }
+
+  legLengths_.clear();
+  double total = 0.0;
+  for (int i = 0; i < legs; ++i) {
+    const double len = (path[i + 1] - path[i]).length();
+    legLengths_.add(len);
+    total += len;
+  }
+
+  legCounts_.clear();
+  int sumK = 0;
+  int shortLegs = 0;
+  const auto snap = [granularity](int v) { return snapTo(v, granularity); };
+  for (int i = 0; i < legs; ++i) {
+    const double vx = static_cast<double>(path[i + 1].x) - path[i].x;
+    const double vy = static_cast<double>(path[i + 1].y) - path[i].y;
+    int k = 1;
+    if (total >= 1.0) {
+      k = static_cast<int>(std::lround(n * legLengths_[i] / total));
+      if (k < 1) k = 1;
+    }
+    for (;;) {
+      const double sx = std::fabs(vx / k);
+      const double sy = std::fabs(vy / k);
+      if (minStep >= 1 && k >= 1 && snap(static_cast<int>(std::floor(sx))) < minStep &&
+          snap(static_cast<int>(std::floor(sy))) < minStep) {
+        if (k == 1) {
+          ++shortLegs;
+          break;
+        }
+        --k;
+        continue;
+      }
+      for (;;) {
+        const long long cx = snap(static_cast<int>(std::ceil(std::fabs(vx / k))));
+        const long long cy = snap(static_cast<int>(std::ceil(std::fabs(vy / k))));
+        const bool tooWide = maxAxis > 0 && (cx > maxAxis || cy > maxAxis);
+        const bool tooLong =
+            maxLength >= 1 && cx * cx + cy * cy > static_cast<long long>(maxLength) * maxLength;
+        if (!tooWide && !tooLong) break;
+        ++k;
+      }
+      break;
+    }
+    legCounts_.add(k);
+    sumK += k;
+  }
+
+  int extra = n - (sumK - shortLegs);
+  if (extra < 0) extra = 0;
+  if (extra == 1) extra = 2;
+
+  points.add(path[0]);
+  if (extra > 0) addPenetrationPattern(points, extra, path[0], minStep, centre);
+
+  const bool singleZeroLeg = legs == 1 && path[0] == path[1];
+  if (!(singleZeroLeg && extra > 0)) {
+    for (int i = 0; i < legs; ++i) {
+      const HCoord<short> start = path[i];
+      const int k = legCounts_[i];
+      const double stepX = (static_cast<double>(path[i + 1].x) - start.x) / k;
+      const double stepY = (static_cast<double>(path[i + 1].y) - start.y) / k;
+      double accX = 0.0;
+      double accY = 0.0;
+      int offX = 0;
+      int offY = 0;
+      for (int j = 1; j < k; ++j) {
+        accX += stepX;
+        accY += stepY;
+        const int tx = static_cast<int>(accX >= 0.0 ? accX + 0.01 : accX - 0.01);
+        const int ty = static_cast<int>(accY >= 0.0 ? accY + 0.01 : accY - 0.01);
+        offX += snap(tx - offX);
+        offY += snap(ty - offY);
+        points.add(
+            HCoord<short>(static_cast<short>(start.x + offX), static_cast<short>(start.y + offY)));
+      }
+      points.add(path[i + 1]);
+    }
+  }
+  // Copied back rather than swapped, so that each scratch array keeps its own capacity.
+  path = points;
+}
+
+int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra) {
+  const StitchOptions& o = *options;
+  int n = countSplits(s);
+  if (n < 0) n = 0;
+  int penetrations = 0;
+  int minStep = 0;
+
+  if (trim) {
+    minStep = granulate(o.getTrimJumpLength());
+    int jpt = o.getJumpsPerTrim();
+    if (o.getPenetrateAtTrims()) {
+      penetrations = jpt == 1 ? 2 : jpt;
+      if (extra && n == 0) n = 1;
+    } else {
+      if (extra) jpt += 1;
+      if (n < jpt) n = jpt;
+    }
+  } else {
+    if (n < 1) n = 1;
+    if (extra) n += 1;
+  }
+  if (penetrations <= 0 && n == 0) n = 1;
+
+  int maxAxis = o.getHardLength();
+  if (o.getMaxLength() > 0 && o.getMaxLength() < maxAxis) maxAxis = o.getMaxLength();
+  const int maxLength = o.getHasChenilleSupport() ? o.getMaxRealLength() : 0;
+
+  const HCoord<short> cur = current.getPoint();
+  HXArray<HCoord<short>>& path = pathScratch_;
+
+  out.clear();
+  auto addPiece = [&](HCoord<short> p) {
+    out.add(HStitch(p.x, p.y, StitchCode::Jump, current.getColor()));
+  };
+
+  if (penetrations > 0) {
+    pointScratch_.clear();
+    addPenetrationPattern(pointScratch_, penetrations, cur, minStep, origin);
+    for (const HCoord<short>& p : pointScratch_)
+      addPiece(p);
+    minStep = 0;
+  }
+
+  buildPath(s, path);
+  resplitPath(path, n, minStep, maxAxis, maxLength, o.getGranularity(), origin);
+  for (int i = 1; i < path.length(); ++i)
+    addPiece(path[i]);
+
+  // Effect colour and id of `current` (setting empty ones allocates nothing).
+  std::uint8_t flag = 0;
+  std::uint32_t colour = 0;
+  HString id;
+  current.getEffectInfo(flag, colour, id);
+  for (int i = 0; i < out.length(); ++i) {
+    out[i].setEffectInfo(flag, colour, id);
+    out[i].setNewEffect(i == 0 && current.isNewEffect());
+  }
+  return out.length();
+}
+
+}  // namespace stitchkit

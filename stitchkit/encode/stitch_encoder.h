@@ -1,0 +1,270 @@
+#pragma once
+
+#include <cstdint>
+
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_stats.h"
+#include "stitchkit/model/stop_info.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/geometry.h"
+#include "stitchkit/platform/h_array.h"
+#include "stitchkit/platform/h_string.h"
+
+namespace stitchkit {
+
+// Results of the encoder sending operations.
+inline constexpr int kEncodeOk = 0;       // written, or nothing to write
+inline constexpr int kEncodeSkipped = 2;  // the stitch is not written
+inline constexpr int kEncodeRefused = 3;  // the stream refused a write, or the format cannot
+                                          // represent the record
+
+// Chenille mode the machine is in.
+enum ChenilleModeType : int { kChenilleNone = 0, kChenilleMoss = 1, kChenilleChain = 2 };
+
+// Machine state carried from one segment of a design to the next when a design is written in
+// several parts.
+class EncoderState {
+ public:
+  // No chenille, no device mode, position (0,0), needle 1, trimmed.
+  EncoderState() = default;
+  EncoderState(ChenilleModeType chenilleMode, int changeover, int borer, int sequin, int bead,
+               int laser, HCoord<short> currentPosition, int currentNeedle, int trimmed,
+               HCoord<short> lastPenetration, int chenilleHeight, int prohibitedATH);
+
+  ChenilleModeType getChenilleMode() const { return chenilleMode_; }
+  void setChenilleMode(ChenilleModeType mode) { chenilleMode_ = mode; }
+  int getChenilleHeight() const { return chenilleHeight_; }
+  // Heights 0 to 9 are stored as given, anything else as 0.
+  void setChenilleHeight(int height) { chenilleHeight_ = height >= 0 && height <= 9 ? height : 0; }
+  int isDoingChangeover() const { return changeover_; }
+  void setDoingChangeover(int on) { changeover_ = on; }
+  int isDoingBorer() const { return borer_; }
+  void setDoingBorer(int on) { borer_ = on; }
+  int isDoingSequin() const { return sequin_; }
+  void setDoingSequin(int on) { sequin_ = on; }
+  int isDoingBead() const { return bead_; }
+  void setDoingBead(int on) { bead_ = on; }
+  int isDoingLaser() const { return laser_; }
+  void setDoingLaser(int on) { laser_ = on; }
+  int isProhibitedATH() const { return prohibitedATH_; }
+  void setProhibitedATH(int on) { prohibitedATH_ = on; }
+  HCoord<short> getCurrentPosition() const { return currentPosition_; }
+  void setCurrentPosition(HCoord<short> p) { currentPosition_ = p; }
+  // 1-based needle.
+  int getCurrentNeedle() const { return currentNeedle_; }
+  void setCurrentNeedle(int needle) { currentNeedle_ = needle; }
+  int hasTrimmed() const { return trimmed_; }
+  void setTrimmed(int on) { trimmed_ = on; }
+  // Set by the caller only: the stitch before the segment is a command.
+  int isCurCmdStc() const { return curCmdStc_; }
+  void setCurCmdStc(int on) { curCmdStc_ = on; }
+  // (0,0) while trimmed is set.
+  HCoord<short> getLastPenetration() const { return trimmed_ ? HCoord<short>() : lastPenetration_; }
+  void setLastPenetration(HCoord<short> p) { lastPenetration_ = p; }
+  // Effect colour: present when the low four bits of the flag are 1.
+  bool hasEffectColour() const { return (effectFlag_ & 0x0F) == 1; }
+  void getEffectInfo(std::uint8_t& flag, std::uint32_t& colour, HString& id) const {
+    flag = effectFlag_, colour = effectColour_, id = effectId_;
+  }
+  void setEffectInfo(std::uint8_t flag, std::uint32_t colour, const HString& id) {
+    effectFlag_ = flag, effectColour_ = colour, effectId_ = id;
+  }
+
+ private:
+  ChenilleModeType chenilleMode_ = kChenilleNone;
+  int chenilleHeight_ = 0;
+  int changeover_ = 0;
+  int borer_ = 0;
+  int sequin_ = 0;
+  int bead_ = 0;
+  int laser_ = 0;
+  int prohibitedATH_ = 0;
+  HCoord<short> currentPosition_;
+  int currentNeedle_ = 1;
+  int trimmed_ = 1;
+  int curCmdStc_ = 0;
+  HCoord<short> lastPenetration_;
+  std::uint8_t effectFlag_ = 0;
+  std::uint32_t effectColour_ = 0;
+  HString effectId_;
+};
+
+// Writes stitch records of one machine format.
+//
+// This base does everything that is the same for all formats: whole-design and per-segment
+// statistics, the "current" stitch (needle position and colour), rounding of moves to the
+// machine's granularity with the error carried forward, dropping or converting commands the
+// target cannot express, the stop table of the system's own stitch file, where a command goes
+// relative to its move and how long moves are cut into jumps along the stitches' path, and
+// the record of what was really written for each input stitch. A format supplies
+// vSendHardStitch (one record) and vSendSoftStitch (one command as records), and optionally
+// the header, trailer and segment hooks.
+//
+// Calling order: construct; setBytestream (optional: without a stream nothing is written but
+// statistics, stop table and the emitted records are still produced); setMakeStopTable
+// (optional); beginDesign; encodeStitch per stitch (beginSegment/endSegment between parts of a
+// design); endDesign; read getStats, getSegmentStats, getStopTable; flush.
+//
+// The encoder keeps a pointer to the caller's option record, which must outlive it. One
+// encoder is used by one thread at a time. A flag "a design has begun" is kept per thread and
+// carries over from one design to the next (see encodeStitch's skip argument).
+class StitchEncoder {
+ public:
+  explicit StitchEncoder(const StitchOptions& options);
+  StitchEncoder(const StitchEncoder&) = default;
+  StitchEncoder& operator=(const StitchEncoder&) = delete;
+  virtual ~StitchEncoder();
+
+  // Resets tables and statistics, then outputHeader, beginSegment, vBeginDesign. `origin` is
+  // the design centre that extra trim penetrations step towards.
+  int beginDesign(HCoord<short> start, HCoord<short> origin, int forceResplit);
+  int beginSegment(const EncoderState& state, HCoord<short> origin, int forceResplit);
+  // Encodes one stitch. `afterTrim` is non-zero when a trim, colour change or laser-on has been
+  // encoded since the last penetration. With `skipUnlessBegun`, nothing happens and 2 is
+  // returned while no design has begun on this thread. On return `s` carries what was really
+  // written for it as its real stitches. Returns kEncodeOk, kEncodeSkipped or kEncodeRefused.
+  int encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun);
+  int endSegment(EncoderState* state);
+  int endDesign(EncoderState* state);
+  virtual int flush();
+
+  const StitchStats& getStats() const { return stats; }
+  const StitchStats& getSegmentStats() const { return segmentStats; }
+  // Copies the stop table and its comments; returns the number of entries.
+  int getStopTable(HXArray<StopInfo>& stops, HXArray<HString>& comments) const;
+  void setMakeStopTable(int on) { makeStopTable = on; }
+  void setSeparateCommands(int on) { separateCommands = static_cast<std::uint8_t>(on ? 1 : 0); }
+  int getSeparateCommands() const { return separateCommands; }
+  // True while jumps must pass through as they stand (a device mode is on, or the options
+  // preserve jumps or copy the original).
+  int preserveJumps() const;
+  // True when a byte stream has been given.
+  virtual bool isRealOutput() const { return false; }
+
+  // Splitting (the same for every format).
+  int needResplit(const HStitch& s, int trim, int atGroupEnd);
+  int countSplits(const HStitch& s);
+  virtual int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra);
+  virtual void setInCombineSequinCommands(int on);
+  virtual void setSplitStitchToJumps();
+
+  // The "a design has begun" flag of this thread.
+  static int isDesignBegun();
+  static void setDesignBegun(int on);
+
+ protected:
+  virtual int vBeginDesign(HCoord<short> start);
+  virtual int vEndDesign(EncoderState* state);
+  virtual int vBeginSegment(const EncoderState& state);
+  virtual int vEndSegment(EncoderState* state);
+  virtual int vSendHardStitch(const HStitch& s);
+  virtual int outputHeader();
+  virtual int outputTrailer();
+  virtual int vSendSoftStitch(HStitch& s) = 0;
+
+  // Non-zero when the stitch is dropped (after granularity rounding and the drop rule).
+  int filterStitch(HStitch& c);
+  // Rounds the move to the granularity and carries the error.
+  void fixStitch(HStitch& c);
+  short granulate(short v) const;
+  // One record through the format, with penetration style and command conversions.
+  int sendHardStitch(const HStitch& s);
+  // One command, possibly as several records (two and three stops, coded drops, stop table).
+  int sendSoftStitch(HStitch& s);
+  // Places the command of `c` relative to its move and cuts the move into jumps as needed.
+  int sendStitchWithJumps(HStitch& c, int afterTrim);
+
+  // The penetration pattern: `count` points (at least 2) from `base` with step `step`, towards
+  // the design centre `origin`, appended to `out`.
+  static void addPenetrationPattern(HXArray<HCoord<short>>& out, int count, HCoord<short> base,
+                                    int step, HCoord<short> origin);
+
+  // The path of a stitch: `current`'s point and the stitch's point, or for a
+  // virtual stitch `current`'s point, the bends of its real stitches (points within 10 units
+  // of the straight line merged) and its last real stitch. Replaces `path`.
+  void buildPath(const HStitch& s, HXArray<HCoord<short>>& path) const;
+  // The leg algorithm: re-splits `path` into about `n` points whose steps are at
+  // least `minStep` and at most `maxAxis` per axis and `maxLength` long (0: no limit), snapped
+  // to `granularity`; missing points become a penetration pattern towards `centre` at the
+  // start. The new points replace `path`.
+  void resplitPath(HXArray<HCoord<short>>& path, int n, int minStep, int maxAxis, int maxLength,
+                   int granularity, HCoord<short> centre);
+  // The drop rule of filterStitch: non-zero when `c` is dropped (it is then auto-cleaned);
+  // otherwise `c` has become a movement command and is kept.
+  int applyDropRule(HStitch& c);
+
+  // State shared with the format encoders.
+  const StitchOptions* options;
+  StitchStats stats;
+  StitchStats segmentStats;
+  HCoord<short> carry;
+  int doingChangeover = 0;
+  int doingBorer = 0;
+  int doingSequin = 0;
+  int doingBead = 0;
+  int doingLaser = 0;
+  int prohibitedATH = 0;
+  int started = 0;
+  HStitch current;
+  int anyOutput = 0;
+  int anyStitchOutput = 0;
+  int chenilleMode = kChenilleNone;
+  int chenilleHeight = 0;
+  HXArray<HStitch> emitted;
+  HXArray<StopInfo> stopTable;
+  HXArray<HString> stopComments;
+  int makeStopTable = 0;
+  int stitchesAtLastStop = 0;
+  int lengthAtLastStop = 0;
+  int outputSet = 0;
+  HCoord<short> origin;
+  int forceResplit = 0;
+  std::uint8_t separateCommands = 1;
+
+ private:
+  // Writing of sendStitchWithJumps when the move is not cut, and when it is.
+  int sendWithoutSplit(HStitch& c, int atDestination, int separate, int trimAsJumps, int afterTrim);
+  int sendWithSplit(HStitch& c, int atDestination, int separate, int trimAsJumps, int afterTrim);
+
+  // Scratch arrays reused from stitch to stitch (no allocation per stitch once grown).
+  HXArray<HStitch> splitPieces_;
+  HXArray<HCoord<short>> pathScratch_;
+  HXArray<HCoord<short>> pointScratch_;
+  HXArray<int> legCounts_;
+  HXArray<double> legLengths_;
+};
+
+// An encoder that writes to an output byte stream. Does not own the stream, which must
+// outlive the encoder.
+class BytestreamStitchEncoder : public StitchEncoder {
+ public:
+  using StitchEncoder::StitchEncoder;
+
+  void setBytestream(OutputBytestream& out) {
+    stream = &out;
+    outputSet = 1;
+  }
+  bool isRealOutput() const override { return outputSet != 0 && stream != nullptr; }
+  // kEncodeOk without a stream or when the stream's flush succeeds, else kEncodeRefused.
+  int flush() override;
+
+ protected:
+  // Writes one byte: kEncodeOk (also without a stream) or kEncodeRefused.
+  int outputByte(unsigned char byte) {
+    if (stream == nullptr) return kEncodeOk;
+    return stream->outputByte(byte) == kStreamOk ? kEncodeOk : kEncodeRefused;
+  }
+
+  OutputBytestream* stream = nullptr;
+};
+
+// Creates encoders of one format. The caller owns what createEncoder returns (null when
+// memory runs out).
+class StitchEncoderFactory {
+ public:
+  virtual ~StitchEncoderFactory() = default;
+  virtual StitchEncoder* createEncoder(StitchEncoderOptions& options) = 0;
+};
+
+}  // namespace stitchkit

@@ -1,0 +1,276 @@
+#include "stitchkit/files/write_design.h"
+
+#include <exception>
+#include <fstream>
+#include <optional>
+
+#include "stitchkit/files/dst_header.h"
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/h_file.h"
+
+namespace stitchkit {
+namespace {
+
+constexpr short kDstHardLength = 121;
+constexpr int kExtensionCompareLength = 4;
+constexpr char kEndOfFileMark = 0x1A;
+
+// Extensions in the order they are tried. `wholeMatch` rows must match the whole extension;
+// the others match on its first four characters.
+struct ExtensionRow {
+  const wchar_t* extension;
+  HDiskFileFormat format;
+  bool dstHardLength;
+  bool wholeMatch;
+};
+
+constexpr ExtensionRow kLeadingExtensions[] = {
+    {L".DST", kFormatDst, true, false},  {L".KVB", kFormatKvb, false, false},
+    {L".KVC", kFormatKvc, false, false}, {L".EDF", kFormatEdf, false, false},
+    {L".twn", kFormatTwn, false, true},  {L".DSB", kFormatDsb, false, false},
+    {L".DSZ", kFormatDsz, false, false}, {L".KRV", kFormatDst, true, false},
+    {L".BAR", kFormatDsb, false, false}, {L".ZSK", kFormatDsz, false, false},
+};
+// After the numbered ZSK transport names.
+constexpr ExtensionRow kTrailingExtensions[] = {
+    {L".EXP", kFormatExp, false, false},          {L".PCS", HDiskFileFormat(28), false, false},
+    {L".PES", HDiskFileFormat(76), false, false}, {L".HSF", kFormatHsf, false, false},
+    {L".TXT", HDiskFileFormat(35), false, false},
+};
+constexpr ExtensionRow kZskTransportRow = {L".Z00", kFormatZskTransport, false, true};
+
+// The extensions whose files carry the 512-byte header.
+constexpr const wchar_t* kHeadedExtensions[] = {L".DST", L".DSB", L".DSZ"};
+
+HString extensionOf(const HString& path) {
+  HString drive;
+  HString dir;
+  HString name;
+  HString ext;
+  StringUtils::splitPath(path, drive, dir, name, ext);
+  return ext;
+}
+
+bool matches(const HString& ext, const ExtensionRow& row) {
+  const HString compared = row.wholeMatch ? ext : ext.subString(0, kExtensionCompareLength);
+  return compared.compareNoCase(row.extension) == 0;
+}
+
+bool isNumberedZskTransport(const HString& ext) {
+  const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
+  return ext.length() == 4 && (ext[1] == L'Z' || ext[1] == L'z') && digit(ext[2]) && digit(ext[3]);
+}
+
+const ExtensionRow* findExtension(const HString& ext) {
+  for (const ExtensionRow& row : kLeadingExtensions) {
+    if (matches(ext, row)) return &row;
+  }
+  if (isNumberedZskTransport(ext)) return &kZskTransportRow;
+  for (const ExtensionRow& row : kTrailingExtensions) {
+    if (matches(ext, row)) return &row;
+  }
+  return nullptr;
+}
+
+bool isHeadedExtension(const HString& ext) {
+  const HString head = ext.subString(0, kExtensionCompareLength);
+  for (const wchar_t* headed : kHeadedExtensions) {
+    if (head.compareNoCase(headed) == 0) return true;
+  }
+  return false;
+}
+
+// The formats whose files are written by a container writer rather than the plain path.
+bool isContainerFormat(std::int32_t format) {
+  return format == kFormatHsf || format == kFormatKvb || format == kFormatKvc ||
+         format == kFormatEdf || format == kFormatZskTransport;
+}
+
+// The caller's option record, or a default one owned by the call; HardLength 127 either way.
+class CallOptions {
+ public:
+  explicit CallOptions(StitchOptions* given) : record_(given != nullptr ? given : &own_.emplace()) {
+    record_->setHardLength(kDefaultHardLength);
+  }
+  bool isOwn() const { return own_.has_value(); }
+  StitchOptions* operator->() const { return record_; }
+  StitchOptions& operator*() const { return *record_; }
+
+ private:
+  std::optional<StitchOptions> own_;
+  StitchOptions* record_;
+};
+
+int writeHeader(std::ofstream& out, const HString& designName, const StitchStats& stats,
+                int ansiLabel) {
+  char header[kDstHeaderSize];
+  StitchStats copy(stats);
+  const int r = makeDSTHeader(header, designName, copy, ansiLabel);
+  if (r != kDstHeaderOk) return r;
+  out.seekp(0);
+  out.write(header, kDstHeaderSize);
+  return out ? kWriteOk : kWriteFailed;
+}
+
+// The plain path: the encode pipeline into the file, framed by the header when `headed`.
+int writePlainFile(const HString& path, const HString& designName, StitchFilter& filter,
+                   const StitchOptions& options, bool headed, int ansiLabel) {
+  std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
+  if (!out) return kWriteFailed;
+  if (headed) {
+    const int r = writeHeader(out, designName, filter.getStats(), ansiLabel);
+    if (r != kWriteOk) return r;
+  }
+  FileOutputBytestream stream(out);
+  if (filter.encodeStitches(options, &stream) != 0) return kWriteIncompatible;
+  if (headed) {
+    out.seekp(0, std::ios::end);
+    out.put(kEndOfFileMark);
+    if (!out) return kWriteFailed;
+    // The counts and extents of the header are those of what was written.
+    const int r = writeHeader(out, designName, filter.getStats(), ansiLabel);
+    if (r != kWriteOk) return r;
+  }
+  out.close();
+  return out ? kWriteOk : kWriteFailed;
+}
+
+}  // namespace
+
+const char* writeResultMessage(int result) {
+  switch (result) {
+    case kWriteOk:
+      return "written";
+    case kWriteFailed:
+      return "the file or its header cannot be written in this format";
+    case kWriteIncompatible:
+      return "the options do not suit the format, or encoding failed";
+    case kWriteNoContainerWriter:
+      return "writing this container format is not available yet";
+    case kWriteUnknownExtension:
+      return "the extension names no format that can be written";
+    default:
+      return "unknown result";
+  }
+}
+
+HDiskFileFormat writeFormatOfPath(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row == nullptr || row->format == kFormatTwn ? kFormatNone : row->format;
+}
+
+int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, double designValue, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         const HString* attachmentPath) {
+  // The container writers take these; none of them is part of this build yet.
+  static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
+  static_cast<void>(designValue), static_cast<void>(heads), static_cast<void>(repeat);
+  static_cast<void>(firstStitch), static_cast<void>(attachmentPath);
+  try {
+    CallOptions opts(options);
+    const HString ext = extensionOf(path);
+    StitchFilter filter(stitches);
+    filter.setTraceDesign(traceDesign);
+
+    const ExtensionRow* row = findExtension(ext);
+    if (row != nullptr && row->dstHardLength) opts->setHardLength(kDstHardLength);
+    if (row != nullptr && row->format == kFormatHsf) return kWriteNoContainerWriter;
+    if (row == nullptr || row->format == kFormatTwn) return kWriteUnknownExtension;
+    if (opts.isOwn()) opts->setFileFormat(row->format);
+    if (!opts->isCompatible(row->format)) return kWriteIncompatible;
+    if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
+    return writePlainFile(path, designName, filter, *opts, isHeadedExtension(ext), ansiLabel);
+  } catch (const std::exception&) {
+    return kWriteFailed;
+  }
+}
+
+int makeStitchFormatFile(const HString& path, const HString& designName, HXArray<HStitch>& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, double designValue, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         const HString* attachmentPath) {
+  StitchArrayWrapper wrapper(stitches);
+  return makeStitchFormatFile(path, designName, wrapper, palette, names, extra, designValue,
+                              options, traceDesign, ansiLabel, heads, repeat, firstStitch,
+                              attachmentPath);
+}
+
+int makeStitchFormatFile(const HString& path, HXArray<HStitch>& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names, double designValue,
+                         StitchOptions* options, int traceDesign, const HeadGrouping& heads) {
+  return makeStitchFormatFile(path, path, stitches, palette, names, ExtraProperties(), designValue,
+                              options, traceDesign, 0, heads, MachineRepeatSettings(), nullptr,
+                              nullptr);
+}
+
+int makeStitchFormatFile(const HString& path, const HString& designName,
+                         const HDiskFileFormat& format, StitchWrapper& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, int writeHeader, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch) {
+  static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
+  static_cast<void>(heads), static_cast<void>(repeat), static_cast<void>(firstStitch);
+  try {
+    StitchOptions defaults;
+    defaults.setFileFormat(format);
+    CallOptions opts(options != nullptr ? options : &defaults);
+    if (format == kFormatKvb || format == kFormatKvc || format == kFormatZskTransport) {
+      return kWriteNoContainerWriter;
+    }
+    if (!opts->isCompatible(format)) return kWriteIncompatible;
+    StitchFilter filter(stitches);
+    filter.setTraceDesign(traceDesign);
+    bool headed = false;
+    switch (format) {
+      case kFormatDst:
+      case kFormatDstVariant6:
+      case kFormatDstVariant15:
+      case kFormatDstVariant20:
+        opts->setHardLength(kDstHardLength);
+        headed = true;
+        break;
+      case kFormatDsb:
+      case kFormatDsz:
+      case kFormatDsbVariant16:
+      case kFormatDszVariant17:
+      case kFormatDsbVariant21:
+        headed = true;
+        break;
+      case kFormatExp:
+        break;
+      default:
+        return kWriteFailed;
+    }
+    return writePlainFile(path, designName, filter, *opts, headed && writeHeader != 0, ansiLabel);
+  } catch (const std::exception&) {
+    return kWriteFailed;
+  }
+}
+
+int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
+                         HXArray<HStitch>& stitches, const ThreadPalette& palette,
+                         HXArray<HString>& names, const ExtraProperties& extra, int writeHeader,
+                         StitchOptions* options, int traceDesign, int ansiLabel,
+                         const HeadGrouping& heads, const MachineRepeatSettings& repeat,
+                         const HStitch* firstStitch) {
+  StitchArrayWrapper wrapper(stitches);
+  return makeStitchFormatFile(path, path, format, wrapper, palette, names, extra, writeHeader,
+                              options, traceDesign, ansiLabel, heads, repeat, firstStitch);
+}
+
+int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
+                         HXArray<HStitch>& stitches, const ThreadPalette& palette,
+                         HXArray<HString>& names, int writeHeader, StitchOptions* options) {
+  return makeStitchFormatFile(path, format, stitches, palette, names, ExtraProperties(),
+                              writeHeader, options, 0, 0, HeadGrouping(), MachineRepeatSettings(),
+                              nullptr);
+}
+
+}  // namespace stitchkit

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "stitchkit/files/extra_properties.h"
+#include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/machine/head_grouping.h"
+#include "stitchkit/machine/machine_repeat_settings.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/h_array.h"
+#include "stitchkit/platform/h_string.h"
+#include "stitchkit/platform/thread_palette.h"
+
+// Writing whole design files. Every function sets the option record's HardLength to 127 first
+// (the caller's record is changed) and writes through the stitch filter's encode pipeline, so
+// on return the stitch container holds the design as written (split jumps, inserted colour
+// changes and removed commands included). DST, DSB and DSZ files get the 512-byte header,
+// written provisionally, then rewritten from the statistics after encoding, and one 0x1A byte
+// after the records. A failure after the file was opened leaves it as far as it was written.
+namespace stitchkit {
+
+// Results of makeStitchFormatFile.
+inline constexpr int kWriteOk = 0;
+inline constexpr int kWriteFailed = 2;        // not writable by the plain path, header or
+                                              // stream failure
+inline constexpr int kWriteIncompatible = 4;  // options do not suit the format, or encoding failed
+inline constexpr int kWriteNoContainerWriter = 6;  // the container writer of this format
+                                                   // (HSF, KVB, KVC, EDF, ZSK transport) is
+                                                   // not part of this build yet
+inline constexpr int kWriteUnknownExtension = 8;   // not an extension these functions write
+
+// A short English sentence for a result of makeStitchFormatFile.
+const char* writeResultMessage(int result);
+
+// The format makeStitchFormatFile chooses for `path` by its extension (kFormatHsf for the HSF
+// writer), or kFormatNone when it writes no file for that name.
+HDiskFileFormat writeFormatOfPath(const HString& path);
+
+// By extension: .DST and .KRV (HardLength 121), .DSB, .BAR, .DSZ, .ZSK, .EXP, .PCS, .PES,
+// .TXT, ".Z" and two digits (ZSK transport), .KVB, .KVC, .EDF, .HSF; the first four
+// characters of the extension are compared, ignoring case (".twn" must match whole and is
+// not written). A caller's record keeps its FileFormat, which then chooses the encoder; it
+// must be compatible with the extension's format.
+int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, double designValue, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         const HString* attachmentPath);
+int makeStitchFormatFile(const HString& path, const HString& designName, HXArray<HStitch>& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, double designValue, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         const HString* attachmentPath);
+int makeStitchFormatFile(const HString& path, HXArray<HStitch>& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names, double designValue,
+                         StitchOptions* options, int traceDesign, const HeadGrouping& heads);
+
+// By format: codes 0, 6, 15, 20 (HardLength 121) and 1, 3, 16, 17, 21 are written with the
+// header when `writeHeader` is non-zero; 2 never has one; 36, 60 and 52 go to their container
+// writers; any other code gives kWriteFailed.
+int makeStitchFormatFile(const HString& path, const HString& designName,
+                         const HDiskFileFormat& format, StitchWrapper& stitches,
+                         const ThreadPalette& palette, HXArray<HString>& names,
+                         const ExtraProperties& extra, int writeHeader, StitchOptions* options,
+                         int traceDesign, int ansiLabel, const HeadGrouping& heads,
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch);
+int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
+                         HXArray<HStitch>& stitches, const ThreadPalette& palette,
+                         HXArray<HString>& names, const ExtraProperties& extra, int writeHeader,
+                         StitchOptions* options, int traceDesign, int ansiLabel,
+                         const HeadGrouping& heads, const MachineRepeatSettings& repeat,
+                         const HStitch* firstStitch);
+int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
+                         HXArray<HStitch>& stitches, const ThreadPalette& palette,
+                         HXArray<HString>& names, int writeHeader, StitchOptions* options);
+
+}  // namespace stitchkit

@@ -1,0 +1,993 @@
+#include "stitchkit/encode/stitch_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/encode/encoder_test_support.h"
+#include "tests/support/allocation_counter.h"
+
+// The encoder framework, observed through a format-neutral recording encoder.
+namespace stitchkit {
+namespace {
+
+using namespace encode_test;  // NOLINT(google-build-using-namespace)
+
+using Configure = std::function<void(StitchOptions&)>;
+
+// ---------------------------------------------------------------------------------------------
+// EncoderState
+
+TEST(EncoderState, DefaultsAreNeedleOneTrimmedAtOrigin) {
+  const EncoderState s;
+  EXPECT_EQ(s.getChenilleMode(), kChenilleNone);
+  EXPECT_EQ(s.getChenilleHeight(), 0);
+  EXPECT_EQ(s.isDoingChangeover(), 0);
+  EXPECT_EQ(s.isDoingBorer(), 0);
+  EXPECT_EQ(s.isDoingSequin(), 0);
+  EXPECT_EQ(s.isDoingBead(), 0);
+  EXPECT_EQ(s.isDoingLaser(), 0);
+  EXPECT_EQ(s.isProhibitedATH(), 0);
+  EXPECT_EQ(s.getCurrentPosition(), HCoord<short>());
+  EXPECT_EQ(s.getCurrentNeedle(), 1);
+  EXPECT_EQ(s.hasTrimmed(), 1);
+  EXPECT_EQ(s.isCurCmdStc(), 0);
+  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
+  EXPECT_FALSE(s.hasEffectColour());
+}
+
+TEST(EncoderState, FullConstructorStoresEveryFieldAsGiven) {
+  const EncoderState s(kChenilleChain, 1, 2, 3, 4, 5, HCoord<short>(10, -20), 7, 0,
+                       HCoord<short>(3, 4), 12, 6);
+  EXPECT_EQ(s.getChenilleMode(), kChenilleChain);
+  EXPECT_EQ(s.isDoingChangeover(), 1);
+  EXPECT_EQ(s.isDoingBorer(), 2);
+  EXPECT_EQ(s.isDoingSequin(), 3);
+  EXPECT_EQ(s.isDoingBead(), 4);
+  EXPECT_EQ(s.isDoingLaser(), 5);
+  EXPECT_EQ(s.getCurrentPosition(), HCoord<short>(10, -20));
+  EXPECT_EQ(s.getCurrentNeedle(), 7);
+  EXPECT_EQ(s.hasTrimmed(), 0);
+  EXPECT_EQ(s.getLastPenetration(), HCoord<short>(3, 4));
+  EXPECT_EQ(s.getChenilleHeight(), 12);  // the constructor does not clamp
+  EXPECT_EQ(s.isProhibitedATH(), 6);
+  EXPECT_EQ(s.isCurCmdStc(), 0);
+  EXPECT_FALSE(s.hasEffectColour());
+}
+
+TEST(EncoderState, ChenilleHeightSetterKeepsZeroToNineOnly) {
+  const struct {
+    int given;
+    int stored;
+  } cases[] = {{0, 0}, {1, 1}, {9, 9}, {10, 0}, {-1, 0}, {100, 0}};
+  for (const auto& c : cases) {
+    EncoderState s;
+    s.setChenilleHeight(5);
+    s.setChenilleHeight(c.given);
+    EXPECT_EQ(s.getChenilleHeight(), c.stored) << c.given;
+  }
+}
+
+TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmed) {
+  EncoderState s;
+  s.setLastPenetration(HCoord<short>(5, 6));
+  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
+  s.setTrimmed(0);
+  EXPECT_EQ(s.getLastPenetration(), HCoord<short>(5, 6));
+  s.setTrimmed(1);
+  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
+}
+
+TEST(EncoderState, EffectColourNeedsLowNibbleOne) {
+  EncoderState s;
+  s.setEffectInfo(0x11, 0xABCDEF, HString("fx"));
+  EXPECT_TRUE(s.hasEffectColour());
+  std::uint8_t flag = 0;
+  std::uint32_t colour = 0;
+  HString id;
+  s.getEffectInfo(flag, colour, id);
+  EXPECT_EQ(flag, 0x11);
+  EXPECT_EQ(colour, 0xABCDEFu);
+  EXPECT_EQ(id, HString("fx"));
+  s.setEffectInfo(0x02, 0, HString());
+  EXPECT_FALSE(s.hasEffectColour());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Granularity
+
+TEST(StitchEncoderGranularity, GranulateRoundsHalvesAwayFromZero) {
+  const struct {
+    int granularity;
+    int v;
+    int expected;
+  } cases[] = {
+      {5, 3, 5},  {5, -3, -5}, {5, 2, 0},  {5, -2, 0},  {5, 5, 5},     {5, 7, 5},
+      {5, 8, 10}, {5, 13, 15}, {4, 2, 4},  {4, -2, -4}, {4, 6, 8},     {4, -6, -8},
+      {1, 3, 3},  {0, 3, 3},   {-5, 3, 3}, {5, 0, 0},   {5, -10, -10},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setGranularity(static_cast<short>(c.granularity));
+    RecordingEncoder e(o);
+    EXPECT_EQ(e.granulate(static_cast<short>(c.v)), c.expected)
+        << "granularity " << c.granularity << " value " << c.v;
+  }
+}
+
+// Each stitch is given as a move from where the needle is now; the error is carried.
+TEST(StitchEncoderGranularity, MovesCarryTheirRoundingError) {
+  const struct {
+    const char* name;
+    int granularity;
+    std::vector<int> moves;
+    std::vector<int> written;
+    int owed;
+  } cases[] = {
+      {"granularity 5, +3 three times", 5, {3, 3, 3}, {5, 0, 5}, -1},
+      {"granularity 5, -3 three times", 5, {-3, -3, -3}, {-5, 0, -5}, 1},
+      {"granularity 1 writes as given", 1, {3, 3, 3}, {3, 3, 3}, 0},
+      {"multiples pass unchanged", 5, {10, -5, 15}, {10, -5, 15}, 0},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setGranularity(static_cast<short>(c.granularity));
+    RecordingEncoder e(o);
+    begin(e);
+    std::vector<int> written;
+    int last = 0;
+    for (int move : c.moves) {
+      HStitch s = at(e.current.xval() + move, 0);
+      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+      ASSERT_FALSE(e.records.empty());
+      written.push_back(e.records.back().x - last);
+      last = e.records.back().x;
+    }
+    EXPECT_EQ(written, c.written) << c.name;
+    EXPECT_EQ(e.carry.x, c.owed) << c.name;
+    EXPECT_EQ(e.carry.y, 0) << c.name;
+  }
+}
+
+TEST(StitchEncoderGranularity, EachAxisIsRoundedOnItsOwn) {
+  StitchEncoderOptions o = plainOptions();
+  o.setGranularity(5);
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch s = at(3, -7);
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.moves(), (Moves{{0, 5, -5}}));
+  EXPECT_EQ(e.carry, HCoord<short>(-2, -2));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The drop rule
+
+Configure noTrimCode = [](StitchOptions& o) {
+  o.setHasTrimCode(0);
+  o.setTrimsAsJumps(0);
+};
+
+TEST(StitchEncoderDropRule, TrimWithoutTrimCodeBecomesJumpOrDisappears) {
+  const struct {
+    const char* name;
+    int code;
+    int x;
+    Moves written;
+    bool autoCleaned;
+  } cases[] = {
+      {"trim that moves is a jump", StitchCode::Trim, 40, {{1, 40, 0}}, false},
+      {"trim in place disappears", StitchCode::Trim, 0, {}, true},
+      {"jump trim that moves is a jump", StitchCode::JumpTrim, 40, {{1, 40, 0}}, false},
+      {"upper trim in place disappears", StitchCode::UpperTrim, 0, {}, true},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    noTrimCode(o);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(c.x, 0, c.code);
+    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.moves(), c.written) << c.name;
+    EXPECT_EQ(s.isAutoCleaned(), c.autoCleaned) << c.name;
+    EXPECT_EQ(realMoves(s), c.written) << c.name;
+  }
+}
+
+TEST(StitchEncoderDropRule, TrimIsKeptWhenTrimCodeOrTrimsAsJumps) {
+  {
+    StitchEncoderOptions o = plainOptions();  // trim code present
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(0, 0, StitchCode::Trim);
+    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+    EXPECT_EQ(e.moves(), (Moves{{3, 0, 0}}));
+  }
+  {
+    StitchEncoderOptions o = plainOptions();
+    o.setHasTrimCode(0);
+    o.setTrimsAsJumps(1);
+    o.setJumpsPerTrim(0);  // trims as jumps needs a jump count: dropped after all
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(0, 0, StitchCode::Trim);
+    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+    EXPECT_TRUE(e.records.empty());
+    EXPECT_TRUE(s.isAutoCleaned());
+  }
+}
+
+TEST(StitchEncoderDropRule, VirtualStitchKeepsTheMovementOfItsRealStitches) {
+  const struct {
+    const char* name;
+    HStitch stitch;
+    int dropped;
+    int code;
+  } cases[] = {
+      {"last movement is a needle-up at the point",
+       virtualStitch(20, 0, StitchCode::Trim,
+                     {at(10, 0, StitchCode::Jump), at(20, 0, StitchCode::NeedleUp)}),
+       0, StitchCode::NeedleUp},
+      {"movement ends elsewhere: a jump is appended",
+       virtualStitch(30, 0, StitchCode::Trim,
+                     {at(10, 0, StitchCode::NeedleUp), at(30, 0, StitchCode::Trim)}),
+       0, StitchCode::Jump},
+      {"no movement but away from the needle: jump",
+       virtualStitch(30, 0, StitchCode::Trim, {at(30, 0, StitchCode::Trim)}), 0, StitchCode::Jump},
+      {"no movement at the needle: dropped",
+       virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)}), 1, StitchCode::Trim},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    noTrimCode(o);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = c.stitch;
+    const int realCount = s.getRealStitchCount();
+    EXPECT_EQ(e.filterStitch(s), c.dropped) << c.name;
+    EXPECT_EQ(s.getFlags(), c.code) << c.name;
+    EXPECT_EQ(s.isAutoCleaned(), c.dropped == 1) << c.name;
+    EXPECT_EQ(s.getRealStitchCount(), realCount) << c.name;  // keeps its real stitches
+  }
+}
+
+TEST(StitchEncoderDropRule, StripBeginEndDropsDesignStartAndEnd) {
+  StitchEncoderOptions o = plainOptions();
+  o.setStripBeginEnd(1);
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch start = at(0, 0, StitchCode::DesignStart);
+  EXPECT_EQ(e.encodeStitch(start, 0, 0), kEncodeOk);
+  EXPECT_TRUE(start.isAutoCleaned());
+  HStitch end = at(30, 0, StitchCode::DesignEnd);
+  EXPECT_EQ(e.encodeStitch(end, 0, 0), kEncodeOk);
+  EXPECT_FALSE(end.isAutoCleaned());
+  EXPECT_EQ(e.moves(), (Moves{{1, 30, 0}}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Redundant chenille
+
+TEST(StitchEncoderChenille, RedundantCommandsAreDropped) {
+  const struct {
+    const char* name;
+    Configure configure;
+    std::vector<HStitch> input;
+    Moves written;
+  } cases[] = {
+      {"second chain in place is dropped",
+       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
+       {at(0, 0, 15), at(0, 0, 15)},
+       {{15, 0, 0}}},
+      {"second chain that moves becomes a jump",
+       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
+       {at(0, 0, 15), at(20, 0, 15)},
+       {{15, 0, 0}, {1, 20, 0}}},
+      {"chain then moss then moss",
+       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
+       {at(0, 0, 15), at(0, 0, 16), at(0, 0, 16)},
+       {{15, 0, 0}, {16, 0, 0}}},
+      {"without the option both are written",
+       [](StitchOptions&) {},
+       {at(0, 0, 15), at(0, 0, 15)},
+       {{15, 0, 0}, {15, 0, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e);
+    for (HStitch s : c.input)
+      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.moves(), c.written) << c.name;
+  }
+}
+
+TEST(StitchEncoderChenille, HeightCommands) {
+  auto height = [](int h) {
+    HStitch s = at(0, 0, StitchCode::ChenilleHeight);
+    s.setData(static_cast<unsigned short>(h));
+    return s;
+  };
+  const struct {
+    const char* name;
+    int removeRedundant;
+    int removeHeight;
+    std::vector<int> heights;
+    int written;
+  } cases[] = {
+      {"repeated height dropped", 1, 0, {3, 3, 4, 4}, 2},
+      {"every height dropped", 0, 1, {3, 4}, 0},
+      {"kept without options", 0, 0, {3, 3}, 2},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setRemoveRedundantChenille(c.removeRedundant);
+    o.setRemoveChenilleHeight(c.removeHeight);
+    RecordingEncoder e(o);
+    begin(e);
+    for (int h : c.heights) {
+      HStitch s = height(h);
+      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+    }
+    EXPECT_EQ(static_cast<int>(e.records.size()), c.written) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Two and three stops, coded drops
+
+TEST(StitchEncoderStops, TwoAndThreeStops) {
+  const struct {
+    const char* name;
+    int code;
+    int jumpBetween;
+    int x;
+    Moves written;
+  } cases[] = {
+      {"two stop with jump between", StitchCode::TwoStop, 1, 0, {{6, 0, 0}, {1, 0, 0}, {6, 0, 0}}},
+      {"two stop without jump", StitchCode::TwoStop, 0, 0, {{6, 0, 0}, {6, 0, 0}}},
+      {"three stop", StitchCode::ThreeStop, 1, 0, {{6, 0, 0}, {6, 0, 0}, {6, 0, 0}}},
+      {"two stop after its move",
+       StitchCode::TwoStop,
+       1,
+       50,
+       {{1, 50, 0}, {6, 50, 0}, {1, 50, 0}, {6, 50, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setJumpBetweenTwoStops(c.jumpBetween);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(c.x, 0, c.code);
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.moves(), c.written) << c.name;
+  }
+}
+
+TEST(StitchEncoderSequins, CodedDropsRepeatByHead) {
+  const int expectedCount[] = {1, 2, 4, 8, 7, 11, 13, 14};
+  for (int head = 0; head <= 7; ++head) {
+    StitchEncoderOptions o = plainOptions();
+    o.setAlternateSequinDropCommands(1);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(0, 0, StitchCode::DropSequin);
+    s.setSequinHead(static_cast<unsigned short>(head));
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+    ASSERT_EQ(static_cast<int>(e.records.size()), expectedCount[head]) << "head " << head;
+    for (const Rec& r : e.records) {
+      EXPECT_EQ(r.code, StitchCode::DropSequin);
+      EXPECT_EQ(r.head, 0) << "head " << head;
+    }
+  }
+}
+
+TEST(StitchEncoderSequins, HeadThreeWritesEightDropRecords) {
+  StitchEncoderOptions o = plainOptions();
+  o.setAlternateSequinDropCommands(7);  // any non-zero value
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch s = at(0, 0, StitchCode::DropSequin);
+  s.setSequinHead(3);
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.records.size(), 8u);
+  EXPECT_EQ(s.getRealStitchCount(), 8);
+}
+
+TEST(StitchEncoderSequins, CombinedSequinBeadCounts) {
+  const struct {
+    const char* name;
+    int code;
+    int head;
+    HDiskFileFormat format;
+    int alternate;
+    int count;
+    int writtenCode;
+    int writtenHead;
+  } cases[] = {
+      {"drop sequin head 0", StitchCode::DropSequin, 0, kFormatDst, 0, 7, 20, 0},
+      {"drop bead head 1", StitchCode::DropBead, 1, kFormatDst, 0, 2, 20, 0},
+      {"drop sequin head 1", StitchCode::DropSequin, 1, kFormatDst, 0, 11, 20, 0},
+      {"drop bead head 2", StitchCode::DropBead, 2, kFormatDst, 0, 4, 20, 0},
+      {"drop bead head 0 as itself", StitchCode::DropBead, 0, kFormatDst, 0, 1, 66, 0},
+      {"drop sequin head 2 as itself", StitchCode::DropSequin, 2, kFormatDst, 0, 1, 20, 2},
+      {"other format: as itself", StitchCode::DropSequin, 0, kFormatNone, 0, 1, 20, 0},
+      {"coded drop head 0 skips the combined count", StitchCode::DropSequin, 0, kFormatDst, 1, 1,
+       20, 0},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setSupportsCombinedSequinBead(1);
+    o.setFileFormat(c.format);
+    o.setAlternateSequinDropCommands(c.alternate);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch s = at(0, 0, c.code);
+    s.setSequinHead(static_cast<unsigned short>(c.head));
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    ASSERT_EQ(static_cast<int>(e.records.size()), c.count) << c.name;
+    for (const Rec& r : e.records) {
+      EXPECT_EQ(r.code, c.writtenCode) << c.name;
+      EXPECT_EQ(r.head, c.writtenHead) << c.name;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stop table
+
+TEST(StitchEncoderStopTable, EmptyWhenNoStopWasWritten) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  HXArray<StopInfo> stops;
+  HXArray<HString> comments;
+  stops.add(StopInfo());
+  comments.add(HString("old"));
+  EXPECT_EQ(e.getStopTable(stops, comments), 0);
+  EXPECT_EQ(stops.length(), 0);
+  EXPECT_EQ(comments.length(), 0);
+
+  e.setMakeStopTable(1);
+  begin(e);
+  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);  // nothing sewn: no final entry
+  EXPECT_EQ(e.getStopTable(stops, comments), 0);
+}
+
+TEST(StitchEncoderStopTable, ColourChangeIsWrittenAsStopAndRecorded) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  e.setMakeStopTable(1);
+  begin(e);
+  std::vector<HStitch> design = {at(10, 0),
+                                 at(20, 0),
+                                 at(20, 0, StitchCode::Jump),
+                                 at(20, 0, StitchCode::ChangeNeedle, 1),
+                                 at(30, 0, 0, 1),
+                                 at(40, 0, 0, 1),
+                                 at(50, 0, 0, 1)};
+  design[3].setComment(HString("Red"));
+  HXArray<StopInfo> stops;
+  HXArray<HString> comments;
+  for (int i = 0; i < static_cast<int>(design.size()); ++i) {
+    ASSERT_EQ(e.encodeStitch(design[static_cast<std::size_t>(i)], 0, 0), kEncodeOk);
+    // Normals and jumps add nothing.
+    EXPECT_EQ(e.getStopTable(stops, comments), i < 3 ? 0 : 1) << i;
+  }
+  EXPECT_EQ(e.codes(), (std::vector<int>{0, 0, 1, 6, 0, 0, 0}));
+
+  ASSERT_EQ(e.getStopTable(stops, comments), 1);
+  EXPECT_EQ(stops[0].commandCode, 2u);
+  EXPECT_EQ(stops[0].colour, 1);
+  EXPECT_EQ(stops[0].stitchesSinceLast, 3u);  // two normals and the jump before it
+  EXPECT_EQ(comments[0], HString("Red"));
+
+  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);
+  ASSERT_EQ(e.getStopTable(stops, comments), 2);
+  EXPECT_EQ(stops[1].commandCode, 0u);
+  EXPECT_EQ(stops[1].stitchesSinceLast, 4u);  // the stop and three normals
+  EXPECT_EQ(comments[1], HString());
+  EXPECT_EQ(static_cast<int>(stops[0].stitchesSinceLast + stops[1].stitchesSinceLast),
+            e.getStats().stitchCount);
+  EXPECT_GT(stops[0].threadSinceLast, 0.0);
+}
+
+TEST(StitchEncoderStopTable, CommandCodesAreRemapped) {
+  const struct {
+    int code;
+    std::uint32_t recorded;
+  } cases[] = {
+      {StitchCode::LaserOn, 2},   {StitchCode::LaserOff, 17}, {StitchCode::Trim, 3},
+      {StitchCode::DesignEnd, 7}, {StitchCode::Stop, 6},      {StitchCode::SlowDown, 4},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    RecordingEncoder e(o);
+    e.setMakeStopTable(1);
+    begin(e);
+    HStitch s = at(0, 0, c.code);
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.code;
+    EXPECT_EQ(e.codes(), std::vector<int>{6}) << c.code;
+    HXArray<StopInfo> stops;
+    HXArray<HString> comments;
+    ASSERT_EQ(e.getStopTable(stops, comments), 1) << c.code;
+    EXPECT_EQ(stops[0].commandCode, c.recorded) << c.code;
+  }
+}
+
+TEST(StitchEncoderStopTable, TwoStopRecordsEachStop) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  e.setMakeStopTable(1);
+  begin(e);
+  HStitch s = at(0, 0, StitchCode::TwoStop);
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.codes(), (std::vector<int>{6, 1, 6}));
+  HXArray<StopInfo> stops;
+  HXArray<HString> comments;
+  ASSERT_EQ(e.getStopTable(stops, comments), 2);
+  EXPECT_EQ(stops[0].commandCode, 6u);
+  EXPECT_EQ(stops[1].commandCode, 6u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Penetration style and command conversions
+
+TEST(StitchEncoderPenetrationStyle, NormalAfterNonNormal) {
+  const struct {
+    PenetrationStyle style;
+    Moves written;
+  } cases[] = {
+      {kPenetrationPlain, {{0, 10, 0}, {1, 50, 0}, {0, 60, 0}, {0, 60, 0}}},
+      {kPenetrationAsJump, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}}},
+      {kPenetrationJumpInPlace, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}, {0, 60, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setPenetrationStyle(c.style);
+    RecordingEncoder e(o);
+    begin(e);
+    // The last stitch has no move: no extra penetration record.
+    for (HStitch s : {at(10, 0), at(50, 0, StitchCode::Jump), at(60, 0), at(60, 0)})
+      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+    EXPECT_EQ(e.moves(), c.written) << "style " << c.style;
+  }
+}
+
+TEST(StitchEncoderConversions, CommandsTheMachineHandlesOtherwise) {
+  const struct {
+    const char* name;
+    Configure configure;
+    int code;
+    int written;
+  } cases[] = {
+      {"borer in as is", [](StitchOptions&) {}, 8, 8},
+      {"borer in as change over", [](StitchOptions& o) { o.setBorerType(kBorerAsChangeOver); }, 8,
+       10},
+      {"borer out as stop", [](StitchOptions& o) { o.setBorerType(kBorerAsStop); }, 9, 6},
+      {"sequin start as change over",
+       [](StitchOptions& o) { o.setSequinType(kSequinAsChangeOver); }, 18, 10},
+      {"sequin end as stop", [](StitchOptions& o) { o.setSequinType(kSequinAsStop); }, 19, 6},
+      {"drop sequin as jump", [](StitchOptions& o) { o.setSequinType(kSequinAsChangeOver); }, 20,
+       1},
+      {"drop sequin kept for DST blank-after-drops",
+       [](StitchOptions& o) {
+         o.setSequinType(kSequinAsChangeOver);
+         o.setBlankAfterDrops(1);
+         o.setFileFormat(kFormatDst);
+       },
+       20, 20},
+      {"drop sequin kept for DST moved drops",
+       [](StitchOptions& o) {
+         o.setSequinType(kSequinAsChangeOver);
+         o.setKorvanMoveDropSequins(1);
+         o.setFileFormat(kFormatDst);
+       },
+       20, 20},
+      {"drop sequin a jump for other formats despite blank-after-drops",
+       [](StitchOptions& o) {
+         o.setSequinType(kSequinAsChangeOver);
+         o.setBlankAfterDrops(1);
+         o.setFileFormat(kFormatExp);
+       },
+       20, 1},
+      {"drop sequin unchanged when sequins are stops",
+       [](StitchOptions& o) { o.setSequinType(kSequinAsStop); }, 20, 20},
+      {"bead start as change over",
+       [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsChangeOver); }, 64, 10},
+      {"bead end as stop", [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsStop); }, 65, 6},
+      {"drop bead as jump", [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsChangeOver); },
+       66, 1},
+      {"jump as needle-up", [](StitchOptions& o) { o.setUseNeedleUps(1); }, 1, 13},
+      {"colour change as stop", [](StitchOptions& o) { o.setStopsAsNeedles(1); }, 2, 6},
+      {"copy original converts nothing",
+       [](StitchOptions& o) {
+         o.setCopyOriginal(1);
+         o.setBorerType(kBorerAsStop);
+         o.setUseNeedleUps(1);
+       },
+       8, 8},
+      {"copy original keeps jumps",
+       [](StitchOptions& o) {
+         o.setCopyOriginal(1);
+         o.setUseNeedleUps(1);
+       },
+       1, 1},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e);
+    const HStitch s = at(0, 0, c.code);
+    ASSERT_EQ(e.sendHardStitch(s), kEncodeOk) << c.name;
+    ASSERT_EQ(e.records.size(), 1u) << c.name;
+    EXPECT_EQ(e.records[0].code, c.written) << c.name;
+    // The needle's stitch is the unconverted one.
+    EXPECT_EQ(e.current.getFlags(), c.code) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The "a design has begun" flag
+
+TEST(StitchEncoderDesignBegun, SkipLeavesEverythingUntouched) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch first = at(5, 0, StitchCode::Jump);  // a jump does not begin the design
+  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+  ASSERT_EQ(StitchEncoder::isDesignBegun(), 0);
+
+  const StitchStats before = e.getStats();
+  const std::size_t recordsBefore = e.records.size();
+  HStitch s = virtualStitch(10, 0, StitchCode::Normal, {at(10, 0)});
+  s.setComment(HString("keep"));
+  EXPECT_EQ(e.encodeStitch(s, 0, 1), kEncodeSkipped);
+  EXPECT_EQ(e.records.size(), recordsBefore);
+  EXPECT_EQ(e.getStats().stitchCount, before.stitchCount);
+  EXPECT_EQ(e.getStats().jumpCount, before.jumpCount);
+  EXPECT_EQ(e.getStats().curX, before.curX);
+  EXPECT_EQ(s.getPoint(), HCoord<short>(10, 0));
+  EXPECT_EQ(s.getFlags(), StitchCode::Normal);
+  EXPECT_EQ(s.getComment(), HString("keep"));
+  EXPECT_EQ(realMoves(s), (Moves{{0, 10, 0}}));
+  EXPECT_FALSE(s.isAutoCleaned());
+  EXPECT_EQ(StitchEncoder::isDesignBegun(), 0);
+
+  // Without the skip flag the normal stitch begins the design; then skipping does nothing.
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(StitchEncoder::isDesignBegun(), 1);
+  HStitch next = at(20, 0);
+  EXPECT_EQ(e.encodeStitch(next, 0, 1), kEncodeOk);
+  EXPECT_EQ(e.moves().back(), (Move{0, 20, 0}));
+}
+
+TEST(StitchEncoderDesignBegun, UpdatedByTheStitchesEncoded) {
+  const struct {
+    const char* name;
+    int startFlag;
+    HStitch stitch;
+    int after;
+  } cases[] = {
+      {"normal sets", 0, at(0, 0), 1},
+      {"design start sets", 0, at(0, 0, StitchCode::DesignStart), 1},
+      {"design end sets", 0, at(0, 0, StitchCode::DesignEnd), 1},
+      {"colour change to needle 1 clears", 1, at(0, 0, StitchCode::ChangeNeedle, 0), 0},
+      {"colour change to needle 4 sets", 0, at(0, 0, StitchCode::ChangeNeedle, 3), 1},
+      {"jump leaves set", 1, at(5, 0, StitchCode::Jump), 1},
+      {"jump leaves clear", 0, at(5, 0, StitchCode::Jump), 0},
+      {"trim leaves clear", 0, at(0, 0, StitchCode::Trim), 0},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    RecordingEncoder e(o);
+    begin(e);
+    StitchEncoder::setDesignBegun(c.startFlag);
+    HStitch s = c.stitch;
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(StitchEncoder::isDesignBegun(), c.after) << c.name;
+  }
+}
+
+TEST(StitchEncoderDesignBegun, KeptPerThreadAndAcrossDesigns) {
+  StitchEncoder::setDesignBegun(1);
+  int seenByOtherThread = -1;
+  std::thread other([&seenByOtherThread] { seenByOtherThread = StitchEncoder::isDesignBegun(); });
+  other.join();
+  EXPECT_EQ(seenByOtherThread, 0);
+  EXPECT_EQ(StitchEncoder::isDesignBegun(), 1);
+
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
+  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);
+  EXPECT_EQ(StitchEncoder::isDesignBegun(), 1);  // not reset by a design
+  StitchEncoder::setDesignBegun(0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What encodeStitch reports back
+
+TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  RecordingEncoder e(o);
+  begin(e);
+
+  HStitch normal = at(10, 0);
+  ASSERT_EQ(e.encodeStitch(normal, 0, 0), kEncodeOk);
+  EXPECT_EQ(realMoves(normal), (Moves{{0, 10, 0}}));
+
+  HStitch jump = at(310, 0, StitchCode::Jump);
+  ASSERT_EQ(e.encodeStitch(jump, 0, 0), kEncodeOk);
+  EXPECT_EQ(realMoves(jump), (Moves{{1, 110, 0}, {1, 210, 0}, {1, 310, 0}}));
+  EXPECT_EQ(jump.getPoint(), HCoord<short>(310, 0));  // the stitch itself is unchanged
+  EXPECT_EQ(jump.getFlags(), StitchCode::Jump);
+
+  // Records that were written before are not attached to later stitches.
+  HStitch trim = at(310, 0, StitchCode::Trim);
+  ASSERT_EQ(e.encodeStitch(trim, 0, 0), kEncodeOk);
+  EXPECT_EQ(realMoves(trim), (Moves{{3, 310, 0}}));
+
+  // A stitch that is dropped carries nothing, even when it came with real stitches.
+  StitchEncoderOptions dropping = plainOptions();
+  noTrimCode(dropping);
+  RecordingEncoder d(dropping);
+  begin(d);
+  HStitch dropped = virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)});
+  ASSERT_EQ(d.encodeStitch(dropped, 0, 0), kEncodeOk);
+  EXPECT_FALSE(dropped.hasRealStitches());
+  EXPECT_TRUE(dropped.isAutoCleaned());
+
+  // The statistics count the records written.
+  EXPECT_EQ(e.getStats().jumpCount, 3);
+  EXPECT_EQ(e.getStats().trimCount, 1);
+}
+
+TEST(StitchEncoderEmitted, AutoCleanedMarkIsClearedWhenWritten) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch s = at(10, 0);
+  s.setAutoCleaned(true);
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_FALSE(s.isAutoCleaned());
+}
+
+TEST(StitchEncoderEmitted, RefusedWriteStopsAndSkipsStatistics) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  RecordingEncoder e(o);
+  begin(e);
+  e.refuseFrom = 1;  // the second piece is refused
+  HStitch jump = at(300, 0, StitchCode::Jump);
+  EXPECT_EQ(e.encodeStitch(jump, 0, 0), kEncodeRefused);
+  EXPECT_EQ(e.attempts, 2);
+  EXPECT_EQ(e.moves(), (Moves{{1, 100, 0}}));
+  EXPECT_EQ(e.getStats().jumpCount, 0);
+  EXPECT_EQ(realMoves(jump), (Moves{{1, 100, 0}}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lifecycle
+
+class HookEncoder : public RecordingEncoder {
+ public:
+  using RecordingEncoder::RecordingEncoder;
+  std::vector<std::string> calls;
+  int headerResult = 0;
+
+ protected:
+  int outputHeader() override {
+    calls.push_back("header");
+    return headerResult;
+  }
+  int outputTrailer() override {
+    calls.push_back("trailer");
+    return 0;
+  }
+  int vBeginDesign(HCoord<short>) override {
+    calls.push_back("beginDesign");
+    return 0;
+  }
+  int vEndDesign(EncoderState*) override {
+    calls.push_back("endDesign");
+    return 0;
+  }
+  int vBeginSegment(const EncoderState&) override {
+    calls.push_back("beginSegment");
+    return 0;
+  }
+  int vEndSegment(EncoderState*) override {
+    calls.push_back("endSegment");
+    return 0;
+  }
+};
+
+TEST(StitchEncoderLifecycle, HooksAreCalledInOrder) {
+  StitchEncoderOptions o = plainOptions();
+  HookEncoder e(o);
+  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
+  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);
+  EXPECT_EQ(e.calls, (std::vector<std::string>{"header", "beginSegment", "beginDesign",
+                                               "endSegment", "trailer", "endDesign"}));
+
+  HookEncoder failing(o);
+  failing.headerResult = kEncodeRefused;
+  EXPECT_EQ(failing.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeRefused);
+  EXPECT_EQ(failing.calls, std::vector<std::string>{"header"});
+}
+
+TEST(StitchEncoderLifecycle, SegmentStateIsHandedOn) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch chain = at(0, 0, StitchCode::ChenilleChain);
+  HStitch height = at(0, 0, StitchCode::ChenilleHeight);
+  height.setData(4);
+  HStitch sequin = at(0, 0, StitchCode::SequinStart);
+  HStitch colour = at(30, 40, StitchCode::ChangeNeedle, 2);
+  for (HStitch* s : {&chain, &height, &sequin, &colour})
+    ASSERT_EQ(e.encodeStitch(*s, 0, 0), kEncodeOk);
+
+  EncoderState state;
+  ASSERT_EQ(e.endSegment(&state), kEncodeOk);
+  EXPECT_EQ(state.getChenilleMode(), kChenilleChain);
+  EXPECT_EQ(state.getChenilleHeight(), 4);
+  EXPECT_EQ(state.isDoingSequin(), 1);
+  EXPECT_EQ(state.isDoingBorer(), 0);
+  EXPECT_EQ(state.getCurrentPosition(), HCoord<short>(30, 40));
+  EXPECT_EQ(state.getCurrentNeedle(), 3);
+
+  // The next segment starts from that state: the needle is where the last one left it.
+  StitchEncoderOptions o2 = plainOptions();
+  RecordingEncoder next(o2);
+  begin(next);
+  state.setDoingSequin(0);
+  ASSERT_EQ(next.beginSegment(state, HCoord<short>(), 0), kEncodeOk);
+  EXPECT_EQ(next.current.getPoint(), HCoord<short>(30, 40));
+  EXPECT_EQ(next.current.getColor(), 2);
+  HStitch trim = at(30, 40, StitchCode::Trim, 2);
+  ASSERT_EQ(next.encodeStitch(trim, 0, 0), kEncodeOk);
+  EXPECT_EQ(next.records.back(), (Rec{3, 30, 40, 2, 0}));
+}
+
+TEST(StitchEncoderLifecycle, SegmentTakesEffectColourOfState) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  EncoderState state;
+  state.setEffectInfo(1, 0x123456, HString("gold"));
+  ASSERT_EQ(e.beginSegment(state, HCoord<short>(), 0), kEncodeOk);
+  EXPECT_TRUE(e.current.hasEffectColour());
+  std::uint8_t flag = 0;
+  std::uint32_t colour = 0;
+  HString id;
+  e.current.getEffectInfo(flag, colour, id);
+  EXPECT_EQ(colour, 0x123456u);
+  EXPECT_EQ(id, HString("gold"));
+}
+
+TEST(StitchEncoderLifecycle, PreserveJumpsFollowsModesAndOptions) {
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  EXPECT_EQ(e.preserveJumps(), 0);
+  HStitch laserOn = at(0, 0, StitchCode::LaserOn);
+  ASSERT_EQ(e.encodeStitch(laserOn, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.preserveJumps(), 1);
+  HStitch laserOff = at(0, 0, StitchCode::LaserOff);
+  ASSERT_EQ(e.encodeStitch(laserOff, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.preserveJumps(), 0);
+
+  StitchEncoderOptions p = plainOptions();
+  p.setPreserveJumps(1);
+  RecordingEncoder f(p);
+  EXPECT_EQ(f.preserveJumps(), 1);
+  StitchEncoderOptions c = plainOptions();
+  c.setCopyOriginal(1);
+  RecordingEncoder g(c);
+  EXPECT_EQ(g.preserveJumps(), 1);
+}
+
+class FlushStream : public OutputBytestream {
+ public:
+  int result = kStreamOk;
+  int outputByte(unsigned char) override { return kStreamOk; }
+  int flush() override { return result; }
+};
+
+class StreamEncoder : public BytestreamStitchEncoder {
+ public:
+  using BytestreamStitchEncoder::BytestreamStitchEncoder;
+
+ protected:
+  int vSendSoftStitch(HStitch& s) override { return sendHardStitch(s); }
+};
+
+TEST(StitchEncoderLifecycle, BytestreamFlush) {
+  StitchEncoderOptions o = plainOptions();
+  StreamEncoder e(o);
+  EXPECT_FALSE(e.isRealOutput());
+  EXPECT_EQ(e.flush(), kEncodeOk);
+  FlushStream stream;
+  e.setBytestream(stream);
+  EXPECT_TRUE(e.isRealOutput());
+  EXPECT_EQ(e.flush(), kEncodeOk);
+  stream.result = 1;
+  EXPECT_EQ(e.flush(), kEncodeRefused);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Allocation
+
+// Writes nothing and keeps nothing, so that only the framework's own allocations are counted.
+class CountingEncoder : public StitchEncoder {
+ public:
+  using StitchEncoder::emitted;
+  using StitchEncoder::sendStitchWithJumps;
+  using StitchEncoder::StitchEncoder;
+  int written = 0;
+
+ protected:
+  int vSendHardStitch(const HStitch&) override {
+    ++written;
+    return kEncodeOk;
+  }
+  int vSendSoftStitch(HStitch& s) override { return sendHardStitch(s); }
+};
+
+TEST(StitchEncoderAllocation, PlacingAndSplittingReuseTheirArrays) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  CountingEncoder e(o);
+  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
+  const std::vector<HStitch> design = {
+      at(10, 0),
+      at(20, 5),
+      at(600, 0, StitchCode::Jump),
+      at(600, 0, StitchCode::Trim),
+      at(300, 0),
+      at(0, 0, StitchCode::ChangeNeedle, 1),
+      at(50, 50, StitchCode::Stop, 1),
+  };
+  auto run = [&] {
+    for (const HStitch& s : design) {
+      HStitch c = s;
+      e.emitted.clear();
+      ASSERT_EQ(e.sendStitchWithJumps(c, 0), kEncodeOk);
+    }
+  };
+  run();  // the scratch arrays grow once
+  testing_support::AllocationCounter counter;
+  for (int i = 0; i < 200; ++i)
+    run();
+  EXPECT_EQ(counter.count(), 0u);
+  EXPECT_GT(e.written, 200 * static_cast<int>(design.size()));
+}
+
+TEST(StitchEncoderAllocation, EncodeStitchAllocatesOnlyTheAttachedRecords) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  CountingEncoder e(o);
+  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
+  std::vector<HStitch> design;
+  for (int i = 0; i < 1000; ++i)
+    design.push_back(at(i % 2 == 0 ? 0 : 100, i % 50, i % 100 == 0 ? StitchCode::Jump : 0));
+  HStitch first = at(0, 0);
+  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+  testing_support::AllocationCounter counter;
+  for (HStitch& s : design)
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  // Each stitch gets its list of real stitches (its attribute block and the array); the
+  // statistics' block arrays may grow a few times.
+  EXPECT_LE(counter.count(), 2u * design.size() + 8u);
+  EXPECT_EQ(design.back().getRealStitchCount(), 1);
+}
+
+}  // namespace
+}  // namespace stitchkit

@@ -1,0 +1,822 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "stitchkit/encode/stitch_encoder.h"
+#include "tests/encode/encoder_test_support.h"
+
+// Stitch splitting and jump insertion, observed through the recording encoder.
+namespace stitchkit {
+namespace {
+
+using namespace encode_test;  // NOLINT(google-build-using-namespace)
+
+using Configure = std::function<void(StitchOptions&)>;
+
+// Trims are written as JumpsPerTrim jumps of TrimJumpLength.
+void trimsAsJumps(StitchOptions& o) {
+  o.setHasTrimCode(0);
+  o.setTrimsAsJumps(1);
+  o.setJumpsPerTrim(3);
+  o.setTrimJumpLength(4);
+}
+
+// ---------------------------------------------------------------------------------------------
+// needResplit
+
+TEST(SplitNeedResplit, PlainStitches) {
+  const struct {
+    const char* name;
+    Configure configure;
+    HStitch stitch;
+    int trim;
+    int expected;
+  } cases[] = {
+      {"normal within HardLength", [](StitchOptions&) {}, at(100, 0), 0, 0},
+      {"normal beyond HardLength", [](StitchOptions&) {}, at(128, 0), 0, 1},
+      {"diagonal beyond HardLength", [](StitchOptions&) {}, at(90, 90), 0, 1},
+      {"MaxLength lowers the limit", [](StitchOptions& o) { o.setMaxLength(50); }, at(60, 0), 0, 1},
+      {"MaxLength above HardLength is ignored", [](StitchOptions& o) { o.setMaxLength(500); },
+       at(128, 0), 0, 1},
+      {"SplitJumpLength limits jumps", [](StitchOptions& o) { o.setSplitJumpLength(50); },
+       at(100, 0, StitchCode::Jump), 0, 1},
+      {"SplitJumpLength does not limit normals", [](StitchOptions& o) { o.setSplitJumpLength(50); },
+       at(100, 0), 0, 0},
+      {"preserved jumps keep the hard limit",
+       [](StitchOptions& o) {
+         o.setSplitJumpLength(50);
+         o.setPreserveJumps(1);
+       },
+       at(100, 0, StitchCode::Jump), 0, 0},
+      {"chenille real length",
+       [](StitchOptions& o) {
+         o.setHasChenilleSupport(1);
+         o.setMaxRealLength(30);
+       },
+       at(40, 0), 0, 1},
+      {"real length without chenille support", [](StitchOptions& o) { o.setMaxRealLength(30); },
+       at(40, 0), 0, 0},
+      {"HardLength 0 never cuts", [](StitchOptions& o) { o.setHardLength(0); }, at(3000, 0), 0, 0},
+      {"KeepOriginalStitch never cuts", [](StitchOptions& o) { o.setKeepOriginalStitch(1); },
+       at(3000, 0), 0, 0},
+      {"KeepOriginalStitch never cuts a trim",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setKeepOriginalStitch(1);
+       },
+       at(3000, 0, StitchCode::Trim), 1, 0},
+      {"trim as jumps always needs its jumps", trimsAsJumps, at(2, 0, StitchCode::Trim), 1, 1},
+      {"trim without the trim flag", trimsAsJumps, at(2, 0, StitchCode::Trim), 0, 0},
+      {"trim flag cleared while jumps are preserved",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPreserveJumps(1);
+       },
+       at(2, 0, StitchCode::Trim), 1, 0},
+      {"penetrating trims always need their pattern",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPenetrateAtTrims(1);
+       },
+       at(2, 0, StitchCode::Trim), 1, 1},
+      {"one jump per trim, long enough",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setJumpsPerTrim(1);
+       },
+       at(20, 0, StitchCode::Jump), 1, 0},
+      {"one jump per trim, too short",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setJumpsPerTrim(1);
+       },
+       at(2, 0, StitchCode::Jump), 1, 1},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e);
+    EXPECT_EQ(e.needResplit(c.stitch, c.trim, 0), c.expected) << c.name;
+  }
+}
+
+TEST(SplitNeedResplit, SplitStitchToJumpsLooksAtTheWholeMove) {
+  const HStitch s = virtualStitch(150, 0, StitchCode::Normal, {at(75, 0), at(150, 0)});
+  for (int split : {0, 1}) {
+    StitchEncoderOptions o = plainOptions();
+    o.setMaxLength(100);
+    o.setSplitStitchToJumps(split);
+    RecordingEncoder e(o);
+    begin(e);
+    EXPECT_EQ(e.needResplit(s, 0, 0), split) << split;
+  }
+}
+
+TEST(SplitNeedResplit, RealStitches) {
+  const struct {
+    const char* name;
+    Configure configure;
+    HStitch stitch;
+    int trim;
+    int atGroupEnd;
+    int forceResplit;
+    int expected;
+  } cases[] = {
+      {"short jumps pass", [](StitchOptions&) {},
+       virtualStitch(200, 0, 1, {at(100, 0, 1), at(200, 0, 1)}), 0, 0, 0, 0},
+      {"one long jump", [](StitchOptions&) {},
+       virtualStitch(200, 0, 1, {at(50, 0, 1), at(200, 0, 1)}), 0, 0, 0, 1},
+      {"jumps against SplitJumpLength", [](StitchOptions& o) { o.setSplitJumpLength(60); },
+       virtualStitch(200, 0, 1, {at(100, 0, 1), at(200, 0, 1)}), 0, 0, 0, 1},
+      {"normals are not held to SplitJumpLength",
+       [](StitchOptions& o) { o.setSplitJumpLength(60); },
+       virtualStitch(200, 0, 0, {at(100, 0), at(200, 0)}), 0, 0, 0, 0},
+      {"forced resplit of a group", [](StitchOptions&) {},
+       virtualStitch(20, 0, 1, {at(10, 0, 1), at(20, 0, 1)}), 0, 0, 1, 1},
+      {"forced resplit of a single stitch", [](StitchOptions&) {},
+       virtualStitch(20, 0, 1, {at(20, 0, 1)}), 0, 0, 1, 0},
+      {"trim with enough jumps", trimsAsJumps,
+       virtualStitch(30, 0, 3, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}), 1, 0, 0, 0},
+      {"trim with enough jumps at the group end", trimsAsJumps,
+       virtualStitch(30, 0, 3, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}), 1, 1, 0, 1},
+      {"trim with too few long jumps", trimsAsJumps,
+       virtualStitch(30, 0, 3, {at(10, 0, 1), at(12, 0, 1), at(30, 0, 1)}), 1, 0, 0, 1},
+      {"penetration pattern that returns",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPenetrateAtTrims(1);
+       },
+       virtualStitch(20, 0, 3, {at(4, 0, 1), at(8, 0, 1), at(0, 0, 1), at(20, 0, 1)}), 1, 0, 0, 0},
+      {"penetration pattern that does not return",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPenetrateAtTrims(1);
+       },
+       virtualStitch(20, 0, 3, {at(4, 0, 1), at(8, 0, 1), at(12, 0, 1), at(20, 0, 1)}), 1, 0, 0, 1},
+      {"forced resplit of a trim", trimsAsJumps,
+       virtualStitch(30, 0, 3, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}), 1, 0, 1, 1},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e, HCoord<short>(), c.forceResplit);
+    EXPECT_EQ(e.needResplit(c.stitch, c.trim, c.atGroupEnd), c.expected) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// countSplits
+
+TEST(SplitCountSplits, PiecesNeeded) {
+  const struct {
+    const char* name;
+    Configure configure;
+    HStitch stitch;
+    int expected;
+  } cases[] = {
+      {"300 with HardLength 121", [](StitchOptions& o) { o.setHardLength(121); },
+       at(300, 0, StitchCode::Jump), 3},
+      {"no move", [](StitchOptions&) {}, at(0, 0, StitchCode::Jump), 0},
+      {"no move, normal", [](StitchOptions&) {}, at(0, 0), 0},
+      {"within the limit", [](StitchOptions&) {}, at(100, 0, StitchCode::Jump), 1},
+      {"SplitJumpLength sets the piece length", [](StitchOptions& o) { o.setSplitJumpLength(50); },
+       at(300, 0, StitchCode::Jump), 6},
+      {"MaxLength sets limit and piece length", [](StitchOptions& o) { o.setMaxLength(100); },
+       at(250, 0), 3},
+      {"MaxLength ignored while jumps are preserved",
+       [](StitchOptions& o) {
+         o.setMaxLength(100);
+         o.setPreserveJumps(1);
+       },
+       at(250, 0), 2},
+      {"chenille real length",
+       [](StitchOptions& o) {
+         o.setHasChenilleSupport(1);
+         o.setMaxRealLength(30);
+       },
+       at(100, 0), 4},
+      {"KeepOriginalStitch does not change the count",
+       [](StitchOptions& o) {
+         o.setHardLength(121);
+         o.setKeepOriginalStitch(1);
+       },
+       at(300, 0, StitchCode::Jump), 3},
+      {"bent virtual path: every leg by the whole distance",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       virtualStitch(200, 200, 1, {at(0, 200, 1), at(200, 200, 1)}), 6},
+      {"virtual loop back to the needle", [](StitchOptions&) {},
+       virtualStitch(0, 0, 1, {at(0, 100, 1), at(100, 100, 1), at(0, 0, 1)}), 3},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e);
+    EXPECT_EQ(e.countSplits(c.stitch), c.expected) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The path
+
+TEST(SplitPath, PathOfAStitch) {
+  const struct {
+    const char* name;
+    HStitch stitch;
+    Points path;
+  } cases[] = {
+      {"plain stitch", at(30, 40), {{0, 0}, {30, 40}}},
+      {"straight run within 10 units collapses",
+       virtualStitch(300, 0, 1, {at(100, 5, 1), at(200, -3, 1), at(300, 0, 1)}),
+       {{0, 0}, {300, 0}}},
+      {"bend is kept",
+       virtualStitch(200, 200, 1, {at(0, 200, 1), at(200, 200, 1)}),
+       {{0, 0}, {0, 200}, {200, 200}}},
+      {"point in line with the previous leg replaces it",
+       virtualStitch(200, 200, 1, {at(0, 100, 1), at(0, 200, 1), at(200, 200, 1)}),
+       {{0, 0}, {0, 200}, {200, 200}}},
+      {"two bends",
+       virtualStitch(100, 200, 1, {at(0, 100, 1), at(100, 100, 1), at(100, 200, 1)}),
+       {{0, 0}, {0, 100}, {100, 100}, {100, 200}}},
+      {"ends at the last real stitch", virtualStitch(50, 50, 1, {at(60, 0, 1)}), {{0, 0}, {60, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    RecordingEncoder e(o);
+    begin(e);
+    HXArray<HCoord<short>> path;
+    path.add(HCoord<short>(9, 9));  // replaced
+    e.buildPath(c.stitch, path);
+    EXPECT_EQ(pointList(path), c.path) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The penetration pattern
+
+TEST(PenetrationPattern, ExactPointsForOneToSeven) {
+  const HCoord<short> base(10, 10);
+  const HCoord<short> centre(100, 10);  // to the right: unit (+4, 0)
+  const Points expected[] = {
+      {{14, 10}, {10, 10}},                                                    // 1 (raised to 2)
+      {{14, 10}, {10, 10}},                                                    // 2
+      {{14, 10}, {18, 10}, {10, 10}},                                          // 3
+      {{14, 10}, {18, 10}, {14, 10}, {10, 10}},                                // 4
+      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {10, 10}},                      // 5 = 3 + 2
+      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {10, 10}},            // 6 = 3 + 3
+      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {14, 10}, {10, 10}},  // 7 = 3 + 4
+  };
+  for (int count = 1; count <= 7; ++count) {
+    HXArray<HCoord<short>> out;
+    out.add(HCoord<short>(1, 1));  // appended to, not replaced
+    RecordingEncoder::addPenetrationPattern(out, count, base, 4, centre);
+    Points want = {{1, 1}};
+    want.insert(want.end(), expected[count - 1].begin(), expected[count - 1].end());
+    EXPECT_EQ(pointList(out), want) << count << " points";
+  }
+}
+
+TEST(PenetrationPattern, DirectionTowardsTheDesignCentre) {
+  const struct {
+    const char* name;
+    HCoord<short> centre;
+    std::pair<int, int> first;
+  } cases[] = {
+      {"centre to the right", {100, 10}, {14, 10}},
+      {"centre to the left", {-100, 10}, {6, 10}},
+      {"centre above", {10, 100}, {10, 14}},
+      {"centre below", {10, -100}, {10, 6}},
+      {"centre at the point: left", {10, 10}, {6, 10}},
+      {"centre close by: left", {15, 17}, {6, 10}},
+      {"exactly two steps right", {18, 10}, {14, 10}},
+      {"x close, y far", {17, 50}, {10, 14}},
+      {"x far wins over y", {30, 100}, {14, 10}},
+  };
+  for (const auto& c : cases) {
+    HXArray<HCoord<short>> out;
+    RecordingEncoder::addPenetrationPattern(out, 3, HCoord<short>(10, 10), 4, c.centre);
+    ASSERT_EQ(out.length(), 3) << c.name;
+    EXPECT_EQ(std::make_pair(static_cast<int>(out[0].x), static_cast<int>(out[0].y)), c.first)
+        << c.name;
+    EXPECT_EQ(out[2], HCoord<short>(10, 10)) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The leg algorithm
+
+TEST(SplitLegs, ResplitPath) {
+  const struct {
+    const char* name;
+    Points path;
+    int n;
+    int minStep;
+    int maxAxis;
+    int maxLength;
+    int granularity;
+    Points expected;
+  } cases[] = {
+      {"even thirds", {{0, 0}, {300, 0}}, 3, 0, 121, 0, 1, {{0, 0}, {100, 0}, {200, 0}, {300, 0}}},
+      {"truncated towards zero",
+       {{0, 0}, {-100, 50}},
+       3,
+       0,
+       127,
+       0,
+       1,
+       {{0, 0}, {-33, 16}, {-66, 33}, {-100, 50}}},
+      {"axis limit adds pieces",
+       {{0, 0}, {300, 0}},
+       1,
+       0,
+       121,
+       0,
+       1,
+       {{0, 0}, {100, 0}, {200, 0}, {300, 0}}},
+      {"length limit adds pieces",
+       {{0, 0}, {90, 90}},
+       1,
+       0,
+       127,
+       100,
+       1,
+       {{0, 0}, {45, 45}, {90, 90}}},
+      {"granularity snaps the offsets",
+       {{0, 0}, {100, 0}},
+       3,
+       0,
+       127,
+       0,
+       5,
+       {{0, 0}, {35, 0}, {65, 0}, {100, 0}}},
+      {"short leg: penetration pattern then target",
+       {{0, 0}, {2, 0}},
+       3,
+       4,
+       127,
+       0,
+       1,
+       {{0, 0}, {4, 0}, {8, 0}, {0, 0}, {2, 0}}},
+      {"minimum step lowers the count, one extra becomes two",
+       {{0, 0}, {10, 0}},
+       3,
+       4,
+       127,
+       0,
+       1,
+       {{0, 0}, {4, 0}, {0, 0}, {5, 0}, {10, 0}}},
+      {"short leg among long ones",
+       {{0, 0}, {2, 0}, {102, 0}},
+       3,
+       4,
+       127,
+       0,
+       1,
+       {{0, 0}, {2, 0}, {35, 0}, {68, 0}, {102, 0}}},
+      {"single zero leg with extra: pattern only",
+       {{0, 0}, {0, 0}},
+       3,
+       4,
+       127,
+       0,
+       1,
+       {{0, 0}, {4, 0}, {8, 0}, {0, 0}}},
+      {"zero leg without minimum step", {{0, 0}, {0, 0}}, 1, 0, 127, 0, 1, {{0, 0}, {0, 0}}},
+      {"legs share the count by length",
+       {{0, 0}, {0, 200}, {200, 200}},
+       6,
+       0,
+       121,
+       0,
+       1,
+       {{0, 0}, {0, 66}, {0, 133}, {0, 200}, {66, 200}, {133, 200}, {200, 200}}},
+      {"no leg, no points", {{5, 5}}, 3, 0, 127, 0, 1, {}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    RecordingEncoder e(o);
+    HXArray<HCoord<short>> path;
+    for (const auto& p : c.path)
+      path.add(HCoord<short>(static_cast<short>(p.first), static_cast<short>(p.second)));
+    e.resplitPath(path, c.n, c.minStep, c.maxAxis, c.maxLength, c.granularity,
+                  HCoord<short>(1000, 0));
+    EXPECT_EQ(pointList(path), c.expected) << c.name;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// splitIntoJumps
+
+TEST(SplitIntoJumps, Pieces) {
+  const struct {
+    const char* name;
+    Configure configure;
+    HStitch stitch;
+    int trim;
+    int extra;
+    HCoord<short> centre;
+    Moves pieces;
+  } cases[] = {
+      {"300 with HardLength 121",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       at(300, 0, StitchCode::Jump),
+       0,
+       0,
+       {},
+       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}}},
+      {"one more piece with extra",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       at(300, 0, StitchCode::Jump),
+       0,
+       1,
+       {},
+       {{1, 75, 0}, {1, 150, 0}, {1, 225, 0}, {1, 300, 0}}},
+      {"no move still gives one piece", [](StitchOptions&) {}, at(0, 0), 0, 0, {}, {{1, 0, 0}}},
+      {"short trim: three pattern points then the target",
+       trimsAsJumps,
+       at(2, 0, StitchCode::Trim),
+       1,
+       0,
+       {1000, 0},
+       {{1, 4, 0}, {1, 8, 0}, {1, 0, 0}, {1, 2, 0}}},
+      {"short trim with the centre at the needle",
+       trimsAsJumps,
+       at(2, 0, StitchCode::Trim),
+       1,
+       0,
+       {0, 0},
+       {{1, -4, 0}, {1, -8, 0}, {1, 0, 0}, {1, 2, 0}}},
+      {"trim in place: pattern only",
+       trimsAsJumps,
+       at(0, 0, StitchCode::Trim),
+       1,
+       0,
+       {1000, 0},
+       {{1, 4, 0}, {1, 8, 0}, {1, 0, 0}}},
+      {"long trim: the jumps themselves",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setHardLength(121);
+       },
+       at(300, 0, StitchCode::Trim),
+       1,
+       0,
+       {},
+       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}}},
+      {"trim placed by the filter takes one jump more",
+       trimsAsJumps,
+       at(100, 0, StitchCode::Trim),
+       1,
+       1,
+       {},
+       {{1, 25, 0}, {1, 50, 0}, {1, 75, 0}, {1, 100, 0}}},
+      {"penetrating trim: pattern in place then the move",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPenetrateAtTrims(1);
+       },
+       at(20, 0, StitchCode::Trim),
+       1,
+       0,
+       {1000, 0},
+       {{1, 4, 0}, {1, 8, 0}, {1, 0, 0}, {1, 20, 0}}},
+      {"one jump per trim penetrates twice",
+       [](StitchOptions& o) {
+         trimsAsJumps(o);
+         o.setPenetrateAtTrims(1);
+         o.setJumpsPerTrim(1);
+       },
+       at(20, 0, StitchCode::Trim),
+       1,
+       0,
+       {1000, 0},
+       {{1, 4, 0}, {1, 0, 0}, {1, 20, 0}}},
+      {"bent virtual jump follows its path",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       virtualStitch(200, 200, 1, {at(0, 200, 1), at(200, 200, 1)}),
+       0,
+       0,
+       {},
+       {{1, 0, 66}, {1, 0, 133}, {1, 0, 200}, {1, 66, 200}, {1, 133, 200}, {1, 200, 200}}},
+      {"straight virtual jump collapses to one leg",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       virtualStitch(300, 0, 1, {at(100, 5, 1), at(200, -3, 1), at(300, 0, 1)}),
+       0,
+       0,
+       {},
+       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}}},
+      {"straight virtual jump within the limit is one piece",
+       [](StitchOptions&) {},
+       virtualStitch(100, 0, 1, {at(30, 4, 1), at(60, -4, 1), at(100, 0, 1)}),
+       0,
+       0,
+       {},
+       {{1, 100, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e, c.centre);
+    HXArray<HStitch> out;
+    out.add(at(7, 7));  // replaced
+    const int n = e.splitIntoJumps(out, c.stitch, c.trim, c.extra);
+    EXPECT_EQ(n, out.length()) << c.name;
+    EXPECT_EQ(pieceMoves(out), c.pieces) << c.name;
+  }
+}
+
+TEST(SplitIntoJumps, PiecesTakeTheNeedlesColourAndEffect) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch first = at(0, 0, StitchCode::Normal, 4);
+  first.setEffectInfo(1, 0xC0FFEE, HString("metal"));
+  first.setNewEffect(true);
+  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+
+  HXArray<HStitch> out;
+  ASSERT_EQ(e.splitIntoJumps(out, at(300, 0, StitchCode::Jump, 9), 0, 0), 3);
+  for (int i = 0; i < out.length(); ++i) {
+    EXPECT_EQ(out[i].getFlags(), StitchCode::Jump);
+    EXPECT_EQ(out[i].getColor(), 4);
+    EXPECT_TRUE(out[i].hasEffectColour());
+    std::uint8_t flag = 0;
+    std::uint32_t colour = 0;
+    HString id;
+    out[i].getEffectInfo(flag, colour, id);
+    EXPECT_EQ(colour, 0xC0FFEEu);
+    EXPECT_EQ(id, HString("metal"));
+    EXPECT_EQ(out[i].isNewEffect(), i == 0) << i;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Where the command goes
+
+TEST(SplitPlacement, CommandsAndTheirMoves) {
+  const struct {
+    const char* name;
+    Configure configure;
+    int separateCommands;
+    HStitch stitch;
+    std::vector<Rec> written;
+  } cases[] = {
+      {"long jump",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       1,
+       at(300, 0, StitchCode::Jump, 0),
+       {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
+      {"colour change, commands not separate",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       0,
+       at(300, 0, StitchCode::ChangeNeedle, 2),
+       {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {2, 300, 0, 2, 0}}},
+      {"colour change, commands separate",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       1,
+       at(300, 0, StitchCode::ChangeNeedle, 2),
+       {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}, {2, 300, 0, 2, 0}}},
+      {"trim with trim code: in place, then the jumps",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       1,
+       at(300, 0, StitchCode::Trim, 0),
+       {{3, 0, 0, 0, 0}, {1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
+      {"trim stays separate when other commands are not",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       0,
+       at(300, 0, StitchCode::Trim, 0),
+       {{3, 0, 0, 0, 0}, {1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
+      {"copy original: the first piece is the trim",
+       [](StitchOptions& o) {
+         o.setHardLength(121);
+         o.setCopyOriginal(1);
+       },
+       1,
+       at(300, 0, StitchCode::Trim, 0),
+       {{3, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
+      {"short trim with trim code: in place, then one jump",
+       [](StitchOptions&) {},
+       0,
+       at(50, 0, StitchCode::Trim, 0),
+       {{3, 0, 0, 0, 0}, {1, 50, 0, 0, 0}}},
+      {"short trim, copy original: at its point",
+       [](StitchOptions& o) { o.setCopyOriginal(1); },
+       1,
+       at(50, 0, StitchCode::Trim, 0),
+       {{3, 50, 0, 0, 0}}},
+      {"short stop: jump first, stop at the end",
+       [](StitchOptions&) {},
+       1,
+       at(50, 0, StitchCode::Stop, 0),
+       {{1, 50, 0, 0, 0}, {6, 50, 0, 0, 0}}},
+      {"short stop, commands not separate",
+       [](StitchOptions&) {},
+       0,
+       at(50, 0, StitchCode::Stop, 0),
+       {{6, 50, 0, 0, 0}}},
+      {"copy original keeps commands together",
+       [](StitchOptions& o) { o.setCopyOriginal(1); },
+       1,
+       at(50, 0, StitchCode::Stop, 0),
+       {{6, 50, 0, 0, 0}}},
+      {"trim as jumps to a point 2 away",
+       trimsAsJumps,
+       1,
+       at(2, 0, StitchCode::Trim, 0),
+       {{1, 4, 0, 0, 0}, {1, 8, 0, 0, 0}, {1, 0, 0, 0, 0}, {1, 2, 0, 0, 0}}},
+      {"trim as jumps is passed through while the sequin mode is on",
+       trimsAsJumps,
+       1,
+       at(2, 0, StitchCode::Trim, 0),
+       {{3, 2, 0, 0, 0}}},
+      {"normal beyond the limit: jumps then the stitch",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       1,
+       at(300, 0, 0, 0),
+       {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {0, 300, 0, 0, 0}}},
+      {"KeepOriginalStitch writes one record",
+       [](StitchOptions& o) {
+         o.setHardLength(121);
+         o.setKeepOriginalStitch(1);
+       },
+       1,
+       at(300, 0, StitchCode::Jump, 0),
+       {{1, 300, 0, 0, 0}}},
+      {"stitch at the needle needs no jump",
+       [](StitchOptions& o) { o.setHardLength(121); },
+       1,
+       at(0, 0, StitchCode::Stop, 0),
+       {{6, 0, 0, 0, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    c.configure(o);
+    RecordingEncoder e(o);
+    begin(e, HCoord<short>(1000, 0));
+    e.setSeparateCommands(c.separateCommands);
+    HStitch first = at(0, 0, StitchCode::Jump, 0);
+    ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+    if (std::string(c.name).find("sequin mode") != std::string::npos) {
+      HStitch sequinOn = at(0, 0, StitchCode::SequinStart, 0);
+      ASSERT_EQ(e.encodeStitch(sequinOn, 0, 0), kEncodeOk);
+    }
+    e.records.clear();
+    HStitch s = c.stitch;
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.records, c.written) << c.name;
+    // What was written is what the stitch reports.
+    EXPECT_EQ(s.getRealStitchCount(), static_cast<int>(c.written.size())) << c.name;
+  }
+}
+
+TEST(SplitPlacement, RealStitchesAroundTheCommand) {
+  const struct {
+    const char* name;
+    int separateCommands;
+    HStitch stitch;
+    Moves written;
+  } cases[] = {
+      {"leading and trailing movements",
+       0,
+       virtualStitch(30, 0, StitchCode::ChangeNeedle,
+                     {at(10, 0, 1), at(20, 0, 1), at(20, 0, 2), at(30, 0, 1)}),
+       {{1, 10, 0}, {1, 20, 0}, {2, 20, 0}, {1, 30, 0}}},
+      {"separate command after leading movements",
+       1,
+       virtualStitch(30, 0, StitchCode::ChangeNeedle, {at(10, 0, 1), at(30, 0, 2)}),
+       {{1, 10, 0}, {1, 30, 0}, {2, 30, 0}}},
+      {"needle-ups count as movements",
+       0,
+       virtualStitch(30, 0, StitchCode::Stop, {at(10, 0, 13), at(30, 0, 6)}),
+       {{13, 10, 0}, {6, 30, 0}}},
+      {"a jump group written as it came",
+       1,
+       virtualStitch(30, 0, StitchCode::Jump, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}),
+       {{1, 10, 0}, {1, 20, 0}, {1, 30, 0}, {1, 30, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    RecordingEncoder e(o);
+    begin(e);
+    e.setSeparateCommands(c.separateCommands);
+    HStitch first = at(0, 0, StitchCode::Jump);
+    ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+    e.records.clear();
+    HStitch s = c.stitch;
+    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.moves(), c.written) << c.name;
+  }
+}
+
+TEST(SplitPlacement, CommandAwayFromTheNeedleCarriesColours) {
+  // Without atDestination (a trim), the jump after the command takes the command's colour;
+  // with it (a stop), the jump before the command keeps the needle's colour.
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch first = at(0, 0, StitchCode::Normal, 1);
+  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+  e.records.clear();
+  HStitch trim = at(50, 0, StitchCode::Trim, 5);
+  ASSERT_EQ(e.encodeStitch(trim, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.records, (std::vector<Rec>{{3, 0, 0, 5, 0}, {1, 50, 0, 5, 0}}));
+  e.records.clear();
+  HStitch stop = at(90, 0, StitchCode::Stop, 6);
+  ASSERT_EQ(e.encodeStitch(stop, 0, 0), kEncodeOk);
+  EXPECT_EQ(e.records, (std::vector<Rec>{{1, 90, 0, 5, 0}, {6, 90, 0, 6, 0}}));
+}
+
+TEST(SplitPlacement, PiecesCarryTheNeedlesEffectColour) {
+  StitchEncoderOptions o = plainOptions();
+  o.setHardLength(121);
+  RecordingEncoder e(o);
+  begin(e);
+  HStitch first = at(0, 0, StitchCode::Normal, 3);
+  first.setEffectInfo(1, 0xAA00AA, HString("fx"));
+  first.setNewEffect(true);
+  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+
+  // A long stitch of another colour without effect: the jumps keep the needle's colour and
+  // effect (new only on the first), the stitch itself rides on the last piece as it is.
+  HStitch s = at(300, 0, StitchCode::Normal, 5);
+  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
+  const HXArray<HStitch>& real = s.getRealStitches();
+  ASSERT_EQ(real.length(), 3);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(real[i].getFlags(), StitchCode::Jump);
+    EXPECT_EQ(real[i].getColor(), 3);
+    EXPECT_TRUE(real[i].hasEffectColour());
+    EXPECT_EQ(real[i].isNewEffect(), i == 0) << i;
+  }
+  EXPECT_EQ(real[2].getFlags(), StitchCode::Normal);
+  EXPECT_EQ(real[2].getColor(), 5);
+  EXPECT_FALSE(real[2].hasEffectColour());
+
+  // A long jump takes its own colour: the first piece is the jump itself, the others follow it.
+  HStitch jump = at(0, 0, StitchCode::Jump, 5);
+  ASSERT_EQ(e.encodeStitch(jump, 0, 0), kEncodeOk);
+  for (const HStitch& r : jump.getRealStitches()) {
+    EXPECT_EQ(r.getColor(), 5);
+    EXPECT_FALSE(r.hasEffectColour());
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// InsertBlankStitchAfterTrim
+
+TEST(SplitBlankAfterTrim, ZeroLengthStitchAfterTheJumps) {
+  const struct {
+    const char* name;
+    int insertBlank;
+    int afterTrim;
+    int x;
+    Moves written;
+  } cases[] = {
+      {"short move after a trim: jump then stitch", 1, 1, 50, {{1, 50, 0}, {0, 50, 0}}},
+      {"short move, not after a trim", 1, 0, 50, {{0, 50, 0}}},
+      {"option off", 0, 1, 50, {{0, 50, 0}}},
+      {"long move after a trim: jumps then blank stitch",
+       1,
+       1,
+       300,
+       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {0, 300, 0}}},
+      {"long move without the option: the last piece is the stitch",
+       0,
+       1,
+       300,
+       {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
+      {"more pieces than jumps per trim",
+       1,
+       0,
+       500,
+       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {1, 400, 0}, {1, 500, 0}, {0, 500, 0}}},
+      {"as many pieces as jumps per trim, not after a trim",
+       1,
+       0,
+       300,
+       {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
+  };
+  for (const auto& c : cases) {
+    StitchEncoderOptions o = plainOptions();
+    o.setHardLength(121);
+    o.setJumpsPerTrim(3);
+    o.setInsertBlankStitchAfterTrim(c.insertBlank);
+    RecordingEncoder e(o);
+    begin(e);
+    HStitch first = at(0, 0, StitchCode::Trim);
+    ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
+    e.records.clear();
+    HStitch s = at(c.x, 0);
+    ASSERT_EQ(e.encodeStitch(s, c.afterTrim, 0), kEncodeOk) << c.name;
+    EXPECT_EQ(e.moves(), c.written) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit

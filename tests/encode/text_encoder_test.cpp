@@ -1,0 +1,242 @@
+#include "stitchkit/encode/text_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/platform/bytestream.h"
+
+namespace stitchkit {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+std::string text(const Bytes& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0) {
+  return HStitch(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
+                 static_cast<unsigned short>(colour));
+}
+
+// Hands one command to the format as the framework does once it has placed it, so that a
+// stitch reaches the format whole: with its real stitches, or as a two or three stop (which
+// the framework's own rules otherwise rewrite as stops before the format sees them).
+class TextEncoderProbe : public TextStitchEncoder {
+ public:
+  using TextStitchEncoder::TextStitchEncoder;
+  int sendCommand(HStitch& s) { return vSendSoftStitch(s); }
+};
+
+// An encoder writing into `bytes`, with a design begun at `start`.
+struct TextRun {
+  explicit TextRun(HCoord<short> start = {0, 0}, bool withStream = true)
+      : stream(bytes), encoder(options) {
+    if (withStream) encoder.setBytestream(stream);
+    EXPECT_EQ(encoder.beginDesign(start, {0, 0}, 0), kEncodeOk);
+  }
+  int encode(HStitch s) { return encoder.encodeStitch(s, 0, 0); }
+
+  StitchEncoderOptions options;
+  Bytes bytes;
+  VectorOutputBytestream stream;
+  TextEncoderProbe encoder;
+};
+
+TEST(TextEncoderLines, EveryCommandCodeHasItsLabel) {
+  const std::map<int, std::string> labels = {
+      {0, "Stitch: X: "},
+      {1, "Jump: X: "},
+      {2, "Change Needle: 1, X: "},
+      {3, "Trim: X: "},
+      {4, "Slow Down: X: "},
+      {5, "Speed Up: X: "},
+      {6, "Stop: X: "},
+      {7, "Design End : X: "},
+      {8, "Borer In: X: "},
+      {9, "Borer Out: X: "},
+      {10, "Change Over: X: "},
+      {11, "Design Start : X: "},
+      {12, "Upper Trim: X: "},
+      {13, "Needle Up: X: "},
+      {14, "Jump Trim: X: "},
+      {18, "Sequin Start: X: "},
+      {19, "Sequin End: X: "},
+      {20, "Drop Sequin: X: "},
+      {21, "Frame Out: X: "},
+      {22, "Two Stop: X: "},
+      {23, "Three Stop: X: "},
+      {24, "Laser On: X: "},
+      {25, "Laser Off: X: "},
+      {26, "Stitch: X: "},
+      {27, "Stitch: X: "},
+      {28, "Stitch: X: "},
+      {29, "Stitch: X: "},
+      {30, "Stitch: X: "},
+      {49, "Laser Pause: X: "},
+      {54, "Tension: X: "},
+      {55, "Tension Jump: X: "},
+      {56, "Cut: X: "},
+      {57, "ATH Prohibited Start: X: "},
+      {58, "ATH Prohibited End: X: "},
+      {59, "Arbitrary On: X: "},
+      {60, "Arbitrary Off: X: "},
+      {63, "Cut Jump: X: "},
+      {64, "Bead Start: X: "},
+      {65, "Bead End: X: "},
+      {66, "Drop Bead: X: "},
+      {67, "Drop Sequin W: X: "},
+  };
+  for (int code = 0; code <= 255; ++code) {
+    TextRun run({7, -3});
+    HStitch s = stitch(9, -7, code);
+    EXPECT_EQ(run.encoder.sendCommand(s), kEncodeOk);
+    const auto found = labels.find(code);
+    const std::string label = found != labels.end() ? found->second : "Unknown: X: ";
+    EXPECT_EQ(text(run.bytes), label + "2, Y: -4, Absolute X: 9, Absolute Y: -7\n")
+        << "code " << code;
+  }
+}
+
+TEST(TextEncoderLines, StitchLineShowsMoveFromTheNeedleAndAbsolutePosition) {
+  TextRun run({100, -10});
+  EXPECT_EQ(run.encode(stitch(105, -20)), kEncodeOk);
+  EXPECT_EQ(text(run.bytes), "Stitch: X: 5, Y: -10, Absolute X: 105, Absolute Y: -20\n");
+}
+
+TEST(TextEncoderLines, ColourChangeShowsTheNeedleNumber) {
+  TextRun run({100, -10});
+  EXPECT_EQ(run.encode(stitch(100, -10, StitchCode::ChangeNeedle, 3)), kEncodeOk);
+  EXPECT_EQ(text(run.bytes), "Change Needle: 4, X: 0, Y: 0, Absolute X: 100, Absolute Y: -10\n");
+}
+
+TEST(TextEncoderLines, ChainCommandIsUnknown) {
+  TextRun run;
+  EXPECT_EQ(run.encode(stitch(0, 0, StitchCode::ChenilleChain)), kEncodeOk);
+  EXPECT_EQ(text(run.bytes), "Unknown: X: 0, Y: 0, Absolute X: 0, Absolute Y: 0\n");
+}
+
+TEST(TextEncoderLines, VirtualJumpPrintsItsLineThenItsRealStitchesIndented) {
+  TextRun run;
+  HStitch jump = stitch(20, 10, StitchCode::Jump);
+  HXArray<HStitch> real;
+  real.add(stitch(10, 0, StitchCode::Jump));
+  real.add(stitch(20, 10, StitchCode::Jump));
+  jump.setRealStitches(real);
+  EXPECT_EQ(run.encoder.sendCommand(jump), kEncodeOk);
+  // Only the real stitches move the needle: the next line is measured from (20, 10).
+  HStitch next = stitch(25, 10);
+  EXPECT_EQ(run.encoder.sendCommand(next), kEncodeOk);
+  EXPECT_EQ(text(run.bytes),
+            "Jump: X: 20, Y: 10, Absolute X: 20, Absolute Y: 10\n"
+            "\tJump: X: 10, Y: 0, Absolute X: 10, Absolute Y: 0\n"
+            "\tJump: X: 10, Y: 10, Absolute X: 20, Absolute Y: 10\n"
+            "Stitch: X: 5, Y: 0, Absolute X: 25, Absolute Y: 10\n");
+}
+
+TEST(TextEncoderLines, WithoutAStreamNothingIsProducedAndEverySendSucceeds) {
+  testing::internal::CaptureStdout();
+  TextRun run({0, 0}, false);
+  EXPECT_EQ(run.encode(stitch(30, 40)), kEncodeOk);
+  EXPECT_EQ(run.encode(stitch(30, 40, StitchCode::ChangeNeedle, 2)), kEncodeOk);
+  HStitch jump = stitch(50, 40, StitchCode::Jump);
+  HXArray<HStitch> real;
+  real.add(stitch(40, 40, StitchCode::Jump));
+  real.add(stitch(50, 40, StitchCode::Jump));
+  jump.setRealStitches(real);
+  EXPECT_EQ(run.encoder.sendCommand(jump), kEncodeOk);
+  EXPECT_EQ(run.encoder.endDesign(nullptr), kEncodeOk);
+  EXPECT_EQ(run.encoder.flush(), kEncodeOk);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(run.bytes.empty());
+}
+
+// Refuses exactly one byte, the `refuse`-th (counted from 0).
+class OneRefusal final : public OutputBytestream {
+ public:
+  OneRefusal(Bytes& bytes, int refuse) : bytes_(&bytes), refuse_(refuse) {}
+  int outputByte(unsigned char byte) override {
+    if (count_++ == refuse_) return kStreamFailure;
+    bytes_->push_back(byte);
+    return kStreamOk;
+  }
+
+ private:
+  Bytes* bytes_;
+  int refuse_;
+  int count_ = 0;
+};
+
+TEST(TextEncoderLines, RefusedByteFailsTheLineAndTheNextLineStartsClean) {
+  const StitchEncoderOptions o;
+  Bytes bytes;
+  OneRefusal stream(bytes, 3);
+  TextStitchEncoder encoder(o);
+  encoder.setBytestream(stream);
+  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  HStitch first = stitch(1, 2);
+  EXPECT_EQ(encoder.encodeStitch(first, 0, 0), kEncodeRefused);
+  HStitch second = stitch(3, 4);
+  EXPECT_EQ(encoder.encodeStitch(second, 0, 0), kEncodeOk);
+  EXPECT_EQ(text(bytes), "StiStitch: X: 3, Y: 4, Absolute X: 3, Absolute Y: 4\n");
+}
+
+TEST(TextEncoderTrailer, SummaryOfTheDesignGoesToStandardOutput) {
+  TextRun run({0, 0});
+  EXPECT_EQ(run.encode(stitch(10, 0)), kEncodeOk);
+  EXPECT_EQ(run.encode(stitch(10, 20)), kEncodeOk);
+  EXPECT_EQ(run.encode(stitch(-5, 20, StitchCode::Jump)), kEncodeOk);
+  EXPECT_EQ(run.encode(stitch(-5, 20, StitchCode::ChangeNeedle, 1)), kEncodeOk);
+  EXPECT_EQ(run.encode(stitch(-5, 25)), kEncodeOk);
+  ASSERT_EQ(run.encoder.endDesign(nullptr), kEncodeOk);
+  const Bytes written = run.bytes;
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(run.encoder.vOutputTrailer(), kEncodeOk);
+  const std::string summary = testing::internal::GetCapturedStdout();
+
+  const StitchStats& st = run.encoder.getStats();
+  const std::string expected =
+      "   Finished: X: " + std::to_string(st.curX) + ", Y: " + std::to_string(st.curY) + "\n" +
+      "    X Range: " + std::to_string(st.minX) + ", " + std::to_string(st.maxX) + "\n" +
+      "    Y Range: " + std::to_string(st.minY) + ", " + std::to_string(st.maxY) + "\n" +
+      "   Stitches: " + std::to_string(st.stitchCount) + "\n" +
+      "      Jumps: " + std::to_string(st.jumpCount) + "\n" +
+      "      Trims: " + std::to_string(st.trimCount) + "\n" +
+      "      Stops: " + std::to_string(st.commandCount) + "\n" +
+      "    Needles: " + std::to_string(st.needleCount) + "\n" +
+      "Max. Stitch: " + std::to_string(st.maxMove) + "\n";
+  EXPECT_EQ(summary, expected);
+  // The design's own figures, so that the summary is not of an empty record.
+  EXPECT_EQ(st.curX, -5);
+  EXPECT_EQ(st.curY, 25);
+  EXPECT_EQ(st.minX, -5);
+  EXPECT_EQ(st.maxY, 25);
+  // Nothing of the summary goes to the byte stream.
+  EXPECT_EQ(run.bytes, written);
+}
+
+TEST(TextEncoderFactory, CreatesATextEncoderForTheOptions) {
+  StitchEncoderOptions o;
+  TextStitchEncoderFactory factory;
+  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
+  auto* textEncoder = dynamic_cast<TextStitchEncoder*>(encoder.get());
+  ASSERT_NE(textEncoder, nullptr);
+  Bytes bytes;
+  VectorOutputBytestream stream(bytes);
+  textEncoder->setBytestream(stream);
+  ASSERT_EQ(textEncoder->beginDesign({1, 1}, {0, 0}, 0), kEncodeOk);
+  HStitch s = stitch(2, 3);
+  EXPECT_EQ(textEncoder->encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(text(bytes), "Stitch: X: 1, Y: 2, Absolute X: 2, Absolute Y: 3\n");
+}
+
+}  // namespace
+}  // namespace stitchkit

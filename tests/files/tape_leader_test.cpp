@@ -1,0 +1,301 @@
+#include "stitchkit/files/tape_leader.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/platform/h_string.h"
+#include "tests/support/test_files.h"
+
+namespace stitchkit {
+namespace {
+
+using testing_support::TempDirTest;
+
+// The lettering's columns as the design documents give them, written down here on their
+// own so that a wrong entry in the library is not repeated by the tests.
+const std::map<char, std::vector<int>>& glyphs() {
+  static const std::map<char, std::vector<int>> table = {
+      {' ', {0, 0, 0, 0, 0}},      {'A', {30, 40, 40, 40, 30}}, {'B', {62, 42, 42, 42, 20}},
+      {'C', {28, 34, 34, 34, 34}}, {'D', {62, 34, 34, 34, 28}}, {'E', {62, 42, 42, 42, 34}},
+      {'F', {62, 40, 40, 40, 32}}, {'G', {28, 34, 42, 42, 46}}, {'H', {62, 8, 8, 8, 62}},
+      {'I', {0, 34, 62, 34, 0}},   {'J', {4, 34, 34, 60, 32}},  {'K', {62, 8, 20, 34, 0}},
+      {'L', {62, 2, 2, 2, 2}},     {'M', {62, 16, 8, 16, 62}},  {'N', {62, 16, 8, 4, 62}},
+      {'O', {28, 34, 34, 34, 28}}, {'P', {62, 40, 40, 40, 16}}, {'Q', {28, 34, 34, 38, 30}},
+      {'R', {62, 40, 40, 44, 18}}, {'S', {18, 42, 42, 42, 36}}, {'T', {32, 32, 62, 32, 32}},
+      {'U', {60, 2, 2, 2, 60}},    {'V', {56, 4, 2, 4, 56}},    {'W', {62, 4, 8, 4, 62}},
+      {'X', {34, 20, 8, 20, 34}},  {'Y', {32, 16, 14, 16, 32}}, {'Z', {34, 38, 42, 50, 34}},
+      {'0', {28, 34, 34, 28, 0}},  {'1', {0, 18, 62, 2, 0}},    {'2', {18, 38, 42, 18, 0}},
+      {'3', {20, 34, 42, 20, 0}},  {'4', {56, 8, 30, 8, 0}},    {'5', {58, 42, 42, 36, 0}},
+      {'6', {28, 42, 42, 4, 0}},   {'7', {34, 36, 40, 48, 0}},  {'8', {20, 42, 42, 20, 0}},
+      {'9', {18, 42, 42, 28, 0}},  {'.', {0, 6, 6, 0, 0}},      {'#', {20, 62, 20, 62, 20}},
+      {'%', {50, 52, 8, 22, 38}},  {'(', {0, 28, 34, 0, 0}},    {')', {0, 34, 28, 0, 0}},
+      {'/', {2, 4, 8, 16, 32}},    {'-', {0, 8, 8, 8, 0}},      {'!', {0, 0, 58, 0, 0}},
+      {',', {0, 10, 12, 0, 0}},    {'=', {20, 20, 20, 20, 20}},
+  };
+  return table;
+}
+
+const char kAlphabet[] = " ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.#%()/-!,=";
+
+// The lettering of `text`, which must hold only upper-case alphabet characters: six bytes per
+// character, a zero and the five columns.
+std::string lettered(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const auto it = glyphs().find(c);
+    if (it == glyphs().end()) throw std::invalid_argument("not in the lettering's alphabet");
+    out += '\0';
+    for (int column : it->second)
+      out += static_cast<char>(column);
+  }
+  return out;
+}
+
+// The leader of a paper-tape format: the lettered texts in order.
+std::string letteredLeader(const std::string& name, const std::string& machineWord, int stitches) {
+  return lettered(name) + lettered(machineWord) +
+         lettered("STITCHES=" + std::to_string(stitches) + "  ") + lettered(std::string(35, ' '));
+}
+
+// A design file body with every byte value in it.
+std::string designBytes(std::size_t size) {
+  std::string bytes;
+  for (std::size_t i = 0; i < size; ++i)
+    bytes += static_cast<char>((i * 7 + 3) & 0xFF);
+  return bytes;
+}
+
+// Points $TMPDIR at a directory while it lives.
+class TemporaryDirectoryOverride {
+ public:
+  explicit TemporaryDirectoryOverride(const std::string& dir) {
+    if (const char* old = ::getenv("TMPDIR")) old_ = old;
+    ::setenv("TMPDIR", dir.c_str(), 1);
+  }
+  ~TemporaryDirectoryOverride() {
+    if (old_) {
+      ::setenv("TMPDIR", old_->c_str(), 1);
+    } else {
+      ::unsetenv("TMPDIR");
+    }
+  }
+  TemporaryDirectoryOverride(const TemporaryDirectoryOverride&) = delete;
+  TemporaryDirectoryOverride& operator=(const TemporaryDirectoryOverride&) = delete;
+
+ private:
+  std::optional<std::string> old_;
+};
+
+class TapeLeaderTest : public TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    std::filesystem::create_directory(dir_ / "tmp");
+    tmp_.emplace((dir_ / "tmp").string());
+  }
+  void TearDown() override {
+    tmp_.reset();
+    TempDirTest::TearDown();
+  }
+
+  // Files left in the temporary directory.
+  std::vector<std::string> temporaryFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_ / "tmp"))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  int addLeader(const std::string& file, const HString& designName, int stitches, int format,
+                int leaderBytes) {
+    return addTapeLeader(path(file), designName, stitches, static_cast<HDiskFileFormat>(format),
+                         leaderBytes);
+  }
+
+  std::optional<TemporaryDirectoryOverride> tmp_;
+};
+
+TEST_F(TapeLeaderTest, ResultCodesHaveTheirValues) {
+  EXPECT_EQ(kTapeLeaderCopyFailed, 0);
+  EXPECT_EQ(kTapeLeaderDone, 1);
+  EXPECT_EQ(kTapeLeaderNoTemporaryFile, 2);
+  EXPECT_EQ(kTapeLeaderCannotOpen, 5);
+  EXPECT_EQ(kTapeLeaderWriteFailed, 13);
+  EXPECT_EQ(kTapeLeaderInvalidArgument, 87);
+}
+
+TEST_F(TapeLeaderTest, PlainFormatGetsZeroBytes) {
+  const std::string body = designBytes(10000);
+  writeFile("a.dst", body);
+  ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, 20), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), std::string(20, '\0') + body);
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(TapeLeaderTest, ZeroBytesForEveryFormatButThePaperTapeOnes) {
+  for (int format : {0, 1, 2, 3, 6, 14, 20, 21, 36, 52, 89, -1}) {
+    writeFile("a.x", "body");
+    ASSERT_EQ(addLeader("a.x", L"Logo", 100, format, 3), kTapeLeaderDone) << format;
+    EXPECT_EQ(readFile("a.x"), std::string(3, '\0') + "body") << format;
+  }
+}
+
+TEST_F(TapeLeaderTest, NoZeroBytesForZeroOrNegativeLength) {
+  for (int leaderBytes : {0, -1, -100}) {
+    writeFile("a.dst", "body");
+    ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, leaderBytes), kTapeLeaderDone);
+    EXPECT_EQ(readFile("a.dst"), "body");
+  }
+}
+
+TEST_F(TapeLeaderTest, EmptyFileGetsOnlyTheLeader) {
+  writeFile("a.dst", "");
+  ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, 5), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), std::string(5, '\0'));
+}
+
+TEST_F(TapeLeaderTest, PaperTapeFormatsGetTheLetteredLeader) {
+  const std::string body = designBytes(9000);
+  const struct {
+    int format;
+    const char* word;
+  } cases[] = {{15, "KORVAN  "}, {16, "BARUDAN  "}, {17, "ZANGS  "}};
+  for (const auto& c : cases) {
+    writeFile("logo.dst", body);
+    // leaderBytes plays no part.
+    ASSERT_EQ(addLeader("logo.dst", L"Logo 1", 1234, c.format, 20), kTapeLeaderDone);
+    const std::string expected = letteredLeader("LOGO 1  ", c.word, 1234);
+    EXPECT_EQ(readFile("logo.dst"), expected + body) << c.format;
+  }
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(TapeLeaderTest, LetteredLeaderIsSixBytesPerCharacter) {
+  writeFile("a.dst", "");
+  ASSERT_EQ(addLeader("a.dst", L"Logo 1", 1234, 15, 0), kTapeLeaderDone);
+  const std::string leader = *readFile("a.dst");
+  // "LOGO 1  " 8, "KORVAN  " 8, "STITCHES=1234  " 15, 35 spaces.
+  ASSERT_EQ(leader.size(), 6u * (8 + 8 + 15 + 35));
+  for (std::size_t i = 0; i < leader.size(); i += 6)
+    EXPECT_EQ(leader[i], '\0') << i;
+  // The first character is an L: 62 2 2 2 2.
+  EXPECT_EQ(leader.substr(0, 6), std::string("\0\x3E\x02\x02\x02\x02", 6));
+  // The leader ends with 35 blank characters.
+  EXPECT_EQ(leader.substr(leader.size() - 6 * 35), std::string(6 * 35, '\0'));
+}
+
+TEST_F(TapeLeaderTest, WholeAlphabetIsLetteredAndLowerCaseAsUpperCase) {
+  const std::string alphabet = kAlphabet;
+  ASSERT_EQ(alphabet.size(), 47u);
+  ASSERT_EQ(glyphs().size(), 47u);
+  std::string lower = alphabet;
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (const std::string& name : {alphabet, lower}) {
+    writeFile("a.dsb", "B");
+    ASSERT_EQ(addLeader("a.dsb", utf8ToStr(name), 7, 16, 0), kTapeLeaderDone);
+    EXPECT_EQ(readFile("a.dsb"), letteredLeader(alphabet + "  ", "BARUDAN  ", 7) + "B") << name;
+  }
+}
+
+TEST_F(TapeLeaderTest, UnderscoreEndsTheNameAndTheLeaderGoesOn) {
+  writeFile("a.dst", "body");
+  ASSERT_EQ(addLeader("a.dst", L"Logo_1", 50, 15, 0), kTapeLeaderDone);
+  // Only the characters before the underscore; the two spaces after the name go with it.
+  EXPECT_EQ(readFile("a.dst"), letteredLeader("LOGO", "KORVAN  ", 50) + "body");
+}
+
+TEST_F(TapeLeaderTest, NameStartingWithAnUnderscoreLettersNothingOfIt) {
+  writeFile("a.dst", "body");
+  ASSERT_EQ(addLeader("a.dst", L"_Logo", 50, 17, 0), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), letteredLeader("", "ZANGS  ", 50) + "body");
+}
+
+TEST_F(TapeLeaderTest, OtherCharactersOutsideTheAlphabetEndTheNameToo) {
+  for (const wchar_t* name : {L"Rose\u00e9x", L"Rose+x", L"Rose\u65e5x", L"Rose\tx"}) {
+    writeFile("a.dst", "body");
+    ASSERT_EQ(addLeader("a.dst", name, 50, 15, 0), kTapeLeaderDone);
+    EXPECT_EQ(readFile("a.dst"), letteredLeader("ROSE", "KORVAN  ", 50) + "body");
+  }
+}
+
+TEST_F(TapeLeaderTest, NegativeStitchCountIsLetteredWithItsSign) {
+  writeFile("a.dst", "");
+  ASSERT_EQ(addLeader("a.dst", L"", -12, 15, 0), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), letteredLeader("  ", "KORVAN  ", -12));
+}
+
+TEST_F(TapeLeaderTest, NameOf253CharactersIsLetteredWhole) {
+  writeFile("a.dst", "body");
+  const std::string name(253, 'A');
+  ASSERT_EQ(addLeader("a.dst", utf8ToStr(name), 1, 15, 0), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), letteredLeader(name + "  ", "KORVAN  ", 1) + "body");
+}
+
+TEST_F(TapeLeaderTest, NameOf254CharactersMakesTooLongAText) {
+  writeFile("a.dst", "body");
+  // With its two spaces the text has 256 characters.
+  EXPECT_EQ(addLeader("a.dst", utf8ToStr(std::string(254, 'A')), 1, 15, 0),
+            kTapeLeaderInvalidArgument);
+  EXPECT_EQ(readFile("a.dst"), "body");
+  EXPECT_TRUE(temporaryFiles().empty());
+  // A plain format does not letter the name.
+  EXPECT_EQ(addLeader("a.dst", utf8ToStr(std::string(1000, 'A')), 1, 0, 1), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), std::string(1, '\0') + "body");
+}
+
+TEST_F(TapeLeaderTest, EmptyPathOrNoFormatIsRejected) {
+  writeFile("a.dst", "body");
+  EXPECT_EQ(addTapeLeader(HString(), L"Logo", 1, kFormatDst, 20), kTapeLeaderInvalidArgument);
+  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatNone, 20), kTapeLeaderInvalidArgument);
+  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, 1000, 20), kTapeLeaderInvalidArgument);
+  EXPECT_EQ(readFile("a.dst"), "body");
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(TapeLeaderTest, MissingFileCannotBeOpened) {
+  EXPECT_EQ(addLeader("missing.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCannotOpen);
+  EXPECT_FALSE(readFile("missing.dst").has_value());
+  std::filesystem::create_directory(dir_ / "folder.dst");
+  EXPECT_EQ(addLeader("folder.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCannotOpen);
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(TapeLeaderTest, UnwritableTemporaryDirectoryGivesTwo) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  writeFile("a.dst", "body");
+  std::filesystem::permissions(
+      dir_ / "tmp", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderNoTemporaryFile);
+  EXPECT_EQ(readFile("a.dst"), "body");
+}
+
+TEST_F(TapeLeaderTest, FileThatCannotBeReplacedGivesTheCopyResult) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  writeFile("a.dst", "body");
+  std::filesystem::permissions(dir_ / "a.dst", std::filesystem::perms::owner_read);
+  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCopyFailed);
+  EXPECT_EQ(readFile("a.dst"), "body");
+  EXPECT_TRUE(temporaryFiles().empty());
+}
+
+TEST_F(TapeLeaderTest, LeaderCanBeAddedTwice) {
+  writeFile("a.dst", "body");
+  ASSERT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 2), kTapeLeaderDone);
+  ASSERT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 3), kTapeLeaderDone);
+  EXPECT_EQ(readFile("a.dst"), std::string(5, '\0') + "body");
+}
+
+}  // namespace
+}  // namespace stitchkit

@@ -1,0 +1,743 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "stitchkit/encode/stitch_encoder.h"
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_stats.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/model/stop_info.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/h_array.h"
+#include "stitchkit/platform/h_string.h"
+#include "tests/filter/stitch_filter_test_peer.h"
+
+namespace stitchkit {
+namespace {
+
+namespace C = StitchCode;
+using Peer = StitchFilterTestPeer;
+using testing_support::At;
+using testing_support::CodedPoint;
+using testing_support::designOf;
+using testing_support::fillDesign;
+using testing_support::J;
+using testing_support::N;
+
+// The option set DST files are written with.
+StitchOptions dstEncoderOptions() {
+  StitchOptions options;
+  setDefaultEncoderOptions(options);
+  options.setFileFormat(kFormatDst);
+  options.setHardLength(121);
+  return options;
+}
+
+// The option set DST files are read with (as the reading entry points choose it).
+StitchOptions dstDecoderOptions() {
+  StitchOptions options;
+  setDefaultDecoderOptions(options);
+  options.setFileFormat(kFormatDst);
+  options.setHardLength(121);
+  options.setStopsAsNeedles(1);
+  return options;
+}
+
+std::vector<int> codesOf(const std::vector<CodedPoint>& design) {
+  std::vector<int> codes;
+  for (const CodedPoint& p : design)
+    codes.push_back(p.code);
+  return codes;
+}
+
+// Records what the filter asks of an encoder; writes nothing but the record of each stitch.
+class RecordingEncoder final : public BytestreamStitchEncoder {
+ public:
+  using BytestreamStitchEncoder::BytestreamStitchEncoder;
+
+  void setInCombineSequinCommands(int on) override { combineCalls.push_back(on); }
+
+  std::vector<CodedPoint> records;
+  std::vector<int> combineCalls;
+
+ protected:
+  int vSendSoftStitch(HStitch& s) override { return sendHardStitch(s); }
+  int vSendHardStitch(const HStitch& s) override {
+    records.push_back({s.getFlags(), s.xval(), s.yval()});
+    return kEncodeOk;
+  }
+};
+
+// Runs the group walk over `design` with a recording encoder.
+struct RecordedWalk {
+  int result = 0;
+  std::vector<CodedPoint> records;
+  std::vector<int> combineCalls;
+  std::vector<CodedPoint> written;  // the container afterwards
+};
+
+RecordedWalk recordWalk(const std::vector<CodedPoint>& design, const StitchOptions& options,
+                        bool withStream) {
+  HXArray<HStitch> array;
+  fillDesign(array, design);
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  RecordingEncoder encoder(options);
+  std::vector<unsigned char> bytes;
+  VectorOutputBytestream stream(bytes);
+  if (withStream) encoder.setBytestream(stream);
+  EXPECT_EQ(encoder.beginDesign(HCoord<short>(0, 0), filter.getCentre(), 0), kEncodeOk);
+  int afterTrim = 1;
+  RecordedWalk walk;
+  walk.result = Peer::revirtualizeAndEncode(filter, &encoder, 0, options, afterTrim);
+  walk.records = encoder.records;
+  walk.combineCalls = encoder.combineCalls;
+  walk.written = designOf(stitches);
+  return walk;
+}
+
+// --- Encoder choice ---------------------------------------------------------------------------
+
+TEST(StitchFilterEncoderTable, EveryFormatCodeMapsToItsEncoder) {
+  using K = EncoderKind;
+  struct Family {
+    K kind;
+    std::vector<int> codes;
+  };
+  const std::vector<Family> families = {
+      {K::kDst, {0, 6, 15, 20}},
+      {K::kKvb, {36}},
+      {K::kBarudan, {1, 16, 21, 58, 59, 73}},
+      {K::kExp, {2,  22, 23, 24, 25, 26, 27, 28, 37, 41, 42, 43,
+                 44, 45, 46, 47, 49, 53, 55, 56, 57, 62, 76, 89}},
+      {K::kZangs, {3, 17}},
+      {K::kZskTransport, {52}},
+  };
+  for (int code = -1; code <= 95; ++code) {
+    K expected = K::kNone;
+    for (const Family& family : families) {
+      if (std::find(family.codes.begin(), family.codes.end(), code) != family.codes.end()) {
+        expected = family.kind;
+      }
+    }
+    const auto format = static_cast<HDiskFileFormat>(code);
+    EXPECT_EQ(encoderKindForFormat(format, L"Normal", false), expected) << "format " << code;
+    // Only encodeStitches writes the KVC container and the EDF package, through KVB.
+    const K withContainers = code == 60 || code == 71 ? K::kKvb : expected;
+    EXPECT_EQ(encoderKindForFormat(format, L"Normal", true), withContainers) << "format " << code;
+  }
+}
+
+TEST(StitchFilterEncoderTable, FormatTypeSelectsTheVrznVariantForFormatZeroOnly) {
+  EXPECT_EQ(encoderKindForFormat(kFormatDst, L"Korvan VRZN", true), EncoderKind::kVrzn);
+  EXPECT_EQ(encoderKindForFormat(kFormatDst, L"korvan vrzn", true), EncoderKind::kDst)
+      << "the format type is compared as it stands";
+  EXPECT_EQ(encoderKindForFormat(kFormatDstVariant6, L"Korvan VRZN", true), EncoderKind::kDst);
+}
+
+TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
+  struct Case {
+    std::string name;
+    int format;
+    const wchar_t* formatType;
+    bool asHsf;
+    int expected;
+  };
+  const std::vector<Case> cases = {
+      {"DST", 0, L"Normal", false, kFilterOk},
+      {"DST variant 6", 6, L"Normal", false, kFilterOk},
+      {"DST variant 15", 15, L"Normal", true, kFilterOk},
+      {"DST variant 20", 20, L"Normal", false, kFilterOk},
+      // The encoders of these formats are not part of the library yet.
+      {"VRZN", 0, L"Korvan VRZN", false, kFilterNoCoder},
+      {"KVB", 36, L"Normal", false, kFilterNoCoder},
+      {"KVC through encodeStitches", 60, L"Normal", false, kFilterNoCoder},
+      {"Barudan", 1, L"Normal", false, kFilterNoCoder},
+      {"Exp", 2, L"Normal", false, kFilterNoCoder},
+      {"Zangs", 3, L"Normal", false, kFilterNoCoder},
+      {"ZSK transport", 52, L"Normal", false, kFilterNoCoder},
+      // These have no encoder at all.
+      {"KVC in the stitch file", 60, L"Normal", true, kFilterNoCoder},
+      {"EDF in the stitch file", 71, L"Normal", true, kFilterNoCoder},
+      {"the stitch file itself", 31, L"Normal", false, kFilterNoCoder},
+      {"above 90", 91, L"Normal", false, kFilterNoCoder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, {N(10), N(20), At(C::DesignEnd, 20)});
+    const std::vector<CodedPoint> before = designOf(StitchArrayWrapper(array));
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    StitchOptions options = dstEncoderOptions();
+    options.setFileFormat(static_cast<HDiskFileFormat>(c.format));
+    options.setFormatType(c.formatType);
+    std::vector<unsigned char> bytes;
+    VectorOutputBytestream out(bytes);
+    HXArray<StopInfo> stops;
+    HXArray<HString> comments;
+    const int r = c.asHsf ? filter.encodeStitchesAsHsf(options, stops, comments, &out)
+                          : filter.encodeStitches(options, &out);
+    EXPECT_EQ(r, c.expected);
+    if (c.expected == kFilterNoCoder) {
+      EXPECT_TRUE(bytes.empty());
+      EXPECT_EQ(designOf(stitches), before) << "the container is not touched";
+    } else {
+      EXPECT_FALSE(bytes.empty());
+    }
+  }
+}
+
+TEST(StitchFilterEncode, EmptyContainerFailsForWantOfAStitchToStartFrom) {
+  HXArray<HStitch> array;
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  const StitchOptions options = dstEncoderOptions();
+  EXPECT_EQ(filter.encodeStitches(options, nullptr), kFilterFailure);
+
+  // A design start alone gives nothing to write either.
+  array.add(HStitch(5, 5, C::DesignStart));
+  EXPECT_EQ(filter.encodeStitches(options, nullptr), kFilterFailure);
+}
+
+TEST(StitchFilterEncode, LeadingDesignStartIsWrittenOnlyIntoTheStitchFile) {
+  const std::vector<CodedPoint> design = {At(C::DesignStart, 5, 5), N(10, 5), N(20, 5),
+                                          At(C::DesignEnd, 20, 5)};
+  StitchOptions options = dstEncoderOptions();
+
+  // encodeStitches starts after the design start, from its point.
+  {
+    HXArray<HStitch> array;
+    fillDesign(array, design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    std::vector<unsigned char> bytes;
+    VectorOutputBytestream out(bytes);
+    ASSERT_EQ(filter.encodeStitches(options, &out), kFilterOk);
+    EXPECT_FALSE(array[0].hasRealStitches()) << "the design start was not written";
+    EXPECT_EQ(filter.getStats().startX, 5);
+    EXPECT_EQ(filter.getStats().startY, 5);
+
+    // Read back from (0, 0): the first stitch moved 5 from the start point.
+    HXArray<HStitch> back;
+    StitchArrayWrapper backStitches(back);
+    StitchFilter reader(backStitches);
+    StitchOptions readOptions = dstDecoderOptions();
+    MemoryInputBytestream in(bytes);
+    ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
+    ASSERT_GE(back.length(), 1);
+    EXPECT_EQ(designOf(backStitches)[0], N(5, 0));
+  }
+
+  // The stitch file writes it too, as a stop whose real command the stop table keeps.
+  {
+    HXArray<HStitch> array;
+    fillDesign(array, design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    HXArray<StopInfo> stops;
+    HXArray<HString> comments;
+    ASSERT_EQ(filter.encodeStitchesAsHsf(options, stops, comments, nullptr), kFilterOk);
+    EXPECT_TRUE(array[0].hasRealStitches()) << "the design start was written";
+    ASSERT_GE(stops.length(), 1);
+    EXPECT_EQ(stops[0].commandCode, C::DesignStart);
+    EXPECT_EQ(stops.length(), comments.length());
+    EXPECT_EQ(filter.getStats().startX, 5);
+  }
+}
+
+// --- Groups -----------------------------------------------------------------------------------
+
+TEST(StitchFilterGroups, GroupIsARunOfMovementsWithAtMostOneTrim) {
+  struct Case {
+    std::string name;
+    std::vector<CodedPoint> design;
+    int start;
+    int preserveJumps;
+    int trimAsJump;
+    int keepBlankJumps;
+    int expectedEnd;
+    std::vector<int> codesAfter;  // empty: unchanged
+  };
+  const int T = C::Trim;
+  const int JT = C::JumpTrim;
+  const std::vector<Case> cases = {
+      {"jumps and the stitch that ends them", {J(10), J(20), N(30), N(40)}, 0, 0, 0, 0, 2, {}},
+      {"one trim among jumps, up to the stitch",
+       {J(10), At(T, 10), J(20), N(30)},
+       0,
+       0,
+       0,
+       0,
+       2,
+       {}},
+      {"a second trim starts the next group",
+       {J(10), At(T, 10), J(20), At(T, 20), J(30), N(40)},
+       0,
+       0,
+       0,
+       0,
+       2,
+       {}},
+      {"a jump trim is the group's command", {J(10), At(JT, 20), J(30), N(40)}, 0, 0, 0, 0, 2, {}},
+      {"a jump trim after a trim becomes a jump",
+       {At(T, 0), J(10), At(JT, 20), J(30), N(40)},
+       0,
+       0,
+       0,
+       0,
+       3,
+       {T, C::Jump, C::Jump, C::Jump, C::Normal}},
+      {"a trim takes over from a pending jump trim",
+       {At(JT, 10), At(T, 10), J(20), At(T, 20), N(30)},
+       0,
+       0,
+       0,
+       0,
+       3,
+       {C::Jump, T, C::Jump, T, C::Normal}},
+      {"trims as jumps: the first trim is the command, a later one a jump",
+       {J(10), At(T, 10), J(20), At(T, 20), N(30)},
+       0,
+       0,
+       1,
+       0,
+       3,
+       {C::Jump, T, C::Jump, C::Jump, C::Normal}},
+      {"preserved jumps stand alone", {J(10), J(20), N(30)}, 0, 1, 0, 0, 0, {}},
+      {"preserved jumps end a trim's group", {At(T, 0), J(10), N(20)}, 0, 1, 0, 0, 0, {}},
+      {"a blank jump ends the group when blank jumps are kept",
+       {N(10), J(20), J(20), N(30)},
+       1,
+       0,
+       0,
+       1,
+       2,
+       {}},
+      {"blank jumps join the group otherwise", {N(10), J(20), J(20), N(30)}, 1, 0, 0, 0, 3, {}},
+      {"a movement first in the container, blank jumps kept", {J(10), N(20)}, 0, 0, 0, 1, 0, {}},
+      {"a colour change ends the run and joins it",
+       {J(10), J(20), At(C::ChangeNeedle, 20), N(30)},
+       0,
+       0,
+       0,
+       0,
+       2,
+       {}},
+      {"a code above 14 ends the run and joins it",
+       {J(10), At(C::SequinStart, 10), N(20)},
+       0,
+       0,
+       0,
+       0,
+       1,
+       {}},
+      {"a stitch alone", {N(10), N(20)}, 0, 0, 0, 0, 0, {}},
+      {"running off the end", {J(10), J(20)}, 0, 0, 0, 0, 1, {}},
+      {"a trim and jumps to the end", {At(T, 10), J(20)}, 0, 0, 0, 0, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, c.design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    EXPECT_EQ(Peer::findGroupEnd(filter, c.start, c.preserveJumps, c.trimAsJump, c.keepBlankJumps),
+              c.expectedEnd);
+    const std::vector<int> expectedCodes = c.codesAfter.empty() ? codesOf(c.design) : c.codesAfter;
+    EXPECT_EQ(codesOf(designOf(stitches)), expectedCodes);
+  }
+}
+
+TEST(StitchFilterGroups, VirtualStitchTakesTheCommandOfTheGroupAndItsLastPoint) {
+  struct Case {
+    std::string name;
+    std::vector<CodedPoint> design;
+    int first;
+    int last;
+    CodedPoint expected;
+    int realCount;
+  };
+  const std::vector<Case> cases = {
+      {"a stitch alone", {N(10), N(20)}, 1, 1, N(20), 0},
+      {"jumps to a stitch", {J(10), J(20), N(30)}, 0, 2, N(30), 3},
+      {"a trim among jumps", {J(10), At(C::Trim, 10), J(20)}, 0, 2, At(C::Trim, 20), 3},
+      {"movements only: the last one", {J(10), At(C::NeedleUp, 20)}, 0, 1, At(C::NeedleUp, 20), 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, c.design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    HStitch out;
+    Peer::virtualizeStitch(filter, out, c.first, c.last);
+    EXPECT_EQ((CodedPoint{out.getFlags(), out.xval(), out.yval()}), c.expected);
+    EXPECT_EQ(out.getRealStitchCount(), c.realCount);
+  }
+
+  // The command stitch's attributes come along; a single stitch loses its real stitches.
+  HXArray<HStitch> array;
+  fillDesign(array, {J(10), At(C::Trim, 10), J(20)});
+  array[1].setColor(3);
+  array[1].setData(7);
+  HXArray<HStitch> real;
+  real.add(HStitch(1, 1, C::Jump));
+  array[2].setRealStitches(real);
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  HStitch out;
+  Peer::virtualizeStitch(filter, out, 0, 2);
+  EXPECT_EQ(out.getColor(), 3);
+  EXPECT_EQ(out.getData(), 7);
+  Peer::virtualizeStitch(filter, out, 2, 2);
+  EXPECT_FALSE(out.hasRealStitches());
+}
+
+// --- The walk -----------------------------------------------------------------------------------
+
+TEST(StitchFilterEncode, TrimWrittenAsJumpsEndsOnePieceBeforeTheNextStitch) {
+  // A trim at 10 before a stitch at 310: the move is cut into four pieces of 75 (three for
+  // the trim plus one), and the trim takes the point of the last piece but one, so that the
+  // stitch follows with a single piece.
+  struct Case {
+    std::string name;
+    bool preserved;
+    int insertBlankAfterTrim;
+    int expectedTrimX;
+  };
+  const std::vector<Case> cases = {
+      {"moved to the last piece but one", false, 0, 235},
+      {"a preserved trim stays", true, 0, 10},
+      {"with a blank stitch after trims: moved to the last piece", false, 1, 310},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, {N(0), N(10), At(C::Trim, 10), N(310), At(C::DesignEnd, 310)});
+    array[2].preserve(c.preserved);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    StitchOptions options = dstEncoderOptions();
+    options.setHasTrimCode(0);
+    options.setTrimsAsJumps(1);
+    options.setJumpsPerTrim(3);
+    options.setInsertBlankStitchAfterTrim(c.insertBlankAfterTrim);
+    ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
+
+    const std::vector<CodedPoint> written = designOf(stitches);
+    const auto trim = std::find_if(written.begin(), written.end(),
+                                   [](const CodedPoint& p) { return p.code == C::Trim; });
+    ASSERT_NE(trim, written.end());
+    EXPECT_EQ(trim->x, c.expectedTrimX);
+  }
+}
+
+TEST(StitchFilterEncode, ReturnToFirstNeedleAtEndChangesToNeedleOneBeforeTheEnd) {
+  HXArray<HStitch> array;
+  fillDesign(array, {N(10), N(20), At(C::DesignEnd, 50)}, 2);  // needle 3
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  StitchOptions options = dstEncoderOptions();
+  options.setReturnToFirstNeedleAtEnd(1);
+  ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
+
+  const std::vector<CodedPoint> written = designOf(stitches);
+  ASSERT_GE(written.size(), 4u);
+  const int change = static_cast<int>(written.size()) - 3;  // then the jump and the end
+  EXPECT_EQ(written[static_cast<std::size_t>(change)], At(C::ChangeNeedle, 20))
+      << "at the last position before the end";
+  EXPECT_EQ(array[change].getColor(), 0);
+  EXPECT_EQ(array[array.length() - 1].getFlags(), C::DesignEnd);
+  EXPECT_EQ(array[array.length() - 1].getColor(), 0) << "the end is on needle 1";
+
+  // Without the option the design ends on needle 3 and no colour change is added.
+  HXArray<HStitch> plain;
+  fillDesign(plain, {N(10), N(20), At(C::DesignEnd, 50)}, 2);
+  StitchArrayWrapper plainStitches(plain);
+  StitchFilter plainFilter(plainStitches);
+  ASSERT_EQ(plainFilter.encodeStitches(dstEncoderOptions(), nullptr), kFilterOk);
+  for (const HStitch& s : plain)
+    EXPECT_FALSE(s.isColorChange());
+  EXPECT_EQ(plain[plain.length() - 1].getColor(), 2);
+}
+
+TEST(StitchFilterEncode, JumpBeforeEndTrimsBeforeTheMoveToTheEnd) {
+  struct Case {
+    std::string name;
+    std::vector<CodedPoint> design;
+    int jumpBeforeEnd;
+    int hasTrimCode;
+    std::vector<int> codesAfter;
+  };
+  const std::vector<Case> cases = {
+      {"a trim where the needle is",
+       {N(10), N(20), At(C::DesignEnd, 60)},
+       1,
+       1,
+       {C::Normal, C::Normal, C::Trim, C::Jump, C::DesignEnd}},
+      {"without a trim code, a jump trim at the end",
+       {N(10), N(20), At(C::DesignEnd, 60)},
+       1,
+       0,
+       {C::Normal, C::Normal, C::JumpTrim, C::DesignEnd}},
+      {"without a trim code, the group's first jump becomes the jump trim",
+       {N(10), N(20), J(40), At(C::DesignEnd, 60)},
+       1,
+       0,
+       {C::Normal, C::Normal, C::JumpTrim, C::Jump, C::DesignEnd}},
+      {"off",
+       {N(10), N(20), At(C::DesignEnd, 60)},
+       0,
+       1,
+       {C::Normal, C::Normal, C::Jump, C::DesignEnd}},
+      {"not after a trim",
+       {N(10), N(20), At(C::Trim, 20), At(C::DesignEnd, 60)},
+       1,
+       1,
+       {C::Normal, C::Normal, C::Trim, C::Jump, C::DesignEnd}},
+      {"not when the end does not move",
+       {N(10), N(20), At(C::DesignEnd, 20)},
+       1,
+       1,
+       {C::Normal, C::Normal, C::DesignEnd}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, c.design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    StitchOptions options = dstEncoderOptions();
+    options.setJumpBeforeEnd(c.jumpBeforeEnd);
+    options.setHasTrimCode(c.hasTrimCode);
+    ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
+    EXPECT_EQ(codesOf(designOf(stitches)), c.codesAfter);
+  }
+}
+
+TEST(StitchFilterEncode, ForcedFirstColourChangeIsWrittenAtTheStartWithTheFirstColour) {
+  HXArray<HStitch> array;
+  fillDesign(array, {N(10), N(20), At(C::DesignEnd, 20)}, 1);
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  StitchOptions options = dstEncoderOptions();
+  options.setForceFirstColourChange(1);
+  ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
+  ASSERT_GE(array.length(), 1);
+  EXPECT_EQ(designOf(stitches)[0], At(C::ChangeNeedle, 0));
+  EXPECT_EQ(array[0].getColor(), 1);
+
+  // A design that starts with a colour change gets none in front of it.
+  HXArray<HStitch> changing;
+  fillDesign(changing, {At(C::ChangeNeedle, 0), N(10), At(C::DesignEnd, 10)}, 1);
+  StitchArrayWrapper changingStitches(changing);
+  StitchFilter changingFilter(changingStitches);
+  ASSERT_EQ(changingFilter.encodeStitches(options, nullptr), kFilterOk);
+  EXPECT_EQ(codesOf(designOf(changingStitches)),
+            (std::vector<int>{C::ChangeNeedle, C::Normal, C::DesignEnd}));
+}
+
+TEST(StitchFilterEncode, FirstStitchAfterATrimSurvivesTheCleanUp) {
+  StitchOptions options = dstEncoderOptions();
+  options.setCleanShort(1);
+  options.setCleanLength(5);
+  struct Case {
+    std::string name;
+    std::vector<CodedPoint> design;
+    bool shortStitchKept;
+  };
+  const std::vector<Case> cases = {
+      {"after a trim", {N(0), N(10), At(C::Trim, 10), N(12), N(40), At(C::DesignEnd, 40)}, true},
+      {"between stitches", {N(0), N(10), N(12), N(40), At(C::DesignEnd, 40)}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HXArray<HStitch> array;
+    fillDesign(array, c.design);
+    StitchArrayWrapper stitches(array);
+    StitchFilter filter(stitches);
+    ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
+    const std::vector<CodedPoint> written = designOf(stitches);
+    EXPECT_EQ(std::count(written.begin(), written.end(), N(12)), c.shortStitchKept ? 1 : 0);
+  }
+}
+
+TEST(StitchFilterEncode, LaserOffBeforeJumpsToALaserOnPausesWhenWriting) {
+  const std::vector<CodedPoint> design = {N(0),   At(C::LaserOff, 0),  J(50),
+                                          J(100), At(C::LaserOn, 100), N(110)};
+  const StitchOptions options = dstEncoderOptions();
+
+  const RecordedWalk writing = recordWalk(design, options, true);
+  ASSERT_EQ(writing.result, 0);
+  EXPECT_EQ(codesOf(writing.records),
+            (std::vector<int>{C::Normal, C::LaserPause, C::Jump, C::Jump, C::LaserOn, C::Normal}));
+
+  // Without a stream the laser goes off as it stands.
+  const RecordedWalk dry = recordWalk(design, options, false);
+  EXPECT_EQ(codesOf(dry.records),
+            (std::vector<int>{C::Normal, C::LaserOff, C::Jump, C::Jump, C::LaserOn, C::Normal}));
+
+  // Something else between them: no pause.
+  const RecordedWalk interrupted = recordWalk(
+      {N(0), At(C::LaserOff, 0), J(50), N(60), At(C::LaserOn, 60), N(70)}, options, true);
+  EXPECT_EQ(interrupted.records[1].code, C::LaserOff);
+}
+
+TEST(StitchFilterEncode, SequinEndLooksAheadOverJumpsToTheNextSequinStart) {
+  StitchOptions options = dstEncoderOptions();
+  options.setCombineSequinCommands(1);
+  struct Case {
+    std::string name;
+    std::vector<CodedPoint> design;
+    std::vector<int> calls;
+  };
+  const std::vector<Case> cases = {
+      {"+200 and +100: too far to combine",
+       {N(0), At(C::SequinEnd, 0), J(200), J(300), At(C::SequinStart, 300), N(310)},
+       {0}},
+      {"+100 and +100 across, -50 and +50 down: close enough",
+       {N(0), At(C::SequinEnd, 0), J(100, -50), J(200, 0), At(C::SequinStart, 200), N(210)},
+       {1}},
+      {"a stitch before the start",
+       {N(0), At(C::SequinEnd, 0), J(20), N(30), At(C::SequinStart, 30), N(40)},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RecordedWalk walk = recordWalk(c.design, options, false);
+    ASSERT_EQ(walk.result, 0);
+    EXPECT_EQ(walk.combineCalls, c.calls);
+  }
+
+  options.setCombineSequinCommands(0);
+  EXPECT_TRUE(recordWalk(cases[0].design, options, false).combineCalls.empty())
+      << "only with CombineSequinCommands";
+}
+
+TEST(StitchFilterEncode, ContainerHoldsWhatWasWrittenAndStatisticsDescribeIt) {
+  // A jump of 300 and a stitch of 10 on one line are one move of 310 to the stitch: written
+  // as two jumps and the stitch, none longer than 121.
+  HXArray<HStitch> array;
+  fillDesign(array, {N(10), J(310), N(320), At(C::DesignEnd, 320)});
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  std::vector<unsigned char> bytes;
+  VectorOutputBytestream out(bytes);
+  ASSERT_EQ(filter.encodeStitches(dstEncoderOptions(), &out), kFilterOk);
+  EXPECT_EQ(designOf(stitches),
+            (std::vector<CodedPoint>{N(10), J(113), J(216), N(320), At(C::DesignEnd, 320)}));
+  EXPECT_EQ(filter.getStitchCount(), array.length());
+  EXPECT_EQ(filter.getStats().maxX, 320);
+  EXPECT_EQ(filter.getStats().jumpCount, 2);
+  EXPECT_EQ(bytes.size(), 3u * 6u) << "the start record and five records";
+}
+
+TEST(StitchFilterEncode, StreamFailureStopsTheWrite) {
+  HXArray<HStitch> array;
+  fillDesign(array, {N(10), N(20), N(30), At(C::DesignEnd, 30)});
+  StitchArrayWrapper stitches(array);
+  StitchFilter filter(stitches);
+  unsigned char buffer[4] = {};
+  MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
+  EXPECT_EQ(filter.encodeStitches(dstEncoderOptions(), &tooSmall), kFilterFailure);
+}
+
+TEST(StitchFilterEncode, SegmentsContinueFromTheStateOfThePreviousOne) {
+  StitchOptions options = dstEncoderOptions();
+  std::vector<unsigned char> bytes;
+  VectorOutputBytestream out(bytes);
+  EncoderState state;
+
+  HXArray<HStitch> first;
+  fillDesign(first, {N(10), N(20)});
+  StitchArrayWrapper firstStitches(first);
+  StitchFilter firstFilter(firstStitches);
+  ASSERT_EQ(firstFilter.encodeStitchSegment(state, 1, 0, options, 0, &out), kFilterOk);
+  EXPECT_EQ(state.getCurrentPosition(), HCoord<short>(20, 0));
+  EXPECT_EQ(state.hasTrimmed(), 0) << "the segment ended on a stitch";
+
+  HXArray<HStitch> second;
+  fillDesign(second, {N(30), At(C::DesignEnd, 30)});
+  StitchArrayWrapper secondStitches(second);
+  StitchFilter secondFilter(secondStitches);
+  ASSERT_EQ(secondFilter.encodeStitchSegment(state, 0, 1, options, 0, &out), kFilterOk);
+  EXPECT_EQ(secondFilter.getStats().startX, 20) << "segment statistics start at the state";
+
+  HXArray<HStitch> back;
+  StitchArrayWrapper backStitches(back);
+  StitchFilter reader(backStitches);
+  StitchOptions readOptions = dstDecoderOptions();
+  MemoryInputBytestream in(bytes);
+  ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
+  EXPECT_EQ(designOf(backStitches),
+            (std::vector<CodedPoint>{N(10), N(20), N(30), At(C::DesignEnd, 30)}));
+}
+
+// --- Round trip -------------------------------------------------------------------------------
+
+// The needle penetrations of a design, in order, and the needle of each block of them.
+struct SewnPath {
+  std::vector<CodedPoint> penetrations;
+  std::vector<int> colours;
+};
+
+SewnPath sewnPathOf(const HXArray<HStitch>& design) {
+  SewnPath path;
+  for (const HStitch& s : design) {
+    if (!s.isNormal()) continue;
+    path.penetrations.push_back({C::Normal, s.xval(), s.yval()});
+    if (path.colours.empty() || path.colours.back() != s.getColor()) {
+      path.colours.push_back(s.getColor());
+    }
+  }
+  return path;
+}
+
+TEST(StitchFilterRoundTrip, DstFilesKeepTheirSewnPathThroughEncodeAndDecode) {
+  const std::filesystem::path dir = std::filesystem::path(STITCHKIT_SAMPLES_DIR) / "dst";
+  ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (!entry.is_regular_file()) continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    ++files;
+
+    HXArray<HStitch> original;
+    StitchStats stats;
+    double scale = 0.0;
+    ASSERT_EQ(decodeFile(utf8ToStr(entry.path().string()), original, stats, scale, nullptr, nullptr,
+                         nullptr, nullptr),
+              kReadOk);
+    const SewnPath before = sewnPathOf(original);
+    ASSERT_FALSE(before.penetrations.empty());
+
+    StitchArrayWrapper stitches(original);
+    StitchFilter writer(stitches);
+    std::vector<unsigned char> bytes;
+    VectorOutputBytestream out(bytes);
+    ASSERT_EQ(writer.encodeStitches(dstEncoderOptions(), &out), kFilterOk);
+
+    HXArray<HStitch> again;
+    StitchArrayWrapper againStitches(again);
+    StitchFilter reader(againStitches);
+    StitchOptions readOptions = dstDecoderOptions();
+    MemoryInputBytestream in(bytes);
+    ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
+    const SewnPath after = sewnPathOf(again);
+
+    EXPECT_EQ(after.penetrations.size(), before.penetrations.size());
+    EXPECT_TRUE(after.penetrations == before.penetrations) << "the needle penetrations differ";
+    EXPECT_EQ(after.colours, before.colours);
+  }
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
+}  // namespace stitchkit

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "stitchkit/encode/stitch_encoder.h"
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/h_array.h"
+
+namespace stitchkit {
+
+// Reaches the encode-side steps of the filter that are not public, so that each can be
+// driven on its own.
+struct StitchFilterTestPeer {
+  static void takeCleanParameters(StitchFilter& filter, const StitchOptions& options) {
+    filter.takeCleanParameters(options);
+  }
+  static void setPreviousIsCommand(StitchFilter& filter, int on) { filter.previousIsCommand = on; }
+  static int cleanLength(const StitchFilter& filter) { return filter.cleanLength; }
+  static int hardLength(const StitchFilter& filter) { return filter.hardLength; }
+  static int cleanShortStitches(StitchFilter& filter, int start, int& end, int preserveJumps,
+                                int& skipNext) {
+    return filter.cleanShortStitches(start, end, preserveJumps, skipNext);
+  }
+  static int getDeltaX(const StitchFilter& filter, int a, int b) { return filter.getDeltaX(a, b); }
+  static int getDeltaY(const StitchFilter& filter, int a, int b) { return filter.getDeltaY(a, b); }
+  static int getDeltaSquared(const StitchFilter& filter, int a, int b) {
+    return filter.getDeltaSquared(a, b);
+  }
+  static int getDeltaSquared(const StitchFilter& filter, int i) {
+    return filter.getDeltaSquared(i);
+  }
+  static int findGroupEnd(StitchFilter& filter, int start, int preserveJumps, int trimAsJump,
+                          int keepBlankJumps) {
+    return filter.findGroupEnd(start, preserveJumps, trimAsJump, keepBlankJumps);
+  }
+  static void virtualizeStitch(StitchFilter& filter, HStitch& out, int first, int last) {
+    filter.virtualizeStitch(out, first, last);
+  }
+  static int moveTrimsBeforeJumps(StitchFilter& filter) { return filter.moveTrimsBeforeJumps(); }
+  static int traceDesign(StitchFilter& filter, int index) { return filter.traceDesign(index); }
+  static int revirtualizeAndEncode(StitchFilter& filter, BytestreamStitchEncoder* encoder,
+                                   int start, const StitchOptions& options, int& afterTrim) {
+    return filter.revirtualizeAndEncode(encoder, start, 1, 1, options, afterTrim, 1);
+  }
+};
+
+namespace testing_support {
+
+// One stitch of a test design: command code and point.
+struct CodedPoint {
+  int code;
+  int x;
+  int y;
+  bool operator==(const CodedPoint&) const = default;
+};
+
+inline void PrintTo(const CodedPoint& p, std::ostream* os) {
+  *os << stitchCodeName(p.code) << "(" << p.x << "," << p.y << ")";
+}
+
+inline CodedPoint N(int x, int y = 0) {
+  return {StitchCode::Normal, x, y};
+}
+inline CodedPoint J(int x, int y = 0) {
+  return {StitchCode::Jump, x, y};
+}
+inline CodedPoint At(int code, int x, int y = 0) {
+  return {code, x, y};
+}
+
+inline void fillDesign(HXArray<HStitch>& array, const std::vector<CodedPoint>& design,
+                       unsigned short colour = 0) {
+  array.clear();
+  for (const CodedPoint& p : design)
+    array.add(HStitch(static_cast<short>(p.x), static_cast<short>(p.y),
+                      static_cast<std::uint8_t>(p.code), colour));
+}
+
+inline std::vector<CodedPoint> designOf(const StitchWrapper& stitches) {
+  std::vector<CodedPoint> out;
+  for (int i = 0; i < stitches.length(); ++i)
+    out.push_back({stitches[i].getFlags(), stitches[i].xval(), stitches[i].yval()});
+  return out;
+}
+
+}  // namespace testing_support
+}  // namespace stitchkit
