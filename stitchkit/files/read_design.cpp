@@ -1,5 +1,7 @@
 #include "stitchkit/files/read_design.h"
 
+#include "stitchkit/files/file_names_internal.h"
+
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +23,6 @@ constexpr long kMachineHeaderSize = 512;
 // The longest move of a DST record.
 constexpr short kDstHardLength = 121;
 // Extensions are told apart by this many characters, dot included.
-constexpr int kExtensionCompareLength = 4;
 
 // Where a file goes once its format is known.
 enum class Route {
@@ -73,31 +74,17 @@ constexpr DstFileRow kDstFileExtensions[] = {
     {L".DSZ", 0, kDefaultHardLength, kFormatDsz},
 };
 
-bool isDigit(wchar_t c) {
-  return c >= L'0' && c <= L'9';
-}
-
-HString extensionOf(const HString& path) {
-  HString drive;
-  HString dir;
-  HString name;
-  HString ext;
-  StringUtils::splitPath(path, drive, dir, name, ext);
-  return ext;
-}
+using detail::extensionOf;
 
 bool extensionIs(const HString& ext, const wchar_t* wanted) {
-  return ext.subString(0, kExtensionCompareLength).compareNoCase(wanted) == 0;
+  return detail::extensionStartsWith(ext, wanted);
 }
 
 const ExtensionRow* findExtension(const HString& ext) {
   for (const ExtensionRow& row : kExtensions) {
     if (extensionIs(ext, row.extension)) return &row;
   }
-  if (ext.length() == 4 && (ext[1] == L'Z' || ext[1] == L'z') && isDigit(ext[2]) &&
-      isDigit(ext[3])) {
-    return &kZskTransportRow;
-  }
+  if (detail::isNumberedExtension(ext, L'Z')) return &kZskTransportRow;
   return nullptr;
 }
 

@@ -5,15 +5,14 @@
 #include <optional>
 
 #include "stitchkit/files/dst_header.h"
+#include "stitchkit/files/file_names_internal.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
-#include "stitchkit/platform/h_file.h"
 
 namespace stitchkit {
 namespace {
 
 constexpr short kDstHardLength = 121;
-constexpr int kExtensionCompareLength = 4;
 constexpr char kEndOfFileMark = 0x1A;
 
 // Extensions in the order they are tried. `wholeMatch` rows must match the whole extension;
@@ -43,30 +42,18 @@ constexpr ExtensionRow kZskTransportRow = {L".Z00", kFormatZskTransport, false, 
 // The extensions whose files carry the 512-byte header.
 constexpr const wchar_t* kHeadedExtensions[] = {L".DST", L".DSB", L".DSZ"};
 
-HString extensionOf(const HString& path) {
-  HString drive;
-  HString dir;
-  HString name;
-  HString ext;
-  StringUtils::splitPath(path, drive, dir, name, ext);
-  return ext;
-}
+using detail::extensionOf;
 
 bool matches(const HString& ext, const ExtensionRow& row) {
-  const HString compared = row.wholeMatch ? ext : ext.subString(0, kExtensionCompareLength);
-  return compared.compareNoCase(row.extension) == 0;
-}
-
-bool isNumberedZskTransport(const HString& ext) {
-  const auto digit = [](wchar_t c) { return c >= L'0' && c <= L'9'; };
-  return ext.length() == 4 && (ext[1] == L'Z' || ext[1] == L'z') && digit(ext[2]) && digit(ext[3]);
+  return row.wholeMatch ? ext.compareNoCase(row.extension) == 0
+                        : detail::extensionStartsWith(ext, row.extension);
 }
 
 const ExtensionRow* findExtension(const HString& ext) {
   for (const ExtensionRow& row : kLeadingExtensions) {
     if (matches(ext, row)) return &row;
   }
-  if (isNumberedZskTransport(ext)) return &kZskTransportRow;
+  if (detail::isNumberedExtension(ext, L'Z')) return &kZskTransportRow;
   for (const ExtensionRow& row : kTrailingExtensions) {
     if (matches(ext, row)) return &row;
   }
@@ -74,9 +61,8 @@ const ExtensionRow* findExtension(const HString& ext) {
 }
 
 bool isHeadedExtension(const HString& ext) {
-  const HString head = ext.subString(0, kExtensionCompareLength);
   for (const wchar_t* headed : kHeadedExtensions) {
-    if (head.compareNoCase(headed) == 0) return true;
+    if (detail::extensionStartsWith(ext, headed)) return true;
   }
   return false;
 }
