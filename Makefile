@@ -24,8 +24,14 @@ release: deps
 	$(CMAKE) -S . -B $(RELEASE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTITCHKIT_WERROR=ON
 	$(CMAKE) --build $(RELEASE) -j $(JOBS)
 
+# Converts the sample to a DST file of its own, describes the written file and shows the
+# start of its record dump (written to a file first, so that head cannot break the pipe).
 demo: release
-	$(RELEASE)/cli/stitchkit info samples/flower.dst
+	mkdir -p build/demo
+	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.dst
+	$(RELEASE)/cli/stitchkit info build/demo/flower.dst
+	$(RELEASE)/cli/stitchkit dump build/demo/flower.dst > build/demo/flower.txt
+	head -n 20 build/demo/flower.txt
 
 test: test-release test-asan test-install
 

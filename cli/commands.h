@@ -18,7 +18,10 @@ struct Command {
   int (*run)(std::span<const std::string_view> args);
 };
 
+int runConvert(std::span<const std::string_view> args);
+int runDump(std::span<const std::string_view> args);
 int runFormats(std::span<const std::string_view> args);
 int runInfo(std::span<const std::string_view> args);
+int runLeader(std::span<const std::string_view> args);
 
 }  // namespace stitchkit::cli

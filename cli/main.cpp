@@ -13,6 +13,9 @@ namespace {
 constexpr std::array kCommands = {
     Command{"formats", "list the disk file format codes, extensions and filters", runFormats},
     Command{"info", "describe stitch files: format, counts, needle blocks, size, thread", runInfo},
+    Command{"convert", "read a stitch file and write it in another format", runConvert},
+    Command{"dump", "print a stitch file record by record as text", runDump},
+    Command{"leader", "put a paper-tape leader in front of a stitch file", runLeader},
 };
 
 void printOverview(std::ostream& out) {

@@ -1,0 +1,55 @@
+#include "cli/arguments.h"
+
+#include <charconv>
+#include <iostream>
+#include <string>
+#include <system_error>
+
+#include "cli/commands.h"
+
+namespace stitchkit::cli {
+
+OptionMatch matchValueOption(std::span<const std::string_view> args, std::size_t& i,
+                             std::string_view name, std::string_view& value) {
+  const std::string_view arg = args[i];
+  if (arg == name) {
+    if (i + 1 >= args.size()) return OptionMatch::kMissingValue;
+    value = args[++i];
+    return OptionMatch::kMatched;
+  }
+  if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
+    value = arg.substr(name.size() + 1);
+    return OptionMatch::kMatched;
+  }
+  return OptionMatch::kNoMatch;
+}
+
+std::optional<int> parseInt(std::string_view text) {
+  // from_chars takes a '-' but not a '+'.
+  if (text.starts_with('+')) {
+    text.remove_prefix(1);
+    if (text.starts_with('-')) return std::nullopt;
+  }
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+int usageError(std::string_view command, std::string_view message, std::string_view usage) {
+  std::cerr << "stitchkit " << command << ": " << message << '\n' << usage;
+  return kExitUsage;
+}
+
+int optionError(std::string_view command, std::string_view arg, OptionMatch match,
+                std::string_view usage) {
+  const std::string name(arg);
+  return usageError(command,
+                    match == OptionMatch::kMissingValue ? name + " needs a value"
+                                                        : "unknown option '" + name + "'",
+                    usage);
+}
+
+}  // namespace stitchkit::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string_view>
+
+// Small pieces of command-line parsing shared by the commands.
+namespace stitchkit::cli {
+
+// What matchValueOption found at one argument.
+enum class OptionMatch {
+  kNoMatch,       // the argument is not this option
+  kMatched,       // the option and its value were taken
+  kMissingValue,  // the option is the last argument and has no value
+};
+
+// Matches the option `name` (for example "--format") with its value at args[i], given as
+// "--format VALUE" (two arguments; `i` is advanced to the value) or "--format=VALUE".
+OptionMatch matchValueOption(std::span<const std::string_view> args, std::size_t& i,
+                             std::string_view name, std::string_view& value);
+
+// A whole decimal integer: an optional sign and digits, nothing else, within the int range.
+std::optional<int> parseInt(std::string_view text);
+
+// The usage error for an option argument that matchValueOption did not take: "needs a value"
+// for kMissingValue, "unknown option" for kNoMatch. Returns kExitUsage.
+int optionError(std::string_view command, std::string_view arg, OptionMatch match,
+                std::string_view usage);
+
+// Prints "stitchkit <command>: <message>" and the command's usage to stderr; returns
+// kExitUsage.
+int usageError(std::string_view command, std::string_view message, std::string_view usage);
+
+}  // namespace stitchkit::cli

@@ -1,0 +1,278 @@
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "stitchkit/files/extra_properties.h"
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/files/write_design.h"
+#include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/machine/head_grouping.h"
+#include "stitchkit/machine/machine_repeat_settings.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_options_serializer.h"
+#include "stitchkit/model/stitch_stats.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/h_array.h"
+#include "stitchkit/platform/h_file.h"
+#include "stitchkit/platform/h_string.h"
+#include "stitchkit/platform/thread_palette.h"
+
+namespace stitchkit::cli {
+namespace {
+
+constexpr std::string_view kCommand = "convert";
+
+constexpr std::string_view kUsage =
+    "Usage: stitchkit convert [--format CODE] [--set Key=Value]... IN OUT\n"
+    "\n"
+    "Reads the stitch file IN and writes its design to OUT, in the format OUT's extension\n"
+    "names (.dst, .dsb, .dsz, .exp, ...) or in format CODE. OUT is written to a temporary\n"
+    "file beside it that replaces OUT only once the whole file is written, so a failed\n"
+    "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
+    "format code, the stitches, colours (needle blocks) and size of the design as written.\n"
+    "\n"
+    "Options:\n"
+    "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
+    "                    formats`); DST, DSB and DSZ codes get their 512-byte header\n"
+    "  --set Key=Value   change one writing option, named as in machine profiles\n"
+    "                    (MaxLength, TrimsAsJumps, JumpsPerTrim, FileFormat, ...); may be\n"
+    "                    repeated. Values are whole numbers (flags 0 or 1), FormatType a\n"
+    "                    text. Without --set the writer's defaults for the format are used.\n"
+    "  --help            show this help\n"
+    "  --                end of options\n"
+    "\n"
+    "Exit status: 0 written, 1 IN could not be read or OUT not written, 2 wrong usage.\n";
+
+// Stitch record units are 0.1 mm.
+constexpr double kUnitsPerMm = 10.0;
+
+// One --set: the option's id and its value as text.
+struct OptionSetting {
+  int id;
+  HString value;
+};
+
+struct ConvertArgs {
+  std::string_view in;
+  std::string_view out;
+  std::optional<HDiskFileFormat> format;
+  std::vector<OptionSetting> settings;
+};
+
+// Parses `text` (Key=Value) into a setting; on failure prints the usage error and returns
+// nothing.
+std::optional<OptionSetting> parseSetting(std::string_view text, int& exitCode) {
+  const StitchOptionsSerializer serializer;
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    exitCode =
+        usageError(kCommand, "--set needs Key=Value, got '" + std::string(text) + "'", kUsage);
+    return std::nullopt;
+  }
+  const std::string_view key = text.substr(0, equals);
+  const std::string_view value = text.substr(equals + 1);
+  const int id = serializer.getOptionId(utf8ToStr(std::string(key)));
+  if (id < 0) {
+    exitCode = usageError(kCommand, "--set: unknown option '" + std::string(key) + "'", kUsage);
+    return std::nullopt;
+  }
+  if (serializer.isOptionIntValue(id) != 0 && !parseInt(value)) {
+    exitCode = usageError(
+        kCommand,
+        "--set " + std::string(key) + ": '" + std::string(value) + "' is not a whole number",
+        kUsage);
+    return std::nullopt;
+  }
+  return OptionSetting{id, utf8ToStr(std::string(value))};
+}
+
+// Parses the command line; returns nothing after printing help (exitCode 0) or a usage
+// error (exitCode 2).
+std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int& exitCode) {
+  ConvertArgs parsed;
+  std::vector<std::string_view> paths;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg.front() != '-') {
+      paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      exitCode = kExitOk;
+      return std::nullopt;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string_view value;
+    OptionMatch match = OptionMatch::kNoMatch;
+    if ((match = matchValueOption(args, i, "--format", value)) == OptionMatch::kMatched) {
+      const std::optional<int> code = parseInt(value);
+      if (!code || *code == kFormatNone || findDiskFormat(*code) == nullptr) {
+        exitCode = usageError(kCommand, "unknown format code '" + std::string(value) + "'", kUsage);
+        return std::nullopt;
+      }
+      parsed.format = static_cast<HDiskFileFormat>(*code);
+    } else if (match == OptionMatch::kNoMatch &&
+               (match = matchValueOption(args, i, "--set", value)) == OptionMatch::kMatched) {
+      const std::optional<OptionSetting> setting = parseSetting(value, exitCode);
+      if (!setting) return std::nullopt;
+      parsed.settings.push_back(*setting);
+    } else {
+      exitCode = optionError(kCommand, arg, match, kUsage);
+      return std::nullopt;
+    }
+  }
+  if (paths.size() != 2) {
+    exitCode =
+        usageError(kCommand, paths.size() < 2 ? "IN and OUT are needed" : "too many files", kUsage);
+    return std::nullopt;
+  }
+  parsed.in = paths[0];
+  parsed.out = paths[1];
+  return parsed;
+}
+
+// A fresh file beside `target` with the same extension (".NAME.tmp-XXXXXX.EXT"), so that the
+// writer chooses the format it would choose for `target`. Removed when destroyed unless
+// renamed onto the target with commit.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const HString& target) {
+    HString drive, dir, name, ext;
+    StringUtils::splitPath(target, drive, dir, name, ext);
+    const std::string suffix = strToUtf8(ext);
+    std::string pattern =
+        strToUtf8(drive + dir) + "." + strToUtf8(name + ext) + ".tmp-XXXXXX" + suffix;
+    const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
+    if (fd < 0) {
+      error_ = errno;
+      return;
+    }
+    // mkstemps makes the file private; give it the mode the target has, or a new file's mode.
+    struct stat existing {};
+    mode_t mode = 0;
+    if (::stat(strToUtf8(target).c_str(), &existing) == 0) {
+      mode = existing.st_mode & 07777;
+    } else {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode = 0666 & ~mask;
+    }
+    static_cast<void>(::fchmod(fd, mode));
+    ::close(fd);
+    path_ = pattern;
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  bool isCreated() const { return !path_.empty(); }
+  // errno of the failed creation.
+  int error() const { return error_; }
+  HString path() const { return utf8ToStr(path_); }
+
+  // Renames the file onto `target`; returns 0 or errno.
+  int commit(const HString& target) {
+    if (::rename(path_.c_str(), strToUtf8(target).c_str()) != 0) return errno;
+    path_.clear();
+    return 0;
+  }
+
+ private:
+  std::string path_;
+  int error_ = 0;
+};
+
+int fail(std::string_view path, std::string_view reason) {
+  std::cerr << "stitchkit " << kCommand << ": " << path << ": " << reason << '\n';
+  return kExitFailure;
+}
+
+// Extent of one axis in millimetres; 0 when nothing was counted.
+double extentMm(short min, short max) {
+  return max < min ? 0.0 : (max - min) / kUnitsPerMm;
+}
+
+}  // namespace
+
+int runConvert(std::span<const std::string_view> args) {
+  int exitCode = kExitOk;
+  const std::optional<ConvertArgs> parsed = parseArgs(args, exitCode);
+  if (!parsed) return exitCode;
+
+  const HString inPath = utf8ToStr(std::string(parsed->in));
+  const HString outPath = utf8ToStr(std::string(parsed->out));
+  HXArray<HStitch> stitches;
+  StitchStats readStats;
+  double scale = 1.0;
+  const int read =
+      decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr, nullptr);
+  if (read != kReadOk) return fail(parsed->in, readResultMessage(read));
+
+  // Without --set the writer makes its own record for the format.
+  StitchEncoderOptions options;
+  StitchOptions* optionsToUse = nullptr;
+  if (!parsed->settings.empty()) {
+    setDefaultEncoderOptions(options);
+    options.setFileFormat(parsed->format.value_or(writeFormatOfPath(outPath)));
+    const StitchOptionsSerializer serializer;
+    for (const OptionSetting& setting : parsed->settings)
+      serializer.setOptionValue(setting.id, options, setting.value);
+    optionsToUse = &options;
+  }
+
+  TemporaryFile temporary(outPath);
+  if (!temporary.isCreated()) {
+    return fail(parsed->out,
+                std::string("cannot create a file beside it: ") + std::strerror(temporary.error()));
+  }
+  const ThreadPalette palette;
+  HXArray<HString> names;
+  StitchArrayWrapper design(stitches);
+  // OUT's name, not the temporary one, is what a header's label is made from.
+  const int written =
+      parsed->format
+          ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
+                                 ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
+                                 MachineRepeatSettings(), nullptr)
+          : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
+                                 ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
+                                 MachineRepeatSettings(), nullptr, nullptr);
+  if (written != kWriteOk) return fail(parsed->out, writeResultMessage(written));
+  if (const int error = temporary.commit(outPath); error != 0) {
+    return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
+  }
+
+  // The container now holds the design as it was written.
+  StitchStats stats;
+  stats.setupStitchStats(stitches, 1, 0, 0);
+  const HDiskFileFormat format = optionsToUse != nullptr
+                                     ? optionsToUse->getFileFormat()
+                                     : parsed->format.value_or(writeFormatOfPath(outPath));
+  char line[160];
+  std::snprintf(line, sizeof line, " (format %d): %d stitches, %llu colours, %.1f x %.1f mm\n",
+                static_cast<int>(format), stats.stitchCount,
+                static_cast<unsigned long long>(stats.needleCount),
+                extentMm(stats.minX, stats.maxX), extentMm(stats.minY, stats.maxY));
+  std::cout << "wrote " << parsed->out << line;
+  return kExitOk;
+}
+
+}  // namespace stitchkit::cli

@@ -1,0 +1,173 @@
+#include "stitchkit/files/text_dump.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "stitchkit/encode/stitch_encoder.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/bytestream.h"
+#include "stitchkit/platform/h_array.h"
+
+namespace stitchkit {
+namespace {
+
+namespace C = StitchCode;
+using Lines = std::vector<std::string>;
+
+HStitch at(int x, int y, std::uint8_t code = C::Normal, int colour = 0) {
+  return HStitch(static_cast<short>(x), static_cast<short>(y), code,
+                 static_cast<unsigned short>(colour));
+}
+
+HXArray<HStitch> design(const std::vector<HStitch>& stitches) {
+  HXArray<HStitch> out;
+  for (const HStitch& s : stitches)
+    out.add(s);
+  return out;
+}
+
+Lines linesOf(const std::vector<unsigned char>& bytes) {
+  Lines lines;
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+// The dump of `stitches` with `options`, line by line; the result must be 0.
+Lines dumpLines(const std::vector<HStitch>& stitches, const StitchOptions& options = {}) {
+  HXArray<HStitch> array = design(stitches);
+  const StitchArrayWrapper wrapper(array);
+  std::vector<unsigned char> bytes;
+  VectorOutputBytestream out(bytes);
+  EXPECT_EQ(writeTextDump(wrapper, options, out), kEncodeOk);
+  return linesOf(bytes);
+}
+
+// Accepts writes and counts the flushes; `flushResult` is what each flush returns.
+class FlushCountingStream final : public OutputBytestream {
+ public:
+  explicit FlushCountingStream(int flushResult) : flushResult_(flushResult) {}
+  int outputByte(unsigned char byte) override {
+    bytes.push_back(byte);
+    return kStreamOk;
+  }
+  int flush() override {
+    ++flushes;
+    return flushResult_;
+  }
+
+  std::vector<unsigned char> bytes;
+  int flushes = 0;
+
+ private:
+  int flushResult_;
+};
+
+TEST(TextDump, DesignStartsAtALeadingDesignStartOtherwiseAtTheOrigin) {
+  EXPECT_EQ(dumpLines({at(10, 20, C::DesignStart), at(15, 30)}),
+            (Lines{"Design Start : X: 0, Y: 0, Absolute X: 10, Absolute Y: 20",
+                   "Stitch: X: 5, Y: 10, Absolute X: 15, Absolute Y: 30"}));
+  EXPECT_EQ(dumpLines({at(15, 30)}),
+            (Lines{"Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30"}));
+  // A design start further on does not move the start.
+  EXPECT_EQ(dumpLines({at(15, 30), at(10, 20, C::DesignStart)}).front(),
+            "Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30");
+  EXPECT_TRUE(dumpLines({}).empty());
+}
+
+// With InsertBlankStitchAfterTrim the encoder puts a jump in front of the first stitch that
+// moves after a trim, so the dump shows whether the "after trim" state reached the encoder.
+TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
+  struct Case {
+    const char* what;
+    std::vector<HStitch> before;  // after a stitch at (10,0), before the stitch at (30,0)
+    bool blankJump;
+  };
+  const Case cases[] = {
+      {"trim", {at(10, 0, C::Trim)}, true},
+      {"upper trim", {at(10, 0, C::UpperTrim)}, true},
+      {"jump trim", {at(10, 0, C::JumpTrim)}, true},
+      {"colour change", {at(10, 0, C::ChangeNeedle, 1)}, true},
+      {"laser on", {at(10, 0, C::LaserOn)}, true},
+      {"jump", {at(10, 0, C::Jump)}, false},
+      {"slow down", {at(10, 0, C::SlowDown)}, false},
+      {"stop", {at(10, 0, C::Stop)}, false},
+      {"laser off", {at(10, 0, C::LaserOff)}, false},
+      {"trim, then a command that does not penetrate",
+       {at(10, 0, C::Trim), at(10, 0, C::SlowDown)},
+       true},
+      {"trim, then a drop sequin", {at(10, 0, C::Trim), at(20, 0, C::DropSequin)}, false},
+      {"trim, then a stitch variant",
+       {at(10, 0, C::Trim), at(20, 0, C::FirstStitchVariant)},
+       false},
+  };
+  StitchOptions options;
+  options.setInsertBlankStitchAfterTrim(1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<HStitch> stitches = {at(0, 0), at(10, 0)};
+    stitches.insert(stitches.end(), c.before.begin(), c.before.end());
+    stitches.push_back(at(30, 0, C::Normal, c.before.back().getColor()));
+    const Lines lines = dumpLines(stitches, options);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back().rfind("Stitch: X: ", 0), 0u) << lines.back();
+    const std::string& previous = lines[lines.size() - 2];
+    const bool blankJump =
+        previous.rfind("Jump: X: ", 0) == 0 && previous.ends_with("Absolute X: 30, Absolute Y: 0");
+    EXPECT_EQ(blankJump, c.blankJump) << previous;
+  }
+
+  // Nothing has been sewn before the first stitch: the machine starts trimmed.
+  EXPECT_EQ(dumpLines({at(5, 0), at(10, 0)}, options),
+            (Lines{"Jump: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
+                   "Stitch: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
+                   "Stitch: X: 10, Y: 0, Absolute X: 10, Absolute Y: 0"}));
+}
+
+TEST(TextDump, OptionsShapeTheRecordsAndTheContainerIsLeftAsItWas) {
+  StitchOptions options;
+  options.setHardLength(50);
+  HXArray<HStitch> array = design({at(0, 0), at(120, 0)});
+  const StitchArrayWrapper wrapper(array);
+  std::vector<unsigned char> bytes;
+  VectorOutputBytestream out(bytes);
+  ASSERT_EQ(writeTextDump(wrapper, options, out), kEncodeOk);
+  EXPECT_EQ(linesOf(bytes), (Lines{"Stitch: X: 0, Y: 0, Absolute X: 0, Absolute Y: 0",
+                                   "Jump: X: 40, Y: 0, Absolute X: 40, Absolute Y: 0",
+                                   "Jump: X: 80, Y: 0, Absolute X: 80, Absolute Y: 0",
+                                   "Stitch: X: 120, Y: 0, Absolute X: 120, Absolute Y: 0"}));
+  ASSERT_EQ(array.length(), 2);
+  EXPECT_FALSE(array[1].hasRealStitches());
+  EXPECT_EQ(array[1].xval(), 120);
+  EXPECT_EQ(array[1].getFlags(), C::Normal);
+}
+
+TEST(TextDump, ReportsAStreamThatRefusesWritesOrFlush) {
+  const std::vector<HStitch> stitches = {at(0, 0), at(10, 0), at(20, 0)};
+  HXArray<HStitch> array = design(stitches);
+  const StitchArrayWrapper wrapper(array);
+  const StitchOptions options;
+
+  unsigned char buffer[60];  // room for the first line only
+  MemoryOutputBytestream small(buffer, static_cast<int>(sizeof buffer));
+  EXPECT_EQ(writeTextDump(wrapper, options, small), kEncodeRefused);
+
+  FlushCountingStream flushFails(kStreamFailure);
+  EXPECT_EQ(writeTextDump(wrapper, options, flushFails), kEncodeRefused);
+  EXPECT_EQ(flushFails.flushes, 1);
+  EXPECT_EQ(linesOf(flushFails.bytes).size(), 3u);  // every line was written before the flush
+
+  FlushCountingStream flushWorks(kStreamOk);
+  EXPECT_EQ(writeTextDump(wrapper, options, flushWorks), kEncodeOk);
+  EXPECT_EQ(flushWorks.flushes, 1);
+}
+
+}  // namespace
+}  // namespace stitchkit
