@@ -7,9 +7,10 @@
 
 namespace stitchkit::bench {
 
-// DST records of a large generated design: rows of satin-like stitches in several colours,
-// jumps between rows and a colour change (stop record) every 50,000 records, ending with the
-// end record. `records` counts every record written.
+// DST records of a large generated design: rows of satin-like zig-zag stitches running back
+// and forth inside a 150 by 120 mm area, a jump to the next row every 40 records, a return to
+// the top after 30 rows (a run of long jumps), a colour change (stop record) every 50,000 records,
+// and the end record. `records` counts every record written.
 inline std::vector<unsigned char> makeDstRecords(int records) {
   std::vector<unsigned char> bytes;
   bytes.reserve(static_cast<std::size_t>(records) * dst::kRecordSize);
@@ -19,18 +20,30 @@ inline std::vector<unsigned char> makeDstRecords(int records) {
   };
   int written = 0;
   int direction = 1;
+  int row = 0;
+  int inRow = 0;
+  int zig = 45;
   while (written < records - 1) {
     if (written % 50000 == 49999) {
       put(0, 0, dst::kCommandStop);
-    } else if (written % 400 == 399) {
-      put(0, 100, dst::kCommandJump);
+    } else if (++inRow == 40) {
+      inRow = 0;
       direction = -direction;
+      if (++row % 30 == 0) {
+        // Back to the top: 29 rows of 40 units, in jumps of at most 116.
+        for (int left = 1160; left > 0 && written < records - 2; left -= 116, ++written) {
+          put(0, -(left < 116 ? left : 116), dst::kCommandJump);
+        }
+        continue;
+      }
+      put(0, 40, dst::kCommandJump);
     } else {
-      put(direction * 37, (written % 2) ? 45 : -45, dst::kCommandNormal);
+      zig = -zig;
+      put(direction * 37, zig, dst::kCommandNormal);
     }
     ++written;
   }
-  put(0, 0, dst::kCommandStop);  // the caller's end: 00 00 F3
+  put(0, 0, dst::kCommandStop);  // turned into the end record 00 00 F3
   bytes[bytes.size() - 1] = dst::kEndByte2;
   return bytes;
 }

@@ -142,23 +142,32 @@ constexpr TernaryDigits ternaryDigits(int value) {
   return digits;
 }
 
-// The movement bit that adds `amount` (+-1, 3, 9, 27 or 81) to one axis, or null.
-constexpr const dst::MoveBit* findMoveBit(bool xAxis, int amount) {
-  for (const dst::MoveBit& bit : dst::kMoveBits) {
-    if ((xAxis ? bit.dx : bit.dy) == amount) return &bit;
-  }
-  return nullptr;
-}
-
-// Sets the bits of `value` on one axis.
-void addAxis(std::array<std::uint8_t, 3>& bytes, bool xAxis, int value) {
+// Sets the bits of `value` on one axis: for each non-zero digit, the movement bit that adds
+// digit x weight to that axis.
+constexpr void addAxis(std::array<std::uint8_t, 3>& bytes, bool xAxis, int value) {
   const TernaryDigits digits = ternaryDigits(value);
   for (std::size_t i = 0; i < digits.size(); ++i) {
     if (digits[i] == 0) continue;
-    const dst::MoveBit* bit = findMoveBit(xAxis, digits[i] * kWeights[i]);
-    if (bit != nullptr) bytes[bit->byte] = static_cast<std::uint8_t>(bytes[bit->byte] | bit->mask);
+    for (const dst::MoveBit& bit : dst::kMoveBits) {
+      if ((xAxis ? bit.dx : bit.dy) == digits[i] * kWeights[i]) {
+        bytes[bit.byte] = static_cast<std::uint8_t>(bytes[bit.byte] | bit.mask);
+        break;
+      }
+    }
   }
 }
+
+// The bits of every one-record move on each axis, worked out once at compile time.
+constexpr auto makeAxisBits() {
+  std::array<std::array<std::array<std::uint8_t, 3>, 2 * dst::kMaxMove + 1>, 2> table{};
+  for (int axis = 0; axis < 2; ++axis) {
+    for (int v = -dst::kMaxMove; v <= dst::kMaxMove; ++v) {
+      addAxis(table[axis][v + dst::kMaxMove], axis == 0, v);
+    }
+  }
+  return table;
+}
+constexpr auto kAxisBits = makeAxisBits();
 
 constexpr bool inRange(short v) {
   return v >= -dst::kMaxMove && v <= dst::kMaxMove;
@@ -173,8 +182,11 @@ KorvanStitchEncoder::~KorvanStitchEncoder() = default;
 
 int KorvanStitchEncoder::makeXY(short dx, short dy) {
   if (!inRange(dx) || !inRange(dy)) return kEncodeRefused;
-  addAxis(record, true, dx);
-  addAxis(record, false, dy);
+  const auto& xBits = kAxisBits[0][dx + dst::kMaxMove];
+  const auto& yBits = kAxisBits[1][dy + dst::kMaxMove];
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    record[i] = static_cast<std::uint8_t>(record[i] | xBits[i] | yBits[i]);
+  }
   return kEncodeOk;
 }
 

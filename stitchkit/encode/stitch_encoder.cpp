@@ -8,6 +8,13 @@
 namespace stitchkit {
 namespace {
 
+// Same point, command, colour, data word and sequin head.
+bool isSameRecord(const HStitch& a, const HStitch& b) {
+  return a.getPoint() == b.getPoint() && a.getFlags() == b.getFlags() &&
+         a.getColor() == b.getColor() && a.getData() == b.getData() &&
+         a.getSequinHead() == b.getSequinHead();
+}
+
 // "A design has begun", kept per thread so that separate threads may write separate designs.
 thread_local int tDesignBegun = 0;
 
@@ -311,7 +318,9 @@ int StitchEncoder::encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun) 
     s.setAutoCleaned(false);
   }
 
-  if (emitted.isEmpty()) {
+  // A stitch written as exactly one record of itself keeps no real stitches: it stands for
+  // itself, and a plain stitch stays free of allocations.
+  if (emitted.isEmpty() || (emitted.length() == 1 && isSameRecord(emitted[0], s))) {
     s.clearRealStitches();
   } else {
     s.getRealStitches() = emitted;

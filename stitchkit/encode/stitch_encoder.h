@@ -123,7 +123,9 @@ class StitchEncoder {
   // Encodes one stitch. `afterTrim` is non-zero when a trim, colour change or laser-on has been
   // encoded since the last penetration. With `skipUnlessBegun`, nothing happens and 2 is
   // returned while no design has begun on this thread. On return `s` carries what was really
-  // written for it as its real stitches. Returns kEncodeOk, kEncodeSkipped or kEncodeRefused.
+  // written for it as its real stitches, except when that is one record of `s` itself (same
+  // point, command, colour, data word and sequin head): then it carries none. Returns
+  // kEncodeOk, kEncodeSkipped or kEncodeRefused.
   int encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun);
   int endSegment(EncoderState* state);
   int endDesign(EncoderState* state);

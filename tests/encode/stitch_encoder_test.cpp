@@ -718,9 +718,10 @@ TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
   RecordingEncoder e(o);
   begin(e);
 
+  // A stitch written as one record of itself stands for itself and carries nothing.
   HStitch normal = at(10, 0);
   ASSERT_EQ(e.encodeStitch(normal, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(normal), (Moves{{0, 10, 0}}));
+  EXPECT_EQ(realMoves(normal), Moves{});
 
   HStitch jump = at(310, 0, StitchCode::Jump);
   ASSERT_EQ(e.encodeStitch(jump, 0, 0), kEncodeOk);
@@ -731,7 +732,17 @@ TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
   // Records that were written before are not attached to later stitches.
   HStitch trim = at(310, 0, StitchCode::Trim);
   ASSERT_EQ(e.encodeStitch(trim, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(trim), (Moves{{3, 310, 0}}));
+  EXPECT_EQ(realMoves(trim), Moves{});
+  EXPECT_EQ(e.records.back(), (Rec{3, 310, 0, 0, 0}));
+
+  // A record that differs from the stitch (here the granularity moved it) is attached.
+  StitchEncoderOptions coarse = plainOptions();
+  coarse.setGranularity(5);
+  RecordingEncoder g(coarse);
+  begin(g);
+  HStitch rounded = at(7, 0);
+  ASSERT_EQ(g.encodeStitch(rounded, 0, 0), kEncodeOk);
+  EXPECT_EQ(realMoves(rounded), (Moves{{0, 5, 0}}));
 
   // A stitch that is dropped carries nothing, even when it came with real stitches.
   StitchEncoderOptions dropping = plainOptions();
@@ -970,7 +981,7 @@ TEST(StitchEncoderAllocation, PlacingAndSplittingReuseTheirArrays) {
   EXPECT_GT(e.written, 200 * static_cast<int>(design.size()));
 }
 
-TEST(StitchEncoderAllocation, EncodeStitchAllocatesOnlyTheAttachedRecords) {
+TEST(StitchEncoderAllocation, StitchesWrittenAsThemselvesAllocateNothing) {
   StitchEncoderOptions o = plainOptions();
   o.setHardLength(121);
   CountingEncoder e(o);
@@ -983,10 +994,10 @@ TEST(StitchEncoderAllocation, EncodeStitchAllocatesOnlyTheAttachedRecords) {
   testing_support::AllocationCounter counter;
   for (HStitch& s : design)
     ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  // Each stitch gets its list of real stitches (its attribute block and the array); the
-  // statistics' block arrays may grow a few times.
-  EXPECT_LE(counter.count(), 2u * design.size() + 8u);
-  EXPECT_EQ(design.back().getRealStitchCount(), 1);
+  // Stitches written as themselves carry no list of real stitches, so nothing is allocated
+  // per stitch; the statistics' block arrays may grow a few times.
+  EXPECT_LE(counter.count(), 8u);
+  EXPECT_EQ(design.back().getRealStitchCount(), 0);
 }
 
 }  // namespace

@@ -670,8 +670,12 @@ TEST(SplitPlacement, CommandsAndTheirMoves) {
     HStitch s = c.stitch;
     ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
     EXPECT_EQ(e.records, c.written) << c.name;
-    // What was written is what the stitch reports.
-    EXPECT_EQ(s.getRealStitchCount(), static_cast<int>(c.written.size())) << c.name;
+    // What was written is what the stitch reports; one record of the stitch itself is not
+    // attached.
+    const Rec itself{s.getFlags(), s.xval(), s.yval(), s.getColor(), s.getSequinHead()};
+    const bool writtenAsItself = c.written.size() == 1 && c.written[0] == itself;
+    EXPECT_EQ(s.getRealStitchCount(), writtenAsItself ? 0 : static_cast<int>(c.written.size()))
+        << c.name;
   }
 }
 
