@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/dst_test_records.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -17,73 +19,24 @@
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/bytestream.h"
 
-// Helpers shared by the decoder tests: a little DST record writer of its own (so that the
-// decoder is checked against an independent statement of the bit layout), a stream that can
-// be told to fail, and a driver that runs any decoder over a design and keeps what came out.
+// Helpers shared by the decoder tests: DST records from the tests' own statement of the bit
+// layout (so that the decoder is checked against an independent copy), a stream that can be
+// told to fail, and a driver that runs any decoder over a design and keeps what came out.
 namespace stitchkit::decode_test {
 
 using Bytes = std::vector<unsigned char>;
 
 // Command bits of the third record byte.
-inline constexpr int kNormalBits = 0x00;
-inline constexpr int kJumpBits = 0x80;
-inline constexpr int kChangeoverBits = 0x40;
-inline constexpr int kStopBits = 0xC0;
+inline constexpr int kNormalBits = testing_support::kDstNormal;
+inline constexpr int kJumpBits = testing_support::kDstJump;
+inline constexpr int kChangeoverBits = testing_support::kDstChangeover;
+inline constexpr int kStopBits = testing_support::kDstStop;
 
-// One movement bit as the machine defines it: byte, mask, what it adds to x and y.
-struct BitWeight {
-  int byte;
-  int mask;
-  int dx;
-  int dy;
-};
-
-// clang-format off
-inline constexpr BitWeight kBitWeights[20] = {
-    {0, 0x01,  1,  0}, {0, 0x02, -1,  0}, {0, 0x04,  9,  0}, {0, 0x08, -9,  0},
-    {0, 0x10,  0,  9}, {0, 0x20,  0, -9}, {0, 0x40,  0,  1}, {0, 0x80,  0, -1},
-    {1, 0x01,  3,  0}, {1, 0x02, -3,  0}, {1, 0x04, 27,  0}, {1, 0x08, -27, 0},
-    {1, 0x10,  0, 27}, {1, 0x20,  0, -27}, {1, 0x40, 0,  3}, {1, 0x80,  0, -3},
-    {2, 0x04, 81,  0}, {2, 0x08, -81, 0}, {2, 0x10,  0, 81}, {2, 0x20,  0, -81},
-};
-// clang-format on
-
-// Sets the bit of weight `weight` (one of +-1, 3, 9, 27, 81) on the x (or y) axis.
-inline void setWeightBit(unsigned char (&b)[3], bool xAxis, int weight) {
-  for (const BitWeight& bit : kBitWeights) {
-    if ((xAxis ? bit.dx : bit.dy) == weight && (xAxis ? bit.dy : bit.dx) == 0) {
-      b[bit.byte] = static_cast<unsigned char>(b[bit.byte] | bit.mask);
-      return;
-    }
-  }
-  ADD_FAILURE() << "no bit of weight " << weight;
-}
-
-// Writes `value` (-121..121) in balanced ternary on one axis.
-inline void encodeAxis(unsigned char (&b)[3], bool xAxis, int value) {
-  int rest = value;
-  for (int weight = 1; weight <= 81; weight *= 3) {
-    const int digit = ((rest % 3) + 3) % 3;  // 0, 1 or 2 (2 stands for -1)
-    if (digit == 1) {
-      setWeightBit(b, xAxis, weight);
-      rest = (rest - 1) / 3;
-    } else if (digit == 2) {
-      setWeightBit(b, xAxis, -weight);
-      rest = (rest + 1) / 3;
-    } else {
-      rest /= 3;
-    }
-  }
-  EXPECT_EQ(rest, 0) << "move " << value << " does not fit one record";
-}
-
-// One record moving (dx, dy) with the given command bits.
+// One record moving (dx, dy) with the given command bits, from the tests' own statement of the
+// bit layout.
 inline Bytes record(int dx, int dy, int commandBits = kNormalBits) {
-  unsigned char b[3] = {0, 0, 0};
-  encodeAxis(b, true, dx);
-  encodeAxis(b, false, dy);
-  b[2] = static_cast<unsigned char>(b[2] | 0x03 | commandBits);
-  return {b[0], b[1], b[2]};
+  const std::string r = testing_support::dstRecord(dx, dy, commandBits);
+  return Bytes(r.begin(), r.end());
 }
 
 inline Bytes normal(int dx, int dy) {

@@ -29,14 +29,14 @@ class RecordReader : public KorvanStitchDecoder {
 
 TEST(DstRecordLayout, MoveBitsCarryTheMachineWeights) {
   std::set<std::tuple<int, int, int, int>> expected;
-  for (const BitWeight& b : kBitWeights)
+  for (const testing_support::DstBitWeight& b : testing_support::kDstBitWeights)
     expected.emplace(b.byte, b.mask, b.dx, b.dy);
   std::set<std::tuple<int, int, int, int>> actual;
   for (const dst::MoveBit& b : dst::kMoveBits)
     actual.emplace(b.byte, b.mask, b.dx, b.dy);
   EXPECT_EQ(actual, expected);
 
-  for (const BitWeight& b : kBitWeights) {
+  for (const testing_support::DstBitWeight& b : testing_support::kDstBitWeights) {
     unsigned char bytes[3] = {0, 0, 0x03};
     bytes[b.byte] = static_cast<unsigned char>(bytes[b.byte] | b.mask);
     const dst::Move m = dst::decodeMove(bytes[0], bytes[1], bytes[2]);
@@ -68,7 +68,7 @@ TEST(DstRecordLayout, WellFormedNeedsSyncBitsOnlyInTheThirdByte) {
 // --- Moves --------------------------------------------------------------------------------
 
 TEST(DstDecoderMoves, EverySingleMoveBitDecodesToItsWeight) {
-  for (const BitWeight& b : kBitWeights) {
+  for (const testing_support::DstBitWeight& b : testing_support::kDstBitWeights) {
     Bytes first = {0x00, 0x00, 0x03};
     first[b.byte] = static_cast<unsigned char>(first[b.byte] | b.mask);
     StitchDecoderOptions o = dstOptions();
