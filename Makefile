@@ -52,7 +52,7 @@ test-install: release
 	$(CMAKE) --install $(RELEASE) --prefix $(INSTALL) >/dev/null
 	$(CMAKE) -S tests/consumer -B $(CONSUMER) $(GEN) -DCMAKE_PREFIX_PATH=$(abspath $(INSTALL))
 	$(CMAKE) --build $(CONSUMER)
-	$(CONSUMER)/consumer
+	cd $(CONSUMER) && ./consumer
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH) $(GEN) -DCMAKE_BUILD_TYPE=Release -DSTITCHKIT_BUILD_TESTS=OFF \
