@@ -32,6 +32,8 @@ demo: release
 	$(RELEASE)/cli/stitchkit info build/demo/flower.dst
 	$(RELEASE)/cli/stitchkit dump build/demo/flower.dst > build/demo/flower.txt
 	head -n 20 build/demo/flower.txt
+	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.exp
+	$(RELEASE)/cli/stitchkit info build/demo/flower.exp
 
 test: test-release test-asan test-install
 

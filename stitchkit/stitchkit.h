@@ -2,12 +2,22 @@
 
 // The whole public interface of the stitchkit library.
 
+#include "stitchkit/decode/barudan_decoder.h"
+#include "stitchkit/decode/barudan_records.h"
 #include "stitchkit/decode/dst_decoder.h"
 #include "stitchkit/decode/dst_records.h"
+#include "stitchkit/decode/exp_decoder.h"
+#include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/stitch_decoder.h"
+#include "stitchkit/decode/zangs_decoder.h"
+#include "stitchkit/decode/zangs_records.h"
+#include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
+#include "stitchkit/encode/exp_encoder.h"
 #include "stitchkit/encode/stitch_encoder.h"
 #include "stitchkit/encode/text_encoder.h"
+#include "stitchkit/encode/vrzn_encoder.h"
+#include "stitchkit/encode/zangs_encoder.h"
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/extra_properties.h"
 #include "stitchkit/files/read_design.h"

@@ -95,6 +95,8 @@ class StitchDecoder {
   bool isBorerMode() const { return borerMode_ != 0; }
   bool isLaserMode() const { return laserMode_ != 0; }
   bool isChangeoverMode() const { return changeoverMode_ != 0; }
+  // True while the stop table still holds an entry for the next stop read.
+  bool stopTableHasEntry() const { return stopIndex_ < stopTable_.length(); }
 
  private:
   int getHardStitch(HStitch& s);

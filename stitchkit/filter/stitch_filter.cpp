@@ -10,8 +10,15 @@
 #include <new>
 #include <utility>
 
+#include "stitchkit/decode/barudan_decoder.h"
 #include "stitchkit/decode/dst_decoder.h"
+#include "stitchkit/decode/exp_decoder.h"
+#include "stitchkit/decode/zangs_decoder.h"
+#include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
+#include "stitchkit/encode/exp_encoder.h"
+#include "stitchkit/encode/vrzn_encoder.h"
+#include "stitchkit/encode/zangs_encoder.h"
 
 namespace stitchkit {
 
@@ -109,10 +116,13 @@ std::unique_ptr<BytestreamStitchDecoder> createDecoder(DecoderKind kind, StitchO
   switch (kind) {
     case DecoderKind::kDst:
       return std::make_unique<KorvanStitchDecoder>(options);
-    case DecoderKind::kKvb:
     case DecoderKind::kBarudan:
+      return std::make_unique<BarudanStitchDecoder>(options);
     case DecoderKind::kExp:
+      return std::make_unique<ExpStitchDecoder>(options);
     case DecoderKind::kZangs:
+      return std::make_unique<ZangsStitchDecoder>(options);
+    case DecoderKind::kKvb:
     case DecoderKind::kZskTransport:
     case DecoderKind::kNone:
       break;
@@ -129,10 +139,14 @@ std::unique_ptr<BytestreamStitchEncoder> createEncoder(EncoderKind kind,
     case EncoderKind::kDst:
       return std::make_unique<KorvanStitchEncoder>(options);
     case EncoderKind::kVrzn:
-    case EncoderKind::kKvb:
+      return std::make_unique<KorvanVRZNStitchEncoder>(options);
     case EncoderKind::kBarudan:
+      return std::make_unique<BarudanStitchEncoder>(options);
     case EncoderKind::kExp:
+      return std::make_unique<ExpStitchEncoder>(options);
     case EncoderKind::kZangs:
+      return std::make_unique<ZangsStitchEncoder>(options);
+    case EncoderKind::kKvb:
     case EncoderKind::kZskTransport:
     case EncoderKind::kNone:
       break;

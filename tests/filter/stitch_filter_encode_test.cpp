@@ -154,13 +154,13 @@ TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
       {"DST variant 6", 6, L"Normal", false, kFilterOk},
       {"DST variant 15", 15, L"Normal", true, kFilterOk},
       {"DST variant 20", 20, L"Normal", false, kFilterOk},
+      {"VRZN", 0, L"Korvan VRZN", false, kFilterOk},
+      {"Barudan", 1, L"Normal", false, kFilterOk},
+      {"Exp", 2, L"Normal", false, kFilterOk},
+      {"Zangs", 3, L"Normal", false, kFilterOk},
       // The encoders of these formats are not part of the library yet.
-      {"VRZN", 0, L"Korvan VRZN", false, kFilterNoCoder},
       {"KVB", 36, L"Normal", false, kFilterNoCoder},
       {"KVC through encodeStitches", 60, L"Normal", false, kFilterNoCoder},
-      {"Barudan", 1, L"Normal", false, kFilterNoCoder},
-      {"Exp", 2, L"Normal", false, kFilterNoCoder},
-      {"Zangs", 3, L"Normal", false, kFilterNoCoder},
       {"ZSK transport", 52, L"Normal", false, kFilterNoCoder},
       // These have no encoder at all.
       {"KVC in the stitch file", 60, L"Normal", true, kFilterNoCoder},

@@ -1,0 +1,708 @@
+#include "stitchkit/encode/exp_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/decode/exp_decoder.h"
+#include "stitchkit/decode/stitch_decoder.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/platform/bytestream.h"
+#include "tests/support/allocation_counter.h"
+
+namespace stitchkit {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Points = std::vector<std::pair<int, int>>;
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts)
+    out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0, int data = 0) {
+  HStitch s(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
+            static_cast<unsigned short>(colour));
+  s.setData(static_cast<unsigned short>(data));
+  return s;
+}
+
+StitchEncoderOptions writeOptions() {
+  StitchEncoderOptions o;
+  setDefaultEncoderOptions(o);
+  o.setHardLength(127);
+  o.setFileFormat(kFormatExp);
+  return o;
+}
+
+// The records of one command: the encoder's record writer and soft-command rules made
+// callable, with `current` at (0, 0).
+class RecordWriter : public ExpStitchEncoder {
+ public:
+  using ExpStitchEncoder::ExpStitchEncoder;
+  using ExpStitchEncoder::vSendHardStitch;
+  using ExpStitchEncoder::vSendSoftStitch;
+};
+
+struct Written {
+  Bytes bytes;
+  int result = -1;
+};
+
+Written writeHard(const HStitch& s, const StitchOptions& o = writeOptions()) {
+  Written out;
+  VectorOutputBytestream stream(out.bytes);
+  RecordWriter writer(o);
+  writer.setBytestream(stream);
+  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  out.result = writer.vSendHardStitch(s);
+  return out;
+}
+
+Written writeSoft(const HStitch& s, const StitchOptions& o = writeOptions()) {
+  Written out;
+  VectorOutputBytestream stream(out.bytes);
+  RecordWriter writer(o);
+  writer.setBytestream(stream);
+  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  HStitch c = s;
+  out.result = writer.vSendSoftStitch(c);
+  return out;
+}
+
+struct Encoded {
+  Bytes bytes;
+  std::vector<int> results;    // of each encodeStitch
+  std::vector<HStitch> input;  // the stitches as encodeStitch left them
+};
+
+// Writes `stitches` as one design starting at (0, 0) through the encoder framework.
+Encoded encodeExp(const StitchOptions& o, const std::vector<HStitch>& stitches,
+                  bool withStream = true) {
+  Encoded out;
+  VectorOutputBytestream stream(out.bytes);
+  ExpStitchEncoder encoder(o);
+  if (withStream) encoder.setBytestream(stream);
+  StitchEncoder::setDesignBegun(0);
+  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  int afterTrim = 0;
+  for (HStitch s : stitches) {
+    out.results.push_back(encoder.encodeStitch(s, afterTrim, 0));
+    if (s.isNormal()) {
+      afterTrim = 0;
+    } else if (s.isTrim() || s.isColorChange() || s.isStop()) {
+      afterTrim = 1;
+    }
+    out.input.push_back(s);
+  }
+  EXPECT_EQ(encoder.endDesign(nullptr), kEncodeOk);
+  return out;
+}
+
+// The golden move of the record tables: from (0, 0) to (13, -5), written as dx 0x0D, -dy 0x05.
+constexpr int kX = 13;
+constexpr int kY = -5;
+const Bytes kMove = {0x0D, 0x05};
+const Bytes kJumpThere = {0x80, 0x04, 0x0D, 0x05};
+
+// --- The record of each command -----------------------------------------------------------
+
+TEST(ExpEncoderRecords, EveryCommandWritesItsGoldenRecord) {
+  struct Row {
+    int code;
+    int colour;
+    int data;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {StitchCode::Normal, 0, 0, {0x0D, 0x05}},
+      {StitchCode::Jump, 0, 0, {0x80, 0x04, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 0, 0, {0x80, 0x03, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 1, 0, {0x80, 0x05, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 2, 0, {0x80, 0x07, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 3, 0, {0x80, 0x09, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 4, 0, {0x80, 0x0B, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 5, 0, {0x80, 0x0D, 0x0D, 0x05}},
+      {StitchCode::ChangeNeedle, 6, 0, {0x80, 0x0F, 0x0D, 0x05}},
+      {StitchCode::Stop, 0, 0, {0x80, 0x01, 0x0D, 0x05}},
+      {StitchCode::DesignEnd, 0, 0, {0x80, 0x10, 0x0D, 0x05}},
+      {StitchCode::NeedleUp, 0, 0, {0x80, 0x02, 0x0D, 0x05}},
+      {StitchCode::Trim, 0, 0, {0x80, 0x80, 0x07, 0x00}},
+      {StitchCode::SlowDown, 0, 0, {0x80, 0x80, 0x01, 0x00}},
+      {StitchCode::SpeedUp, 0, 0, {0x80, 0x80, 0x02, 0x00}},
+      {StitchCode::BorerIn, 0, 0, {0x80, 0x80, 0x05, 0x00}},
+      {StitchCode::BorerOut, 0, 0, {0x80, 0x80, 0x06, 0x00}},
+      {StitchCode::ChenilleChain, 0, 0, {0x80, 0xA0}},
+      {StitchCode::ChenilleMoss, 0, 0, {0x80, 0xA1}},
+      {StitchCode::ChenilleHeight, 0, 0x0203, {0x80, 0xA4, 0x03, 0x02}},
+      {StitchCode::ChenilleHeight, 0, 0xFF01, {0x80, 0xA4, 0x01, 0xFF}},
+  };
+  std::set<int> written;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "code " << row.code << " colour " << row.colour);
+    const Written w = writeHard(stitch(kX, kY, row.code, row.colour, row.data));
+    EXPECT_EQ(w.result, kEncodeOk);
+    EXPECT_EQ(w.bytes, row.bytes);
+    written.insert(row.code);
+  }
+  // Every other code has no record: refused, nothing written.
+  for (int code = 0; code < 256; ++code) {
+    if (written.count(code) != 0) continue;
+    SCOPED_TRACE(testing::Message() << "code " << code);
+    const Written w = writeHard(stitch(kX, kY, code));
+    EXPECT_EQ(w.result, kEncodeRefused);
+    EXPECT_TRUE(w.bytes.empty());
+  }
+}
+
+TEST(ExpEncoderRecords, MovesAreOneSignedBytePerAxis) {
+  struct Row {
+    int code;
+    int x;
+    int y;
+    int result;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {StitchCode::Normal, 127, -127, kEncodeOk, {0x7F, 0x7F}},
+      {StitchCode::Normal, -127, 127, kEncodeOk, {0x81, 0x81}},
+      {StitchCode::Normal, 0, 128, kEncodeOk, {0x00, 0x80}},
+      {StitchCode::Normal, -1, 1, kEncodeOk, {0xFF, 0xFF}},
+      {StitchCode::Normal, 0, 0, kEncodeOk, {0x00, 0x00}},
+      {StitchCode::Jump, -128, 128, kEncodeOk, {0x80, 0x04, 0x80, 0x80}},
+      {StitchCode::Jump, 127, -127, kEncodeOk, {0x80, 0x04, 0x7F, 0x7F}},
+      // A stitch record cannot start with the escape byte.
+      {StitchCode::Normal, -128, 0, kEncodeRefused, {}},
+      {StitchCode::Normal, 128, 0, kEncodeRefused, {}},
+      {StitchCode::Normal, 0, -128, kEncodeRefused, {}},
+      {StitchCode::Normal, 0, 129, kEncodeRefused, {}},
+      {StitchCode::Jump, 128, 0, kEncodeRefused, {}},
+      {StitchCode::Stop, 0, -128, kEncodeRefused, {}},
+      {StitchCode::ChangeNeedle, -129, 0, kEncodeRefused, {}},
+      // Commands without a move do not care how far away they are.
+      {StitchCode::Trim, 1000, -1000, kEncodeOk, {0x80, 0x80, 0x07, 0x00}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message()
+                 << "code " << row.code << " to (" << row.x << "," << row.y << ")");
+    const Written w = writeHard(stitch(row.x, row.y, row.code));
+    EXPECT_EQ(w.result, row.result);
+    EXPECT_EQ(w.bytes, row.bytes);
+  }
+}
+
+TEST(ExpEncoderRecords, WritingRecordsAllocatesNothing) {
+  std::vector<unsigned char> buffer(4096);
+  MemoryOutputBytestream stream(buffer.data(), static_cast<int>(buffer.size()));
+  const StitchEncoderOptions o = writeOptions();
+  RecordWriter writer(o);
+  writer.setBytestream(stream);
+  ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  const HStitch records[] = {stitch(5, 5), stitch(5, 5, StitchCode::Jump),
+                             stitch(5, 5, StitchCode::Trim),
+                             stitch(5, 5, StitchCode::ChangeNeedle, 3)};
+
+  testing_support::AllocationCounter counter;
+  for (int i = 0; i < 250; ++i) {
+    for (const HStitch& s : records)
+      ASSERT_EQ(writer.vSendHardStitch(s), kEncodeOk);
+  }
+  EXPECT_EQ(counter.count(), 0u);
+  EXPECT_EQ(stream.length(), 250 * 14);
+}
+
+// --- What each command becomes ------------------------------------------------------------
+
+TEST(ExpEncoderCommands, EveryCommandCodeBecomesARecordTheFormatHas) {
+  const Bytes stop = {0x80, 0x01, 0x00, 0x00};
+  struct Row {
+    int code;
+    Bytes bytes;
+  };
+  std::vector<Row> rows = {
+      {StitchCode::Normal, kMove},
+      {StitchCode::NeedleUp, cat({{0x80, 0x02}, kMove})},
+      {StitchCode::Jump, kJumpThere},
+      {StitchCode::DesignStart, kJumpThere},
+      {StitchCode::DropSequinW, kJumpThere},
+      {StitchCode::ChangeNeedle, cat({kJumpThere, {0x80, 0x05, 0x00, 0x00}})},
+      {StitchCode::Trim, cat({kJumpThere, {0x80, 0x80, 0x07, 0x00}})},
+      {StitchCode::SlowDown, cat({kJumpThere, {0x80, 0x80, 0x01, 0x00}})},
+      {StitchCode::SpeedUp, cat({kJumpThere, {0x80, 0x80, 0x02, 0x00}})},
+      {StitchCode::BorerIn, cat({kJumpThere, {0x80, 0x80, 0x05, 0x00}})},
+      {StitchCode::BorerOut, cat({kJumpThere, {0x80, 0x80, 0x06, 0x00}})},
+      {StitchCode::ChenilleChain, cat({kJumpThere, {0x80, 0xA0}})},
+      {StitchCode::ChenilleMoss, cat({kJumpThere, {0x80, 0xA1}})},
+      {StitchCode::ChenilleHeight, cat({kJumpThere, {0x80, 0xA4, 0x03, 0x02}})},
+      {StitchCode::DesignEnd, cat({kJumpThere, {0x80, 0x10, 0x00, 0x00}})},
+      {StitchCode::UpperTrim, cat({kJumpThere, {0x80, 0x80, 0x07, 0x00}})},
+      {StitchCode::JumpTrim, cat({kJumpThere, {0x80, 0x80, 0x07, 0x00}})},
+  };
+  for (int code = StitchCode::FirstStitchVariant; code <= StitchCode::LastStitchVariant; ++code)
+    rows.push_back({code, kMove});
+  std::set<int> listed;
+  for (const Row& row : rows)
+    listed.insert(row.code);
+  // Everything else is a stop at the command's point.
+  for (int code = 0; code < 256; ++code) {
+    if (listed.count(code) == 0) rows.push_back({code, cat({kJumpThere, stop})});
+  }
+
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "code " << row.code);
+    const Written w = writeSoft(stitch(kX, kY, row.code, 1, 0x0203));
+    EXPECT_EQ(w.result, kEncodeOk);
+    EXPECT_EQ(w.bytes, row.bytes);
+  }
+}
+
+TEST(ExpEncoderCommands, DesignEndFollowsTheEndOptions) {
+  struct Row {
+    const char* name;
+    int gnDllWrite;
+    int melcoDiscardEnd;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {"an end record after a jump", 0, 0, cat({kJumpThere, {0x80, 0x10, 0x00, 0x00}})},
+      {"MelcoDiscardEnd: a zero-length stitch after a jump", 0, 1, cat({kJumpThere, {0x00, 0x00}})},
+      {"GNDllWrite: a jump carrying the move", 1, 0, kJumpThere},
+      {"GNDllWrite wins over MelcoDiscardEnd", 1, 1, kJumpThere},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    StitchEncoderOptions o = writeOptions();
+    o.setGNDllWrite(row.gnDllWrite);
+    o.setMelcoDiscardEnd(row.melcoDiscardEnd);
+    const Written w = writeSoft(stitch(kX, kY, StitchCode::DesignEnd), o);
+    EXPECT_EQ(w.result, kEncodeOk);
+    EXPECT_EQ(w.bytes, row.bytes);
+  }
+  // At the needle's point no jump is needed.
+  StitchEncoderOptions o = writeOptions();
+  o.setMelcoDiscardEnd(1);
+  EXPECT_EQ(writeSoft(stitch(0, 0, StitchCode::DesignEnd), o).bytes, (Bytes{0x00, 0x00}));
+}
+
+// --- Needles ------------------------------------------------------------------------------
+
+// The control byte written for a colour change to `needle` with `maxNeedles`, or -1 when the
+// change is refused.
+int needleByte(int needle, int maxNeedles, int stopsAsNeedles = 0) {
+  StitchEncoderOptions o = writeOptions();
+  o.setMaxNeedles(static_cast<short>(maxNeedles));
+  o.setStopsAsNeedles(stopsAsNeedles);
+  const Written w = writeSoft(stitch(0, 0, StitchCode::ChangeNeedle, needle - 1), o);
+  if (w.result != kEncodeOk) return -1;
+  EXPECT_EQ(w.bytes.size(), 4u);
+  if (w.bytes.size() != 4u) return -2;
+  EXPECT_EQ(w.bytes[0], 0x80);
+  EXPECT_EQ(w.bytes[2], 0x00);
+  EXPECT_EQ(w.bytes[3], 0x00);
+  return w.bytes[1];
+}
+
+TEST(ExpEncoderNeedles, EveryNeedleTheFormatHasIsWrittenAsItself) {
+  const int expected[] = {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F};
+  for (const int maxNeedles : {0, 7, 999}) {
+    for (int needle = 1; needle <= 7; ++needle) {
+      SCOPED_TRACE(testing::Message() << "MaxNeedles " << maxNeedles << " needle " << needle);
+      EXPECT_EQ(needleByte(needle, maxNeedles), expected[needle - 1]);
+    }
+  }
+}
+
+TEST(ExpEncoderNeedles, NeedlesAboveMaxNeedlesFoldOntoTheMachine) {
+  struct Row {
+    int maxNeedles;
+    std::vector<int> bytes;  // for needles 1, 2, 3, ...
+  };
+  const Row rows[] = {
+      {7,
+       {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03,
+        0x05}},
+      // Needle 8 (colour 7) on six needles: 7 modulo 6 = 1, needle 2.
+      {6, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03}},
+      {3, {0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03}},
+      {1, {0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03}},
+  };
+  for (const Row& row : rows) {
+    for (std::size_t i = 0; i < row.bytes.size(); ++i) {
+      const int needle = static_cast<int>(i) + 1;
+      SCOPED_TRACE(testing::Message() << "MaxNeedles " << row.maxNeedles << " needle " << needle);
+      EXPECT_EQ(needleByte(needle, row.maxNeedles), row.bytes[i]);
+    }
+  }
+}
+
+TEST(ExpEncoderNeedles, NeedlesTheRecordCannotHoldAreRefusedWhenWriting) {
+  const std::pair<int, int> rows[] = {{0, 8}, {0, 9},   {0, 16},   {0, 200},
+                                      {8, 8}, {999, 8}, {999, 200}};
+  for (const auto& [maxNeedles, needle] : rows) {
+    SCOPED_TRACE(testing::Message() << "MaxNeedles " << maxNeedles << " needle " << needle);
+    EXPECT_EQ(needleByte(needle, maxNeedles), -1);
+
+    // Without a stream nothing is written, so the needle passes.
+    StitchEncoderOptions o = writeOptions();
+    o.setMaxNeedles(static_cast<short>(maxNeedles));
+    RecordWriter writer(o);
+    ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+    EXPECT_EQ(writer.vSendHardStitch(stitch(0, 0, StitchCode::ChangeNeedle, needle - 1)),
+              kEncodeOk);
+  }
+}
+
+TEST(ExpEncoderNeedles, StopsAsNeedlesWritesColourChangesAsStops) {
+  for (int needle = 1; needle <= 9; ++needle) {
+    SCOPED_TRACE(testing::Message() << "needle " << needle);
+    EXPECT_EQ(needleByte(needle, 0, 1), 0x01);
+    EXPECT_EQ(needleByte(needle, 7, 1), 0x01);
+  }
+}
+
+TEST(ExpEncoderNeedles, WithoutAStreamTheColourIsNotFolded) {
+  StitchEncoderOptions o = writeOptions();
+  o.setMaxNeedles(6);
+  const std::vector<HStitch> design = {stitch(5, 5), stitch(40, 5, StitchCode::ChangeNeedle, 7)};
+  for (const bool withStream : {true, false}) {
+    SCOPED_TRACE(withStream ? "with a stream" : "without a stream");
+    const Encoded e = encodeExp(o, design, withStream);
+    ASSERT_EQ(e.input.size(), 2u);
+    const HXArray<HStitch>& real = e.input[1].getRealStitches();
+    ASSERT_EQ(real.length(), 2);
+    EXPECT_EQ(real[0].getFlags(), StitchCode::Jump);
+    EXPECT_EQ(real[1].getFlags(), StitchCode::ChangeNeedle);
+    EXPECT_EQ(real[1].getColor(), withStream ? 1 : 7);
+  }
+}
+
+// --- Whole designs ------------------------------------------------------------------------
+
+TEST(ExpEncoderDesign, CommandsAwayFromTheNeedleFollowAJumpThere) {
+  struct Row {
+    const char* name;
+    std::vector<HStitch> design;
+    Bytes bytes;
+    int maxNeedles = 0;
+    int melcoDiscardEnd = 0;
+  };
+  const Row rows[] = {
+      {"a colour change to needle 3, 40 units away",
+       {stitch(40, 0, StitchCode::ChangeNeedle, 2)},
+       {0x80, 0x04, 0x28, 0x00, 0x80, 0x07, 0x00, 0x00}},
+      {"a trim where the needle is",
+       {stitch(10, 0), stitch(10, 0, StitchCode::Trim)},
+       {0x0A, 0x00, 0x80, 0x80, 0x07, 0x00}},
+      {"a design end with MelcoDiscardEnd",
+       {stitch(10, 0), stitch(20, 10, StitchCode::DesignEnd)},
+       {0x0A, 0x00, 0x80, 0x04, 0x0A, 0xF6, 0x00, 0x00},
+       0,
+       1},
+      {"a chenille height of 0x0203",
+       {stitch(0, 0, StitchCode::ChenilleHeight, 0, 0x0203)},
+       {0x80, 0xA4, 0x03, 0x02}},
+      {"needle 8 on six needles",
+       {stitch(0, 0, StitchCode::ChangeNeedle, 7)},
+       {0x80, 0x05, 0x00, 0x00},
+       6},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    StitchEncoderOptions o = writeOptions();
+    o.setMaxNeedles(static_cast<short>(row.maxNeedles));
+    o.setMelcoDiscardEnd(row.melcoDiscardEnd);
+    const Encoded e = encodeExp(o, row.design);
+    EXPECT_EQ(e.bytes, row.bytes);
+    for (const int r : e.results)
+      EXPECT_EQ(r, kEncodeOk);
+  }
+}
+
+// Accepts `limit` bytes, then refuses every write.
+class LimitedStream final : public OutputBytestream {
+ public:
+  explicit LimitedStream(std::size_t limit) : limit_(limit) {}
+  int outputByte(unsigned char byte) override {
+    if (bytes.size() >= limit_) return kStreamFailure;
+    bytes.push_back(byte);
+    return kStreamOk;
+  }
+  Bytes bytes;
+
+ private:
+  std::size_t limit_;
+};
+
+TEST(ExpEncoderFailures, ARefusedByteFailsTheRecord) {
+  // Jump 80 04 28 00, then needle 3 80 07 00 00: refuse at each byte in turn.
+  for (std::size_t limit = 0; limit < 8; ++limit) {
+    SCOPED_TRACE(testing::Message() << "accepting " << limit << " bytes");
+    LimitedStream stream(limit);
+    const StitchOptions options = writeOptions();
+    ExpStitchEncoder encoder(options);
+    encoder.setBytestream(stream);
+    StitchEncoder::setDesignBegun(0);
+    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+    HStitch s = stitch(40, 0, StitchCode::ChangeNeedle, 2);
+    EXPECT_EQ(encoder.encodeStitch(s, 0, 0), kEncodeRefused);
+    EXPECT_EQ(stream.bytes.size(), limit);
+  }
+}
+
+TEST(ExpEncoderFactory, CreatesAnExpEncoder) {
+  StitchEncoderOptions o = writeOptions();
+  ExpStitchEncoderFactory factory;
+  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
+  ASSERT_NE(dynamic_cast<ExpStitchEncoder*>(encoder.get()), nullptr);
+  Bytes bytes;
+  VectorOutputBytestream stream(bytes);
+  static_cast<ExpStitchEncoder&>(*encoder).setBytestream(stream);
+  ASSERT_EQ(encoder->beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  HStitch s = stitch(5, -5);
+  EXPECT_EQ(encoder->encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(bytes, (Bytes{0x05, 0x05}));
+}
+
+// --- Round trips --------------------------------------------------------------------------
+
+struct Read {
+  std::vector<HStitch> stitches;
+  int result = -1;
+};
+
+Read decodeBytes(const Bytes& bytes, StitchOptions& o) {
+  MemoryInputBytestream stream(bytes);
+  ExpStitchDecoder decoder(o);
+  decoder.setBytestream(stream);
+  Read out;
+  EXPECT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+  for (int guard = 0; guard < (1 << 22); ++guard) {
+    HStitch s;
+    const int r = decoder.decodeStitch(s);
+    if (r != kDecodeOk) {
+      out.result = r;
+      break;
+    }
+    out.stitches.push_back(s);
+  }
+  if (out.result == kDecodeEnd) decoder.endDesign();
+  return out;
+}
+
+StitchDecoderOptions readOptions() {
+  StitchDecoderOptions o;
+  setDefaultDecoderOptions(o);
+  o.setFileFormat(kFormatExp);
+  return o;
+}
+
+// Reads single records back, below the decoder's soft-stitch rules.
+class RecordReader : public ExpStitchDecoder {
+ public:
+  using ExpStitchDecoder::ExpStitchDecoder;
+  int readRecord(HStitch& s) { return getNextHardStitch(s); }
+};
+
+TEST(ExpRoundTrip, EveryRecordReadsBackAsWritten) {
+  struct Row {
+    int code;
+    int colour;
+    int data;
+    bool moves;
+  };
+  std::vector<Row> rows = {
+      {StitchCode::Normal, 0, 0, true},
+      {StitchCode::Jump, 0, 0, true},
+      {StitchCode::Stop, 0, 0, true},
+      {StitchCode::DesignEnd, 0, 0, true},
+      {StitchCode::NeedleUp, 0, 0, true},
+      {StitchCode::Trim, 0, 0, false},
+      {StitchCode::SlowDown, 0, 0, false},
+      {StitchCode::SpeedUp, 0, 0, false},
+      {StitchCode::BorerIn, 0, 0, false},
+      {StitchCode::BorerOut, 0, 0, false},
+      {StitchCode::ChenilleChain, 0, 0, false},
+      {StitchCode::ChenilleMoss, 0, 0, false},
+      {StitchCode::ChenilleHeight, 0, 0x1234, false},
+  };
+  for (int colour = 0; colour < 7; ++colour)
+    rows.push_back({StitchCode::ChangeNeedle, colour, 0, true});
+  const std::pair<int, int> moves[] = {{13, -5}, {-127, 127}, {127, -127}, {0, 128}, {-1, 1}};
+
+  for (const Row& row : rows) {
+    for (const auto& [x, y] : moves) {
+      SCOPED_TRACE(testing::Message() << "code " << row.code << " colour " << row.colour << " to ("
+                                      << x << "," << y << ")");
+      const Written w = writeHard(stitch(x, y, row.code, row.colour, row.data));
+      ASSERT_EQ(w.result, kEncodeOk);
+
+      // A leading jump of no length anchors the alignment: a lone "00 80" would read as a
+      // stray byte and an escape.
+      const Bytes bytes = cat({{0x80, 0x04, 0x00, 0x00}, w.bytes});
+      StitchDecoderOptions o = readOptions();
+      MemoryInputBytestream stream(bytes);
+      RecordReader reader(o);
+      reader.setBytestream(stream);
+      ASSERT_EQ(reader.beginDesign({0, 0}, 1), kDecodeOk);
+      HStitch s;
+      ASSERT_EQ(reader.readRecord(s), kDecodeOk);
+      ASSERT_EQ(reader.readRecord(s), kDecodeOk);
+      EXPECT_EQ(s.getFlags(), row.code);
+      EXPECT_EQ(s.xval(), row.moves ? x : 0);
+      EXPECT_EQ(s.yval(), row.moves ? y : 0);
+      EXPECT_EQ(s.getColor(), row.colour);
+      EXPECT_EQ(s.getData(), row.data);
+      HStitch after;
+      EXPECT_EQ(reader.readRecord(after), kDecodeEnd);
+    }
+  }
+}
+
+// Normal stitch positions, in order.
+Points penetrations(const std::vector<HStitch>& stitches) {
+  Points out;
+  for (const HStitch& s : stitches) {
+    if (s.isNormal()) out.emplace_back(s.xval(), s.yval());
+  }
+  return out;
+}
+
+// The colour of each normal stitch, in order.
+std::vector<int> penetrationColours(const std::vector<HStitch>& stitches) {
+  std::vector<int> out;
+  for (const HStitch& s : stitches) {
+    if (s.isNormal()) out.push_back(s.getColor());
+  }
+  return out;
+}
+
+TEST(ExpRoundTrip, ADesignReadsBackWithItsStitchesCommandsAndNeedles) {
+  std::vector<HStitch> design = {
+      stitch(10, 0),
+      stitch(137, -127),
+      stitch(10, 0),
+      stitch(10, 0, StitchCode::SlowDown),
+      stitch(20, 20),
+      stitch(20, 20, StitchCode::SpeedUp),
+      stitch(20, 20, StitchCode::Trim),
+      stitch(120, 80, StitchCode::Jump),
+      stitch(120, 80, StitchCode::ChangeNeedle, 2),
+      stitch(125, 85, StitchCode::Normal, 2),
+      stitch(130, 80, StitchCode::Normal, 2),
+      stitch(130, 80, StitchCode::ChangeNeedle, 6),
+      stitch(100, 60, StitchCode::Normal, 6),
+      stitch(100, 60, StitchCode::ChenilleChain, 6),
+      stitch(100, 60, StitchCode::ChenilleHeight, 6, 4),
+      stitch(90, 50, StitchCode::Normal, 6),
+      stitch(90, 50, StitchCode::DesignEnd, 6),
+  };
+  StitchEncoderOptions wo = writeOptions();
+  const Encoded e = encodeExp(wo, design);
+  for (const int r : e.results)
+    EXPECT_EQ(r, kEncodeOk);
+
+  StitchDecoderOptions ro = readOptions();
+  ro.setPreserveJumps(1);
+  const Read d = decodeBytes(e.bytes, ro);
+  EXPECT_EQ(d.result, kDecodeEnd);
+  std::vector<int> codes;
+  for (const HStitch& s : d.stitches) {
+    if (!s.isJump()) codes.push_back(s.getFlags());
+  }
+  EXPECT_EQ(codes,
+            (std::vector<int>{StitchCode::Normal, StitchCode::Normal, StitchCode::Normal,
+                              StitchCode::SlowDown, StitchCode::Normal, StitchCode::SpeedUp,
+                              StitchCode::Trim, StitchCode::ChangeNeedle, StitchCode::Normal,
+                              StitchCode::Normal, StitchCode::ChangeNeedle, StitchCode::Normal,
+                              StitchCode::ChenilleChain, StitchCode::ChenilleHeight,
+                              StitchCode::Normal, StitchCode::DesignEnd}));
+  EXPECT_EQ(penetrations(d.stitches), penetrations(design));
+  EXPECT_EQ(penetrationColours(d.stitches), penetrationColours(design));
+  EXPECT_EQ(d.stitches.back().getPoint(), design.back().getPoint());
+}
+
+TEST(ExpRoundTrip, StopsAsNeedlesKeepTheNeedleSequence) {
+  std::vector<HStitch> design;
+  int x = 0;
+  for (int colour = 0; colour < 10; ++colour) {
+    if (colour > 0) design.push_back(stitch(x, 0, StitchCode::ChangeNeedle, colour % 7));
+    for (int i = 0; i < 3; ++i)
+      design.push_back(stitch(x += 10, (i % 2) * 10, StitchCode::Normal, colour % 7));
+  }
+  design.push_back(stitch(x, 0, StitchCode::DesignEnd, 2));
+
+  StitchEncoderOptions wo = writeOptions();
+  wo.setStopsAsNeedles(1);
+  wo.setMaxNeedles(7);
+  const Encoded e = encodeExp(wo, design);
+
+  StitchDecoderOptions ro = readOptions();
+  ro.setStopsAsNeedles(1);
+  ro.setMaxNeedles(7);
+  const Read d = decodeBytes(e.bytes, ro);
+  EXPECT_EQ(d.result, kDecodeEnd);
+  EXPECT_EQ(penetrations(d.stitches), penetrations(design));
+  EXPECT_EQ(penetrationColours(d.stitches), penetrationColours(design));
+}
+
+std::vector<std::filesystem::path> sampleFiles() {
+  std::vector<std::filesystem::path> out;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(STITCHKIT_SAMPLES_DIR "/exp", ec)) {
+    if (entry.is_regular_file()) out.push_back(entry.path());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST(ExpRoundTrip, SampleFilesReencodeToTheSamePenetrationsAndColours) {
+  const std::vector<std::filesystem::path> files = sampleFiles();
+  if (files.empty()) GTEST_SKIP() << "no sample files";
+  for (const bool stopsAsNeedles : {false, true}) {
+    for (const std::filesystem::path& path : files) {
+      SCOPED_TRACE(testing::Message()
+                   << path.filename().string() << " StopsAsNeedles " << stopsAsNeedles);
+      std::ifstream in(path, std::ios::binary);
+      const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+
+      StitchDecoderOptions ro = readOptions();
+      ro.setStopsAsNeedles(stopsAsNeedles);
+      ro.setMaxNeedles(7);
+      const Read first = decodeBytes(bytes, ro);
+      ASSERT_EQ(first.result, kDecodeEnd);
+      ASSERT_FALSE(penetrations(first.stitches).empty());
+
+      StitchEncoderOptions wo = writeOptions();
+      wo.setStopsAsNeedles(stopsAsNeedles);
+      wo.setMaxNeedles(7);
+      const Encoded e = encodeExp(wo, first.stitches);
+      for (const int r : e.results)
+        ASSERT_EQ(r, kEncodeOk);
+
+      StitchDecoderOptions ro2 = readOptions();
+      ro2.setStopsAsNeedles(stopsAsNeedles);
+      ro2.setMaxNeedles(7);
+      const Read second = decodeBytes(e.bytes, ro2);
+      EXPECT_EQ(second.result, kDecodeEnd);
+      EXPECT_EQ(penetrations(second.stitches), penetrations(first.stitches));
+      EXPECT_EQ(penetrationColours(second.stitches), penetrationColours(first.stitches));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit

@@ -1,0 +1,559 @@
+#include "stitchkit/encode/zangs_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/decode/stitch_decoder.h"
+#include "stitchkit/decode/zangs_decoder.h"
+#include "stitchkit/decode/zangs_records.h"
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/platform/bytestream.h"
+
+namespace stitchkit {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Points = std::vector<std::pair<int, int>>;
+
+// The common move is (+13, -5): b0 = |dy| = 05, b1 = |dx| = 0D, no direction bit.
+constexpr short kMoveX = 13;
+constexpr short kMoveY = -5;
+
+Bytes moveRecord(unsigned char b2) {
+  return {0x05, 0x0D, b2};
+}
+Bytes hereRecord(unsigned char b2) {
+  return {0x00, 0x00, b2};
+}
+
+Bytes cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts)
+    out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0) {
+  return HStitch(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
+                 static_cast<unsigned short>(colour));
+}
+
+StitchEncoderOptions dszOptions() {
+  StitchEncoderOptions o;
+  setDefaultEncoderOptions(o);
+  o.setFileFormat(kFormatDsz);
+  return o;
+}
+
+// Opens the record writers of the encoder to the tests.
+class OpenEncoder : public ZangsStitchEncoder {
+ public:
+  using StitchEncoder::sendHardStitch;
+  using ZangsStitchEncoder::vSendSoftStitch;
+  using ZangsStitchEncoder::ZangsStitchEncoder;
+};
+
+// An encoder writing into `bytes`, begun at (0, 0).
+// Keeps its own copy of the options: the encoder points at them for its whole life.
+struct Writer {
+  explicit Writer(const StitchOptions& o, int separate = 0)
+      : options(o), encoder(options), stream(bytes) {
+    encoder.setBytestream(stream);
+    encoder.setSeparateCommands(separate);
+    EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  }
+  Bytes bytes;
+  StitchOptions options;
+  OpenEncoder encoder;
+  VectorOutputBytestream stream;
+};
+
+struct Encoded {
+  Bytes bytes;
+  std::vector<HStitch> stitches;  // as encodeStitch left them
+  std::vector<int> results;
+};
+
+// Writes `stitches` as one design starting at (0, 0), as the stitch filter drives an encoder.
+Encoded encodeDsz(const StitchOptions& o, std::vector<HStitch> stitches, int separate = 0,
+                  bool withStream = true) {
+  Encoded out;
+  VectorOutputBytestream stream(out.bytes);
+  ZangsStitchEncoder encoder(o);
+  if (withStream) encoder.setBytestream(stream);
+  encoder.setSeparateCommands(separate);
+  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  int afterTrim = 0;
+  for (HStitch& s : stitches) {
+    out.results.push_back(encoder.encodeStitch(s, afterTrim, 0));
+    if (s.isTrim() || s.isColorChange()) afterTrim = 1;
+    if (s.isNormal()) afterTrim = 0;
+  }
+  EXPECT_EQ(encoder.endDesign(nullptr), kEncodeOk);
+  out.stitches = std::move(stitches);
+  return out;
+}
+
+// --- Records of each command --------------------------------------------------------------
+
+TEST(ZangsEncoderRecords, EveryCommandWithARecordWritesItsFunctionByte) {
+  struct Row {
+    int code;
+    unsigned char b2;
+  };
+  const Row rows[] = {
+      {StitchCode::Normal, 0x80},     {StitchCode::Jump, 0x81},
+      {StitchCode::Trim, 0x9B},       {StitchCode::Stop, 0x83},
+      {StitchCode::DesignEnd, 0x90},  {StitchCode::BorerIn, 0x9D},
+      {StitchCode::BorerOut, 0x9F},   {StitchCode::SequinEnd, 0x9F},
+      {StitchCode::UpperTrim, 0x97},  {StitchCode::SequinStart, 0x94},
+      {StitchCode::DropSequin, 0x94}, {StitchCode::DropSequinW, 0x94},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "code " << r.code);
+    Writer w(dszOptions());
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, r.code)), kEncodeOk);
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, r.code)), kEncodeOk);
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(0, 0, r.code)), kEncodeOk);
+    EXPECT_EQ(w.bytes, cat({moveRecord(r.b2), hereRecord(r.b2),
+                            Bytes{0x05, 0x0D, static_cast<unsigned char>(r.b2 | 0x60)}}));
+  }
+}
+
+TEST(ZangsEncoderRecords, CommandsWithoutARecordAreRefusedAndWriteNothing) {
+  const std::vector<int> written = {0, 1, 2, 3, 6, 7, 8, 9, 12, 18, 19, 20, 67};
+  for (int code = 0; code < 256; ++code) {
+    if (std::find(written.begin(), written.end(), code) != written.end()) continue;
+    Writer w(dszOptions());
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, code)), kEncodeRefused)
+        << "code " << code;
+    EXPECT_TRUE(w.bytes.empty()) << "code " << code;
+  }
+}
+
+TEST(ZangsEncoderRecords, EveryNeedleWritesItsRecords) {
+  struct Row {
+    int needle;
+    Bytes bytes;  // moving by (+13, -5)
+  };
+  const Row rows[] = {
+      {1, moveRecord(0x85)},
+      {2, moveRecord(0x87)},
+      {3, moveRecord(0x89)},
+      {4, moveRecord(0x8B)},
+      {5, moveRecord(0x8D)},
+      {6, moveRecord(0x8F)},
+      {7, moveRecord(0x93)},
+      {8, cat({hereRecord(0x93), moveRecord(0x85)})},
+      {9, cat({hereRecord(0x93), moveRecord(0x87)})},
+      {10, cat({hereRecord(0x93), moveRecord(0x89)})},
+      {11, cat({hereRecord(0x93), moveRecord(0x8B)})},
+      {12, cat({hereRecord(0x93), moveRecord(0x8D)})},
+      {13, cat({hereRecord(0x93), moveRecord(0x8F)})},
+      {14, cat({hereRecord(0x93), moveRecord(0x93)})},
+      {15, moveRecord(0x83)},
+      {16, moveRecord(0x83)},
+      {100, moveRecord(0x83)},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "needle " << r.needle);
+    Writer w(dszOptions());
+    EXPECT_EQ(
+        w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, r.needle - 1)),
+        kEncodeOk);
+    EXPECT_EQ(w.bytes, r.bytes);
+  }
+}
+
+TEST(ZangsEncoderRecords, MovesCarryMagnitudesAndDirectionBits) {
+  struct Row {
+    int dx;
+    int dy;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {-4, 6, {0x06, 0x04, 0xE1}},     {4, -6, {0x06, 0x04, 0x81}}, {-4, -6, {0x06, 0x04, 0xC1}},
+      {4, 6, {0x06, 0x04, 0xA1}},      {0, 0, {0x00, 0x00, 0x81}},  {127, -127, {0x7F, 0x7F, 0x81}},
+      {-127, 127, {0x7F, 0x7F, 0xE1}}, {0, -1, {0x01, 0x00, 0x81}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.dx << "," << r.dy);
+    Writer w(dszOptions());
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(r.dx, r.dy, StitchCode::Jump)), kEncodeOk);
+    EXPECT_EQ(w.bytes, r.bytes);
+  }
+}
+
+TEST(ZangsEncoderRecords, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
+  for (const auto& [dx, dy] : Points{{128, 0}, {0, -128}, {-128, 0}, {0, 300}}) {
+    SCOPED_TRACE(testing::Message() << dx << "," << dy);
+    Writer w(dszOptions());
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(dx, dy)), kEncodeRefused);
+    // The prefix of a high needle is written before the move is found too long.
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(dx, dy, StitchCode::ChangeNeedle, 3)),
+              kEncodeRefused);
+    EXPECT_TRUE(w.bytes.empty());
+  }
+}
+
+// --- Commands -----------------------------------------------------------------------------
+
+TEST(ZangsEncoderCommands, EveryCommandCodeBecomesItsRecordAndPlacement) {
+  // Each code moving by (+13, -5) from (0, 0): the record written, and whether it is written
+  // in place after a jump while commands are written separately.
+  struct Row {
+    int first;
+    int last;
+    unsigned char b2;
+    bool inPlaceWhenSeparate;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {0,   0,   0x80, false},  // stitch
+      {1,   1,   0x81, false},  // jump
+      {2,   2,   0x85, false},  // colour change to needle 1
+      {3,   3,   0x9B, false},  // trim
+      {4,   6,   0x83, true},   // slow down, speed up, stop
+      {7,   7,   0x90, false},  // design end
+      {8,   8,   0x9D, false},  // borer in
+      {9,   9,   0x9F, false},  // borer out
+      {10,  10,  0x83, false},  // change over
+      {11,  11,  0x81, false},  // design start
+      {12,  12,  0x97, true},   // upper trim
+      {13,  13,  0x81, false},  // needle up
+      {14,  14,  0x9B, false},  // jump trim
+      {15,  17,  0x83, true},   // chenille
+      {18,  18,  0x94, true},   // sequin start
+      {19,  19,  0x9F, true},   // sequin end
+      {20,  20,  0x94, false},  // drop sequin
+      {21,  25,  0x83, true},
+      {26,  30,  0x80, false},  // stitch variants
+      {31,  65,  0x83, true},
+      {66,  66,  0x81, false},  // drop bead
+      {67,  67,  0x94, false},  // drop sequin W
+      {68,  255, 0x83, true},
+  };
+  // clang-format on
+  int next = 0;
+  for (const Row& row : rows) {
+    ASSERT_EQ(row.first, next) << "rows must cover every code";
+    next = row.last + 1;
+    for (int code = row.first; code <= row.last; ++code) {
+      SCOPED_TRACE(testing::Message() << "code " << code);
+      for (int separate : {0, 1}) {
+        Writer w(dszOptions(), separate);
+        HStitch s = stitch(kMoveX, kMoveY, code);
+        EXPECT_EQ(w.encoder.vSendSoftStitch(s), kEncodeOk);
+        const Bytes expected = separate && row.inPlaceWhenSeparate
+                                   ? cat({moveRecord(0x81), hereRecord(row.b2)})
+                                   : moveRecord(row.b2);
+        EXPECT_EQ(w.bytes, expected) << "separate " << separate;
+
+        // At the current point no jump is needed.
+        Writer here(dszOptions(), separate);
+        HStitch t = stitch(0, 0, code);
+        EXPECT_EQ(here.encoder.vSendSoftStitch(t), kEncodeOk);
+        EXPECT_EQ(here.bytes, hereRecord(row.b2)) << "separate " << separate;
+      }
+    }
+  }
+  EXPECT_EQ(next, 256);
+}
+
+TEST(ZangsEncoderCommands, GoldenDesigns) {
+  struct Row {
+    const char* what;
+    std::vector<HStitch> stitches;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {"a colour change to needle 3 with no move",
+       {stitch(0, 0, StitchCode::ChangeNeedle, 2)},
+       hereRecord(0x89)},
+      {"a colour change to needle 10",
+       {stitch(0, 0, StitchCode::ChangeNeedle, 9)},
+       cat({hereRecord(0x93), hereRecord(0x89)})},
+      {"a jump of (-4, +6)", {stitch(-4, 6, StitchCode::Jump)}, {0x06, 0x04, 0xE1}},
+      {"a slow down is a stop", {stitch(0, 0, StitchCode::SlowDown)}, hereRecord(0x83)},
+      {"stitches, trim and end",
+       {stitch(10, 0), stitch(10, 20), stitch(10, 20, StitchCode::Trim),
+        stitch(10, 20, StitchCode::DesignEnd)},
+       cat({{0x00, 0x0A, 0x80}, {0x14, 0x00, 0xA0}, hereRecord(0x9B), hereRecord(0x90)})},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const Encoded e = encodeDsz(dszOptions(), r.stitches);
+    EXPECT_EQ(e.bytes, r.bytes);
+    for (int result : e.results) {
+      EXPECT_EQ(result, kEncodeOk);
+    }
+  }
+}
+
+TEST(ZangsEncoderCommands, MaxNeedlesFoldsHighNeedlesOnlyWhenWriting) {
+  struct Row {
+    int maxNeedles;
+    int colour;
+    Bytes bytes;
+  };
+  const Row rows[] = {
+      {6, 7, hereRecord(0x87)},                           // needle 8 as needle 2
+      {6, 5, hereRecord(0x8F)},                           // needle 6 stays
+      {6, 6, hereRecord(0x85)},                           // needle 7 as needle 1
+      {12, 13, hereRecord(0x87)},                         // needle 14 as needle 2
+      {0, 7, cat({hereRecord(0x93), hereRecord(0x85)})},  // no limit
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "MaxNeedles " << r.maxNeedles << " colour " << r.colour);
+    StitchEncoderOptions o = dszOptions();
+    o.setMaxNeedles(static_cast<short>(r.maxNeedles));
+    const Encoded e = encodeDsz(o, {stitch(0, 0, StitchCode::ChangeNeedle, r.colour)});
+    EXPECT_EQ(e.bytes, r.bytes);
+
+    // Without a byte stream the colour change is kept as it came.
+    const Encoded dry = encodeDsz(o, {stitch(0, 0, StitchCode::ChangeNeedle, r.colour)}, 0, false);
+    EXPECT_TRUE(dry.bytes.empty());
+    EXPECT_EQ(dry.stitches[0].getRealStitchCount(), 0);
+  }
+}
+
+TEST(ZangsEncoderCommands, RefusedByteEndsTheWrite) {
+  struct Row {
+    int room;
+    int colour;
+  };
+  // Needle 10: the prefix record fails, or the needle record after it.
+  const Row rows[] = {{0, 0}, {2, 0}, {0, 9}, {2, 9}, {4, 9}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "room " << r.room << " colour " << r.colour);
+    unsigned char buffer[8] = {};
+    MemoryOutputBytestream stream(buffer, r.room);
+    const StitchOptions options = dszOptions();
+    ZangsStitchEncoder encoder(options);
+    encoder.setBytestream(stream);
+    encoder.setSeparateCommands(0);
+    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+    HStitch s = stitch(3, 3, StitchCode::ChangeNeedle, r.colour);
+    EXPECT_EQ(encoder.encodeStitch(s, 0, 0), kEncodeRefused);
+  }
+}
+
+TEST(ZangsEncoderCommands, FactoryCreatesAZangsEncoder) {
+  StitchEncoderOptions o = dszOptions();
+  ZangsStitchEncoderFactory factory;
+  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
+  ASSERT_NE(dynamic_cast<ZangsStitchEncoder*>(encoder.get()), nullptr);
+}
+
+// --- Round trips through the decoder ------------------------------------------------------
+
+// Reads hard records, each relative to the one before.
+class RecordReader : public ZangsStitchDecoder {
+ public:
+  using ZangsStitchDecoder::ZangsStitchDecoder;
+  int readRecord(HStitch& s) { return getNextHardStitch(s); }
+};
+
+struct Hard {
+  int code;
+  int x;
+  int y;
+  int colour;
+  bool operator==(const Hard&) const = default;
+};
+
+void PrintTo(const Hard& h, std::ostream* os) {
+  *os << "{code " << h.code << " at (" << h.x << "," << h.y << ") colour " << h.colour << "}";
+}
+
+std::vector<Hard> readHard(const Bytes& bytes, int& result) {
+  StitchDecoderOptions o;
+  setDefaultDecoderOptions(o);
+  o.setFileFormat(kFormatDsz);
+  MemoryInputBytestream stream(bytes);
+  RecordReader reader(o);
+  reader.setBytestream(stream);
+  reader.setExtendedVariant(0);
+  EXPECT_EQ(reader.beginDesign({0, 0}, 1), kDecodeOk);
+  std::vector<Hard> out;
+  HStitch s;
+  while ((result = reader.readRecord(s)) == kDecodeOk && out.size() < 100000)
+    out.push_back({s.getFlags(), s.xval(), s.yval(), s.getColor()});
+  return out;
+}
+
+TEST(ZangsRoundTrip, EveryRecordKindAndNeedleReadsBack) {
+  // Each record kind and needle, written with a move and read back as it was written. Every
+  // needle change is followed by a stitch, as in a design. Below the soft-stitch rules a
+  // record other than a needle change carries the needle the design began with.
+  std::vector<Hard> design;
+  int x = 0;
+  int y = 0;
+  int step = 1;
+  const auto add = [&](int code, int c = -1) {
+    step = step * 7 % 127 + 1;
+    x += (step % 2 ? step : -step);
+    y += (step % 3 ? -step / 2 : step);
+    design.push_back({code, x, y, c >= 0 ? c : 0});
+  };
+  for (int code : {0, 1, 3, 6, 12, 8, 9, 0, 18, 20, 20, 19, 0})
+    add(code);
+  for (int needle = 1; needle <= zangs::kMaxNeedle; ++needle) {
+    add(StitchCode::ChangeNeedle, needle - 1);
+    add(StitchCode::Normal);
+  }
+  add(StitchCode::DesignEnd);
+
+  Writer w(dszOptions());
+  for (const Hard& h : design) {
+    ASSERT_EQ(w.encoder.sendHardStitch(stitch(h.x, h.y, h.code, h.colour)), kEncodeOk);
+  }
+  int result = -1;
+  const std::vector<Hard> read = readHard(w.bytes, result);
+  EXPECT_EQ(result, kDecodeEnd);
+  EXPECT_EQ(read, design);
+}
+
+TEST(ZangsRoundTrip, DesignsThroughEncodeStitchKeepPenetrationsAndColours) {
+  std::vector<HStitch> design = {stitch(5, 5)};
+  for (int needle = 1; needle <= zangs::kMaxNeedle; ++needle) {
+    const int base = needle * 40;
+    design.push_back(stitch(base, 0, StitchCode::Trim, needle - 1));
+    design.push_back(stitch(base, 0, StitchCode::ChangeNeedle, needle - 1));
+    design.push_back(stitch(base + 3, 100));
+    design.push_back(stitch(base + 30, -100));
+  }
+  design.push_back(stitch(400, 0, StitchCode::DesignEnd));
+
+  for (int separate : {0, 1}) {
+    SCOPED_TRACE(testing::Message() << "separate " << separate);
+    const Encoded e = encodeDsz(dszOptions(), design, separate);
+    StitchDecoderOptions o;
+    setDefaultDecoderOptions(o);
+    o.setFileFormat(kFormatDsz);
+    MemoryInputBytestream stream(e.bytes);
+    ZangsStitchDecoder decoder(o);
+    decoder.setBytestream(stream);
+    decoder.setExtendedVariant(0);
+    ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+    Points penetrations;
+    std::vector<int> colours;
+    std::vector<int> needleColours;
+    HStitch s;
+    int r = kDecodeOk;
+    while ((r = decoder.decodeStitch(s)) == kDecodeOk) {
+      if (s.isNormal()) {
+        penetrations.emplace_back(s.xval(), s.yval());
+        colours.push_back(s.getColor());
+      }
+      if (s.isColorChange()) needleColours.push_back(s.getColor());
+    }
+    EXPECT_EQ(r, kDecodeEnd);
+
+    Points expected;
+    std::vector<int> expectedColours;
+    std::vector<int> expectedNeedles;
+    for (const HStitch& d : design) {
+      if (d.isNormal()) expected.emplace_back(d.xval(), d.yval());
+      if (d.isNormal())
+        expectedColours.push_back(expectedNeedles.empty() ? 0 : expectedNeedles.back());
+      if (d.isColorChange()) expectedNeedles.push_back(d.getColor());
+    }
+    EXPECT_EQ(penetrations, expected);
+    EXPECT_EQ(colours, expectedColours);
+    EXPECT_EQ(needleColours, expectedNeedles);
+  }
+}
+
+// --- Real files ---------------------------------------------------------------------------
+
+std::vector<std::filesystem::path> sampleFiles() {
+  std::vector<std::filesystem::path> out;
+  const std::filesystem::path dir = STITCHKIT_SAMPLES_DIR "/dsz";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    if (entry.is_regular_file()) out.push_back(entry.path());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct SoftRun {
+  std::vector<HStitch> stitches;
+  int result = -1;
+};
+
+SoftRun decodeAll(const Bytes& bytes) {
+  StitchDecoderOptions o;
+  setDefaultDecoderOptions(o);
+  o.setFileFormat(kFormatDsz);
+  MemoryInputBytestream stream(bytes);
+  ZangsStitchDecoder decoder(o);
+  decoder.setBytestream(stream);
+  decoder.setExtendedVariant(0);
+  EXPECT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+  SoftRun out;
+  HStitch s;
+  while ((out.result = decoder.decodeStitch(s)) == kDecodeOk)
+    out.stitches.push_back(s);
+  if (out.result == kDecodeEnd) {
+    EXPECT_EQ(decoder.endDesign(), kDecodeOk);
+  }
+  return out;
+}
+
+Points penetrationsOf(const std::vector<HStitch>& stitches) {
+  Points out;
+  for (const HStitch& s : stitches) {
+    if (s.isNormal()) out.emplace_back(s.xval(), s.yval());
+  }
+  return out;
+}
+
+// The colour of each change of colour among the sewn stitches.
+std::vector<int> colourSequenceOf(const std::vector<HStitch>& stitches) {
+  std::vector<int> out;
+  for (const HStitch& s : stitches) {
+    if (s.isNormal() && (out.empty() || out.back() != s.getColor())) out.push_back(s.getColor());
+  }
+  return out;
+}
+
+TEST(ZangsRoundTrip, SampleFilesReencodeToTheSamePenetrationsAndColours) {
+  const std::vector<std::filesystem::path> files = sampleFiles();
+  if (files.empty()) GTEST_SKIP() << "no sample files";
+  for (const std::filesystem::path& path : files) {
+    SCOPED_TRACE(path.filename().string());
+    std::ifstream in(path, std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), static_cast<size_t>(zangs::kHeaderSize));
+    const Bytes records(bytes.begin() + zangs::kHeaderSize, bytes.end());
+
+    const SoftRun first = decodeAll(records);
+    ASSERT_EQ(first.result, kDecodeEnd);
+    const Encoded e = encodeDsz(dszOptions(), first.stitches);
+    for (int r : e.results) {
+      ASSERT_EQ(r, kEncodeOk);
+    }
+    const SoftRun second = decodeAll(e.bytes);
+    ASSERT_EQ(second.result, kDecodeEnd);
+
+    const Points penetrations = penetrationsOf(first.stitches);
+    EXPECT_FALSE(penetrations.empty());
+    EXPECT_EQ(penetrationsOf(second.stitches), penetrations);
+    EXPECT_EQ(colourSequenceOf(second.stitches), colourSequenceOf(first.stitches));
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit

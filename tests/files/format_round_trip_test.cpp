@@ -1,0 +1,139 @@
+// Machine files read, written and read again through the file entry points keep the sewn
+// path: the same needle penetrations (normal stitch positions, in order) and the colour changes
+// at the same places. The needles themselves come back unchanged whenever the format can hold
+// every needle the design uses; Exp records hold needles 1 to 7, Zangs records 1 to 14, and
+// Barudan records fold needles above their machine's count, so designs with more needles come
+// back folded.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/files/write_design.h"
+#include "tests/support/test_files.h"
+
+namespace stitchkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SewnPath {
+  std::vector<std::pair<int, int>> penetrations;
+  std::vector<std::size_t> colourChanges;  // penetrations sewn before each colour change
+  std::vector<int> colours;                // colour of each run of normal stitches
+  int highestColour = -1;
+};
+
+SewnPath sewnPath(const HXArray<HStitch>& stitches) {
+  SewnPath path;
+  for (const HStitch& s : stitches) {
+    if (s.isColorChange()) path.colourChanges.push_back(path.penetrations.size());
+    if (!s.isNormal()) continue;
+    path.penetrations.emplace_back(s.xval(), s.yval());
+    if (path.colours.empty() || path.colours.back() != s.getColor()) {
+      path.colours.push_back(s.getColor());
+    }
+    path.highestColour = std::max(path.highestColour, static_cast<int>(s.getColor()));
+  }
+  return path;
+}
+
+std::vector<fs::path> samples(const char* folder) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(fs::path(STITCHKIT_SAMPLES_DIR) / folder)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+struct Target {
+  const char* extension;
+  int neededWithoutFolding;  // needles the written file holds as they are (0: all)
+  std::function<void(StitchOptions&)> options;
+};
+
+const Target kTargets[] = {
+    {".dst", 0, [](StitchOptions& o) { o.setFileFormat(kFormatDst); }},
+    // Fourteen needles, higher ones folded onto them.
+    {".dsz", 14,
+     [](StitchOptions& o) {
+       o.setFileFormat(kFormatDsz);
+       o.setMaxNeedles(14);
+     }},
+    {".dsb", 7, [](StitchOptions& o) { o.setFileFormat(kFormatDsb); }},
+    // Seven needles, higher ones folded onto them.
+    {".exp", 7,
+     [](StitchOptions& o) {
+       o.setFileFormat(kFormatExp);
+       o.setMaxNeedles(7);
+     }},
+};
+
+const Target& target(const std::string& extension) {
+  for (const Target& t : kTargets) {
+    if (extension == t.extension) return t;
+  }
+  return kTargets[0];
+}
+
+class FormatRoundTrip : public testing_support::TempDirTest {
+ protected:
+  // Reads `file`, writes it as `t`, reads that back and compares the sewn paths.
+  void expectSameSewnPath(const fs::path& file, const Target& t) {
+    HXArray<HStitch> stitches;
+    StitchStats stats;
+    double scale = 0;
+    ASSERT_EQ(decodeFile(utf8ToStr(file.string()), stitches, stats, scale, nullptr, nullptr,
+                         nullptr, nullptr),
+              kReadOk);
+    const SewnPath before = sewnPath(stitches);
+    ASSERT_FALSE(before.penetrations.empty());
+
+    const std::string name = file.stem().string() + t.extension;
+    StitchOptions options;
+    setDefaultEncoderOptions(options);
+    t.options(options);
+    HXArray<HString> names;
+    ASSERT_EQ(makeStitchFormatFile(path(name), stitches, ThreadPalette(), names, 0.0, &options, 0,
+                                   HeadGrouping()),
+              kWriteOk);
+    HXArray<HStitch> back;
+    ASSERT_EQ(decodeFile(path(name), back, stats, scale, nullptr, nullptr, nullptr, nullptr),
+              kReadOk);
+    const SewnPath after = sewnPath(back);
+
+    EXPECT_EQ(after.penetrations, before.penetrations);
+    EXPECT_EQ(after.colourChanges, before.colourChanges);
+    if (t.neededWithoutFolding == 0 || before.highestColour < t.neededWithoutFolding) {
+      EXPECT_EQ(after.colours, before.colours);
+    }
+  }
+};
+
+TEST_F(FormatRoundTrip, SamplesKeepTheirPenetrationsAndColourChangesInTheirOwnFormat) {
+  for (const char* folder : {"dst", "dsb", "dsz", "exp"}) {
+    for (const fs::path& file : samples(folder)) {
+      SCOPED_TRACE(file.filename().string());
+      expectSameSewnPath(file, target(std::string(".") + folder));
+    }
+  }
+}
+
+TEST_F(FormatRoundTrip, DstSamplesKeepTheirPenetrationsAndColourChangesInOtherFormats) {
+  for (const char* extension : {".exp", ".dsb", ".dsz"}) {
+    for (const fs::path& file : samples("dst")) {
+      SCOPED_TRACE(file.filename().string() + " as " + extension);
+      expectSameSewnPath(file, target(extension));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit
