@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "stitchkit/decode/dst_records.h"
+#include "stitchkit/filter/stitch_filter.h"
+#include "stitchkit/model/stitch_options.h"
+#include "stitchkit/platform/bytestream.h"
 
 namespace stitchkit::bench {
 
@@ -46,6 +49,24 @@ inline std::vector<unsigned char> makeDstRecords(int records) {
   put(0, 0, dst::kCommandStop);  // turned into the end record 00 00 F3
   bytes[bytes.size() - 1] = dst::kEndByte2;
   return bytes;
+}
+
+// The generated million-record design read into stitches, once.
+inline const HXArray<HStitch>& benchDesign() {
+  static const HXArray<HStitch> stitches = [] {
+    const std::vector<unsigned char> records = makeDstRecords(1'000'000);
+    HXArray<HStitch> out;
+    StitchArrayWrapper wrapper(out);
+    StitchFilter filter(wrapper);
+    StitchDecoderOptions options;
+    setDefaultDecoderOptions(options);
+    options.setFileFormat(kFormatDst);
+    options.setStopsAsNeedles(1);
+    MemoryInputBytestream stream(records.data(), records.size());
+    filter.decodeStitches(options, 1, stream);
+    return out;
+  }();
+  return stitches;
 }
 
 }  // namespace stitchkit::bench

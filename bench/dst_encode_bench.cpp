@@ -10,24 +10,6 @@
 namespace stitchkit {
 namespace {
 
-// The generated million-record design, read into stitches once.
-const HXArray<HStitch>& design() {
-  static const HXArray<HStitch> stitches = [] {
-    const std::vector<unsigned char> records = bench::makeDstRecords(1'000'000);
-    HXArray<HStitch> out;
-    StitchArrayWrapper wrapper(out);
-    StitchFilter filter(wrapper);
-    StitchDecoderOptions options;
-    setDefaultDecoderOptions(options);
-    options.setFileFormat(kFormatDst);
-    options.setStopsAsNeedles(1);
-    MemoryInputBytestream stream(records.data(), records.size());
-    filter.decodeStitches(options, 1, stream);
-    return out;
-  }();
-  return stitches;
-}
-
 // Writing a design of a million stitches as DST records into memory through the whole encode
 // pipeline (clean-up, grouping, splitting, the encoder, the container rewrite).
 void BM_DstEncodeToMemory(benchmark::State& state) {
@@ -36,7 +18,7 @@ void BM_DstEncodeToMemory(benchmark::State& state) {
   std::size_t allocations = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    HXArray<HStitch> stitches = design();
+    HXArray<HStitch> stitches = bench::benchDesign();
     bytes.clear();
     state.ResumeTiming();
     testing_support::AllocationCounter counter;
@@ -51,7 +33,7 @@ void BM_DstEncodeToMemory(benchmark::State& state) {
     allocations = counter.count();
     benchmark::DoNotOptimize(bytes.data());
   }
-  const auto stitchCount = static_cast<std::int64_t>(design().length());
+  const auto stitchCount = static_cast<std::int64_t>(bench::benchDesign().length());
   state.SetItemsProcessed(state.iterations() * stitchCount);
   state.counters["records"] = static_cast<double>(bytes.size() / 3);
   state.counters["allocs/stitch"] = static_cast<double>(allocations) / stitchCount;

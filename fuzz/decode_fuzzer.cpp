@@ -23,6 +23,10 @@ void configure(StitchOptions& o, const std::uint8_t* c) {
       kFormatExp, kFormatDsz,         kFormatZskTransport, kFormatNone,
   };
   o.setFileFormat(kFormats[c[0] & 0x07]);
+  // A run can be held to one format: STITCHKIT_FUZZ_FORMAT=<code>.
+  if (const char* forced = std::getenv("STITCHKIT_FUZZ_FORMAT")) {
+    o.setFileFormat(static_cast<HDiskFileFormat>(std::atoi(forced)));
+  }
   o.setStopsAsNeedles(c[0] & 0x08);
   o.setSkipFirstColourChange(c[0] & 0x10);
   o.setJumpBetweenTwoStops(c[0] & 0x20);

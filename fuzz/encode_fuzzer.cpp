@@ -24,6 +24,10 @@ void configure(StitchOptions& o, const std::uint8_t* c) {
   constexpr HDiskFileFormat kFormats[] = {kFormatDst, kFormatDsb, kFormatExp, kFormatDsz};
   setDefaultEncoderOptions(o);
   o.setFileFormat(kFormats[c[0] & 0x03]);
+  // A run can be held to one format: STITCHKIT_FUZZ_FORMAT=<code>.
+  if (const char* forced = std::getenv("STITCHKIT_FUZZ_FORMAT")) {
+    o.setFileFormat(static_cast<HDiskFileFormat>(std::atoi(forced)));
+  }
   if (o.getFileFormat() == kFormatDst) o.setHardLength(121);
   o.setStopsAsNeedles(c[0] & 0x04);
   o.setCopyOriginal((c[0] & 0x18) == 0x18);
