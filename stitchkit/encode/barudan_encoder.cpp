@@ -190,13 +190,7 @@ int BarudanStitchEncoder::vSendSoftStitch(HStitch& s) {
       break;
   }
 
-  if (!carriesMove && s.getPoint() != current.getPoint()) {
-    HStitch jump(s, 0);
-    jump.setFlags(StitchCode::Jump);
-    const int r = sendHardStitch(jump);
-    if (r != kEncodeOk) return r;
-  }
-  return sendHardStitch(c);
+  return sendCommandRecord(s, c, carriesMove);
 }
 
 StitchEncoder* BarudanStitchEncoderFactory::createEncoder(StitchEncoderOptions& options) {

@@ -144,13 +144,7 @@ int ExpStitchEncoder::vSendSoftStitch(HStitch& s) {
   }
   c.setFlags(form.code);
 
-  if (!form.carriesMove && s.getPoint() != current.getPoint()) {
-    HStitch jump(s, 0);
-    jump.setFlags(StitchCode::Jump);
-    const int r = sendHardStitch(jump);
-    if (r != kEncodeOk) return r;
-  }
-  return sendHardStitch(c);
+  return sendCommandRecord(s, c, form.carriesMove);
 }
 
 StitchEncoder* ExpStitchEncoderFactory::createEncoder(StitchEncoderOptions& options) {

@@ -494,6 +494,16 @@ int StitchEncoder::sendSoftStitch(HStitch& s) {
   return vSendSoftStitch(stop);
 }
 
+int StitchEncoder::sendCommandRecord(const HStitch& s, const HStitch& c, bool carriesMove) {
+  if (!carriesMove && s.getPoint() != current.getPoint()) {
+    HStitch jump(s, 0);
+    jump.setFlags(StitchCode::Jump);
+    const int r = sendHardStitch(jump);
+    if (r != kEncodeOk) return r;
+  }
+  return sendHardStitch(c);
+}
+
 int StitchEncoder::sendHardStitch(const HStitch& s) {
   HStitch c(s, 0);
   const HVector<short> d = s.getPoint() - current.getPoint();

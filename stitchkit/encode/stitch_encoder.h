@@ -176,6 +176,10 @@ class StitchEncoder {
   int sendSoftStitch(HStitch& s);
   // Places the command of `c` relative to its move and cuts the move into jumps as needed.
   int sendStitchWithJumps(HStitch& c, int afterTrim);
+  // Writes the record `c` made for the command `s`: carrying the move to `s` when
+  // `carriesMove`, otherwise in place after a jump (a copy of `s`) to `s`'s point. Returns the
+  // first non-zero result.
+  int sendCommandRecord(const HStitch& s, const HStitch& c, bool carriesMove);
 
   // The penetration pattern: `count` points (at least 2) from `base` with step `step`, towards
   // the design centre `origin`, appended to `out`.

@@ -190,13 +190,7 @@ int KorvanVRZNStitchEncoder::vSendSoftStitch(HStitch& s) {
       break;
   }
 
-  if (!form.carriesMove && s.getPoint() != current.getPoint()) {
-    HStitch jump(s, 0);
-    jump.setFlags(StitchCode::Jump);
-    const int r = sendHardStitch(jump);
-    if (r != kEncodeOk) return r;
-  }
-  return sendHardStitch(c);
+  return sendCommandRecord(s, c, form.carriesMove);
 }
 
 bool KorvanVRZNStitchEncoder::isCutIntoJumps(const HStitch& s) const {

@@ -146,13 +146,7 @@ int ZangsStitchEncoder::vSendSoftStitch(HStitch& s) {
   }
 
   const bool carriesMove = form.placement == Placement::WithMove || separateCommands == 0;
-  if (!carriesMove && s.getPoint() != current.getPoint()) {
-    HStitch jump(s, 0);
-    jump.setFlags(StitchCode::Jump);
-    const int r = sendHardStitch(jump);
-    if (r != kEncodeOk) return r;
-  }
-  return sendHardStitch(c);
+  return sendCommandRecord(s, c, carriesMove);
 }
 
 StitchEncoder* ZangsStitchEncoderFactory::createEncoder(StitchEncoderOptions& options) {
