@@ -52,4 +52,14 @@ int optionError(std::string_view command, std::string_view arg, OptionMatch matc
                     usage);
 }
 
+std::optional<HDiskFileFormat> parseFormatCode(std::string_view value, std::string_view command,
+                                               std::string_view usage, int& exitCode) {
+  const std::optional<int> code = parseInt(value);
+  if (!code || *code == kFormatNone || findDiskFormat(*code) == nullptr) {
+    exitCode = usageError(command, "unknown format code '" + std::string(value) + "'", usage);
+    return std::nullopt;
+  }
+  return static_cast<HDiskFileFormat>(*code);
+}
+
 }  // namespace stitchkit::cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "stitchkit/formats/disk_file_format.h"
+
 #include <cstddef>
 #include <optional>
 #include <span>
@@ -31,5 +33,10 @@ int optionError(std::string_view command, std::string_view arg, OptionMatch matc
 // Prints "stitchkit <command>: <message>" and the command's usage to stderr; returns
 // kExitUsage.
 int usageError(std::string_view command, std::string_view message, std::string_view usage);
+
+// The disk format code a "--format CODE" value names; a code without a format row is a usage
+// error (printed; `exitCode` set to 2).
+std::optional<HDiskFileFormat> parseFormatCode(std::string_view value, std::string_view command,
+                                               std::string_view usage, int& exitCode);
 
 }  // namespace stitchkit::cli

@@ -97,12 +97,10 @@ std::optional<LeaderArgs> parseArgs(std::span<const std::string_view> args, int&
     std::string_view value;
     OptionMatch match = OptionMatch::kNoMatch;
     if ((match = matchValueOption(args, i, "--format", value)) == OptionMatch::kMatched) {
-      const std::optional<int> code = parseInt(value);
-      if (!code || *code == kFormatNone || findDiskFormat(*code) == nullptr) {
-        exitCode = usageError(kCommand, "unknown format code '" + std::string(value) + "'", kUsage);
-        return std::nullopt;
-      }
-      parsed.format = static_cast<HDiskFileFormat>(*code);
+      const std::optional<HDiskFileFormat> code =
+          parseFormatCode(value, kCommand, kUsage, exitCode);
+      if (!code) return std::nullopt;
+      parsed.format = *code;
       formatGiven = true;
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--bytes", value)) == OptionMatch::kMatched) {

@@ -28,6 +28,11 @@ inline constexpr std::uint8_t kCommandStop = 0xC0;
 inline constexpr std::uint8_t kEndByte2 = 0xF3;         // end of design: 00 00 F3
 inline constexpr std::uint8_t kStartByte2Type1 = 0x03;  // empty start records
 inline constexpr std::uint8_t kStartByte2Type2 = 0x83;
+// b2 of each record kind before the move bits are added.
+inline constexpr std::uint8_t kNormalByte2 = kSyncBits | kCommandNormal;          // 0x03
+inline constexpr std::uint8_t kJumpByte2 = kSyncBits | kCommandJump;              // 0x83
+inline constexpr std::uint8_t kChangeoverByte2 = kSyncBits | kCommandChangeover;  // 0x43
+inline constexpr std::uint8_t kStopByte2 = kSyncBits | kCommandStop;              // 0xC3
 
 // One movement bit: its byte (0 to 2), its mask and what it adds to x and y.
 struct MoveBit {

@@ -9,11 +9,10 @@ namespace stitchkit {
 
 namespace {
 
-// b2 of each record kind before the move bits are added.
-constexpr std::uint8_t kNormalByte2 = dst::kSyncBits | dst::kCommandNormal;          // 0x03
-constexpr std::uint8_t kJumpByte2 = dst::kSyncBits | dst::kCommandJump;              // 0x83
-constexpr std::uint8_t kChangeoverByte2 = dst::kSyncBits | dst::kCommandChangeover;  // 0x43
-constexpr std::uint8_t kStopByte2 = dst::kSyncBits | dst::kCommandStop;              // 0xC3
+using dst::kChangeoverByte2;
+using dst::kJumpByte2;
+using dst::kNormalByte2;
+using dst::kStopByte2;
 // No record kind: every real b2 has the sync bits set.
 constexpr std::uint8_t kNotWritten = 0;
 
