@@ -105,10 +105,7 @@ int BarudanStitchEncoder::sendBytes(short dx, short dy) {
 }
 
 int BarudanStitchEncoder::sendBytes() {
-  for (const std::uint8_t byte : record) {
-    if (outputByte(byte) != kEncodeOk) return kEncodeRefused;
-  }
-  return kEncodeOk;
+  return outputRecord(record.data(), record.size());
 }
 
 int BarudanStitchEncoder::vSendHardStitch(const HStitch& s) {

@@ -195,10 +195,7 @@ int KorvanStitchEncoder::sendBytes(short dx, short dy) {
 }
 
 int KorvanStitchEncoder::sendBytes() {
-  for (const std::uint8_t byte : record) {
-    if (outputByte(byte) != kEncodeOk) return kEncodeRefused;
-  }
-  return kEncodeOk;
+  return outputRecord(record.data(), record.size());
 }
 
 int KorvanStitchEncoder::vBeginDesign(HCoord<short> /*start*/) {

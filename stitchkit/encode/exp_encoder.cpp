@@ -38,10 +38,7 @@ int ExpStitchEncoder::sendBytes(short dx, short dy) {
 }
 
 int ExpStitchEncoder::sendBytes() {
-  for (int i = 0; i < recordLength; ++i) {
-    if (outputByte(record[static_cast<std::size_t>(i)]) != kEncodeOk) return kEncodeRefused;
-  }
-  return kEncodeOk;
+  return outputRecord(record.data(), static_cast<std::size_t>(recordLength));
 }
 
 int ExpStitchEncoder::vBeginDesign(HCoord<short> /*start*/) {

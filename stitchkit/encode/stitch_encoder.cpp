@@ -8,13 +8,6 @@
 namespace stitchkit {
 namespace {
 
-// Same point, command, colour, data word and sequin head.
-bool isSameRecord(const HStitch& a, const HStitch& b) {
-  return a.getPoint() == b.getPoint() && a.getFlags() == b.getFlags() &&
-         a.getColor() == b.getColor() && a.getData() == b.getData() &&
-         a.getSequinHead() == b.getSequinHead();
-}
-
 // "A design has begun", kept per thread so that separate threads may write separate designs.
 thread_local int tDesignBegun = 0;
 
@@ -289,6 +282,25 @@ int StitchEncoder::endDesign(EncoderState* state) {
 // encodeStitch and its filtering
 
 int StitchEncoder::encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun) {
+  const int result = encodeGroup(s, realStitchesOf(s), afterTrim, skipUnlessBegun);
+  if (result == kEncodeSkipped) return result;
+  // A stitch written as exactly one record of itself keeps no real stitches: it stands for
+  // itself, and a plain stitch stays free of allocations.
+  if (wasWrittenAsItself(s)) {
+    s.clearRealStitches();
+  } else {
+    s.getRealStitches() = emitted;
+  }
+  emitted.clear();
+  return result;
+}
+
+bool StitchEncoder::wasWrittenAsItself(const HStitch& s) const {
+  return emitted.isEmpty() || (emitted.length() == 1 && emitted[0].isSameRecordAs(s));
+}
+
+int StitchEncoder::encodeGroup(HStitch& s, std::span<const HStitch> real, int afterTrim,
+                               int skipUnlessBegun) {
   emitted.clear();
 
   if (!started) {
@@ -310,36 +322,31 @@ int StitchEncoder::encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun) 
   }
 
   int result = kEncodeOk;
-  HStitch c(s);
-  if (filterStitch(c)) {
+  HStitch c(s, 0);
+  if (filterStitch(c, real)) {
     s.setAutoCleaned(c.isAutoCleaned());
   } else {
-    result = sendStitchWithJumps(c, afterTrim);
+    result = sendStitchWithJumps(c, real, afterTrim);
     s.setAutoCleaned(false);
   }
 
-  // A stitch written as exactly one record of itself keeps no real stitches: it stands for
-  // itself, and a plain stitch stays free of allocations.
-  if (emitted.isEmpty() || (emitted.length() == 1 && isSameRecord(emitted[0], s))) {
-    s.clearRealStitches();
-  } else {
-    s.getRealStitches() = emitted;
-  }
-  emitted.clear();
-
   if (result == kEncodeOk) {
-    stats.update(s, 0, 0);
-    segmentStats.update(s, 0, 0);
+    // The records written count in the stitch's place.
+    std::span<const HStitch> written;
+    if (!wasWrittenAsItself(s)) {
+      written = {emitted.data(), static_cast<std::size_t>(emitted.length())};
+    }
+    stats.updateWritten(s, written);
+    if (keepSegmentStats) segmentStats.updateWritten(s, written);
   }
   return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;
 }
 
-int StitchEncoder::applyDropRule(HStitch& c) {
+int StitchEncoder::applyDropRule(HStitch& c, std::span<const HStitch> real) {
   const HCoord<short> target = c.getPoint();
-  if (c.hasRealStitches()) {
-    const HXArray<HStitch>& real = std::as_const(c).getRealStitches();
+  if (!real.empty()) {
     int last = -1;
-    for (int i = 0; i < real.length(); ++i) {
+    for (int i = 0; i < static_cast<int>(real.size()); ++i) {
       if (isJumpOrNeedleUp(real[i])) last = i;
     }
     const HCoord<short> from = last >= 0 ? real[last].getPoint() : current.getPoint();
@@ -363,16 +370,16 @@ int StitchEncoder::applyDropRule(HStitch& c) {
   return 1;
 }
 
-int StitchEncoder::filterStitch(HStitch& c) {
+int StitchEncoder::filterStitch(HStitch& c, std::span<const HStitch> real) {
   fixStitch(c);
 
   if (options->getStripBeginEnd() && (c.isBegin() || c.isEndRewind())) {
-    if (applyDropRule(c)) return 1;
+    if (applyDropRule(c, real)) return 1;
   }
 
   if ((c.isTrim() || c.isJumpTrim() || c.isUpperTrim()) && !options->getHasTrimCode()) {
     if (!(options->getTrimsAsJumps() && options->getJumpsPerTrim() > 0)) {
-      if (applyDropRule(c)) return 1;
+      if (applyDropRule(c, real)) return 1;
     }
   }
 
@@ -390,7 +397,7 @@ int StitchEncoder::filterStitch(HStitch& c) {
       redundant = options->getRemoveChenilleHeight() || equal;
       if (!equal) chenilleHeight = c.getData();
     }
-    if (redundant) return applyDropRule(c);
+    if (redundant) return applyDropRule(c, real);
   }
   return 0;
 }
@@ -571,7 +578,7 @@ int StitchEncoder::sendHardStitch(const HStitch& s) {
 // ---------------------------------------------------------------------------------------------
 // Where the command goes
 
-int StitchEncoder::sendStitchWithJumps(HStitch& c, int afterTrim) {
+int StitchEncoder::sendStitchWithJumps(HStitch& c, std::span<const HStitch> real, int afterTrim) {
   int atDestination = 0;
   int separate = (separateCommands && !options->getCopyOriginal()) ? 1 : 0;
   int trimAsJumps = 0;
@@ -693,17 +700,15 @@ int StitchEncoder::sendStitchWithJumps(HStitch& c, int afterTrim) {
   }
   if (trimAsJumps) separate = 0;
 
-  if (needResplit(c, trimAsJumps, 0) == 0) {
-    return sendWithoutSplit(c, atDestination, separate, trimAsJumps, afterTrim);
+  if (needResplit(c, real, trimAsJumps, 0) == 0) {
+    return sendWithoutSplit(c, real, atDestination, separate, trimAsJumps, afterTrim);
   }
-  return sendWithSplit(c, atDestination, separate, trimAsJumps, afterTrim);
+  return sendWithSplit(c, real, atDestination, separate, trimAsJumps, afterTrim);
 }
 
-int StitchEncoder::sendWithoutSplit(HStitch& c, int atDestination, int separate, int trimAsJumps,
-                                    int afterTrim) {
-  // Through a const reference: the non-const accessor would create the rare-attribute block.
-  const HXArray<HStitch>& real = std::as_const(c).getRealStitches();
-  const int count = real.length();
+int StitchEncoder::sendWithoutSplit(HStitch& c, std::span<const HStitch> real, int atDestination,
+                                    int separate, int trimAsJumps, int afterTrim) {
+  const int count = static_cast<int>(real.size());
   const bool blank = options->getInsertBlankStitchAfterTrim() && c.isNormal() && afterTrim != 0;
 
   // Leading and trailing movements of the real stitches.
@@ -765,12 +770,12 @@ int StitchEncoder::sendWithoutSplit(HStitch& c, int atDestination, int separate,
   return r;
 }
 
-int StitchEncoder::sendWithSplit(HStitch& c, int atDestination, int separate, int trimAsJumps,
-                                 int afterTrim) {
+int StitchEncoder::sendWithSplit(HStitch& c, std::span<const HStitch> real, int atDestination,
+                                 int separate, int trimAsJumps, int afterTrim) {
   // The pieces live in a member array so that no stitch allocates once it has grown; the
   // format hooks called below never re-enter sendStitchWithJumps.
   HXArray<HStitch>& pieces = splitPieces_;
-  const int n = splitIntoJumps(pieces, c, trimAsJumps, 0);
+  const int n = splitIntoJumps(pieces, c, real, trimAsJumps, 0);
 
   bool blank = false;
   if (options->getInsertBlankStitchAfterTrim() && c.isNormal()) {
@@ -846,7 +851,8 @@ int StitchEncoder::sendWithSplit(HStitch& c, int atDestination, int separate, in
 // ---------------------------------------------------------------------------------------------
 // Does the move need cutting, and into how many pieces
 
-int StitchEncoder::needResplit(const HStitch& s, int trim, int atGroupEnd) {
+int StitchEncoder::needResplit(const HStitch& s, std::span<const HStitch> real, int trim,
+                               int atGroupEnd) {
   const StitchOptions& o = *options;
   if (o.getKeepOriginalStitch()) return 0;
 
@@ -876,9 +882,8 @@ int StitchEncoder::needResplit(const HStitch& s, int trim, int atGroupEnd) {
   if (o.getMaxLength() > 0 && o.getMaxLength() < limit) limit = o.getMaxLength();
 
   const bool chenille = o.getHasChenilleSupport() != 0;
-  if (s.hasRealStitches()) {
-    const HXArray<HStitch>& real = s.getRealStitches();
-    if (forceResplit && real.length() > 1) return 1;
+  if (!real.empty()) {
+    if (forceResplit && real.size() > 1) return 1;
 
     int jumpLimit = limit;
     int chenilleLimit = 0;
@@ -891,9 +896,9 @@ int StitchEncoder::needResplit(const HStitch& s, int trim, int atGroupEnd) {
 
     int count = 0;
     HCoord<short> prev = cur;
-    const int lastIndex = real.length() - 1;
+    const int lastIndex = static_cast<int>(real.size()) - 1;
     for (int i = 0; i <= lastIndex; ++i) {
-      const HStitch& e = real[i];
+      const HStitch& e = real[static_cast<std::size_t>(i)];
       const int dx = e.xval() - prev.x;
       const int dy = e.yval() - prev.y;
       if (!preserve && chenille && exceeds(dx, dy, chenilleLimit)) return 1;
@@ -929,20 +934,20 @@ int StitchEncoder::needResplit(const HStitch& s, int trim, int atGroupEnd) {
   return penetrate;
 }
 
-void StitchEncoder::buildPath(const HStitch& s, HXArray<HCoord<short>>& path) const {
+void StitchEncoder::buildPath(const HStitch& s, std::span<const HStitch> real,
+                              HXArray<HCoord<short>>& path) const {
   path.clear();
   path.add(current.getPoint());
-  if (!s.hasRealStitches()) {
+  if (real.empty()) {
     path.add(s.getPoint());
     return;
   }
-  const HXArray<HStitch>& real = s.getRealStitches();
-  const int lastIndex = real.length() - 1;
-  const HCoord<short> end = real[lastIndex].getPoint();
+  const int lastIndex = static_cast<int>(real.size()) - 1;
+  const HCoord<short> end = real.back().getPoint();
   const DPoint e = toDPoint(end);
   constexpr double kTolerance = 10.0;
   for (int i = 0; i < lastIndex; ++i) {
-    const HCoord<short> p = real[i].getPoint();
+    const HCoord<short> p = real[static_cast<std::size_t>(i)].getPoint();
     const DPoint dp = toDPoint(p);
     const HCoord<short> q = path[path.length() - 1];
     if (quickCheckPointOnLine(dp, toDPoint(q), e, kTolerance)) continue;
@@ -958,9 +963,9 @@ void StitchEncoder::buildPath(const HStitch& s, HXArray<HCoord<short>>& path) co
   path.add(end);
 }
 
-int StitchEncoder::countSplits(const HStitch& s) {
+int StitchEncoder::countSplits(const HStitch& s, std::span<const HStitch> real) {
   HXArray<HCoord<short>>& path = pathScratch_;
-  buildPath(s, path);
+  buildPath(s, real, path);
   const HCoord<short> cur = current.getPoint();
   if (path.length() < 3 && s.getPoint() == cur) return 0;
 
@@ -1126,9 +1131,10 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
   path = points;
 }
 
-int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra) {
+int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
+                                  std::span<const HStitch> real, int trim, int extra) {
   const StitchOptions& o = *options;
-  int n = countSplits(s);
+  int n = countSplits(s, real);
   if (n < 0) n = 0;
   int penetrations = 0;
   int minStep = 0;
@@ -1169,7 +1175,7 @@ int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int t
     minStep = 0;
   }
 
-  buildPath(s, path);
+  buildPath(s, real, path);
   resplitPath(path, n, minStep, maxAxis, maxLength, o.getGranularity(), origin);
   for (int i = 1; i < path.length(); ++i)
     addPiece(path[i]);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
@@ -127,12 +129,25 @@ class StitchEncoder {
   // point, command, colour, data word and sequin head): then it carries none. Returns
   // kEncodeOk, kEncodeSkipped or kEncodeRefused.
   int encodeStitch(HStitch& s, int afterTrim, int skipUnlessBegun);
+  // As encodeStitch for a stitch whose real stitches are given apart, as `real` (a virtual
+  // stitch the stitch filter keeps as a range of its design); any real stitches of `s` itself
+  // are ignored. What was written is not attached to `s` but left in lastWritten() until the
+  // next stitch.
+  int encodeGroup(HStitch& s, std::span<const HStitch> real, int afterTrim, int skipUnlessBegun);
+  // The records written for the last stitch encoded.
+  const HXArray<HStitch>& lastWritten() const { return emitted; }
+  // True when the last stitch encoded, `s`, was written as nothing or as exactly one record of
+  // itself (same point, command, colour, data word and sequin head).
+  bool wasWrittenAsItself(const HStitch& s) const;
   int endSegment(EncoderState* state);
   int endDesign(EncoderState* state);
   virtual int flush();
 
   const StitchStats& getStats() const { return stats; }
   const StitchStats& getSegmentStats() const { return segmentStats; }
+  // Whether the segment statistics are kept (they are by default). A design written in one
+  // piece has no use for them, and keeping them costs a second update per stitch.
+  void setKeepSegmentStats(bool on) { keepSegmentStats = on; }
   // Copies the stop table and its comments; returns the number of entries.
   int getStopTable(HXArray<StopInfo>& stops, HXArray<HString>& comments) const;
   void setMakeStopTable(int on) { makeStopTable = on; }
@@ -144,10 +159,19 @@ class StitchEncoder {
   // True when a byte stream has been given.
   virtual bool isRealOutput() const { return false; }
 
-  // Splitting (the same for every format).
-  int needResplit(const HStitch& s, int trim, int atGroupEnd);
-  int countSplits(const HStitch& s);
-  virtual int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra);
+  // Splitting (the same for every format). Each operation reads the real stitches of `s`,
+  // or in its second form those given as `real` instead.
+  int needResplit(const HStitch& s, int trim, int atGroupEnd) {
+    return needResplit(s, realStitchesOf(s), trim, atGroupEnd);
+  }
+  int needResplit(const HStitch& s, std::span<const HStitch> real, int trim, int atGroupEnd);
+  int countSplits(const HStitch& s) { return countSplits(s, realStitchesOf(s)); }
+  int countSplits(const HStitch& s, std::span<const HStitch> real);
+  int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra) {
+    return splitIntoJumps(out, s, realStitchesOf(s), trim, extra);
+  }
+  virtual int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, std::span<const HStitch> real,
+                             int trim, int extra);
   virtual void setInCombineSequinCommands(int on);
   virtual void setSplitStitchToJumps();
 
@@ -165,8 +189,16 @@ class StitchEncoder {
   virtual int outputTrailer();
   virtual int vSendSoftStitch(HStitch& s) = 0;
 
+  // The real stitches of `s` as a run (empty when it has none).
+  static std::span<const HStitch> realStitchesOf(const HStitch& s) {
+    const HXArray<HStitch>& real = s.getRealStitches();
+    return {real.data(), static_cast<std::size_t>(real.length())};
+  }
+
   // Non-zero when the stitch is dropped (after granularity rounding and the drop rule).
-  int filterStitch(HStitch& c);
+  // `real` are the real stitches of `c`.
+  int filterStitch(HStitch& c, std::span<const HStitch> real);
+  int filterStitch(HStitch& c) { return filterStitch(c, realStitchesOf(c)); }
   // Rounds the move to the granularity and carries the error.
   void fixStitch(HStitch& c);
   short granulate(short v) const;
@@ -175,7 +207,10 @@ class StitchEncoder {
   // One command, possibly as several records (two and three stops, coded drops, stop table).
   int sendSoftStitch(HStitch& s);
   // Places the command of `c` relative to its move and cuts the move into jumps as needed.
-  int sendStitchWithJumps(HStitch& c, int afterTrim);
+  int sendStitchWithJumps(HStitch& c, std::span<const HStitch> real, int afterTrim);
+  int sendStitchWithJumps(HStitch& c, int afterTrim) {
+    return sendStitchWithJumps(c, realStitchesOf(c), afterTrim);
+  }
   // Writes the record `c` made for the command `s`: carrying the move to `s` when
   // `carriesMove`, otherwise in place after a jump (a copy of `s`) to `s`'s point. Returns the
   // first non-zero result.
@@ -189,7 +224,11 @@ class StitchEncoder {
   // The path of a stitch: `current`'s point and the stitch's point, or for a
   // virtual stitch `current`'s point, the bends of its real stitches (points within 10 units
   // of the straight line merged) and its last real stitch. Replaces `path`.
-  void buildPath(const HStitch& s, HXArray<HCoord<short>>& path) const;
+  void buildPath(const HStitch& s, std::span<const HStitch> real,
+                 HXArray<HCoord<short>>& path) const;
+  void buildPath(const HStitch& s, HXArray<HCoord<short>>& path) const {
+    buildPath(s, realStitchesOf(s), path);
+  }
   // The leg algorithm: re-splits `path` into about `n` points whose steps are at
   // least `minStep` and at most `maxAxis` per axis and `maxLength` long (0: no limit), snapped
   // to `granularity`; missing points become a penetration pattern towards `centre` at the
@@ -198,7 +237,7 @@ class StitchEncoder {
                    int granularity, HCoord<short> centre);
   // The drop rule of filterStitch: non-zero when `c` is dropped (it is then auto-cleaned);
   // otherwise `c` has become a movement command and is kept.
-  int applyDropRule(HStitch& c);
+  int applyDropRule(HStitch& c, std::span<const HStitch> real);
 
   // State shared with the format encoders.
   const StitchOptions* options;
@@ -227,11 +266,14 @@ class StitchEncoder {
   HCoord<short> origin;
   int forceResplit = 0;
   std::uint8_t separateCommands = 1;
+  bool keepSegmentStats = true;
 
  private:
   // Writing of sendStitchWithJumps when the move is not cut, and when it is.
-  int sendWithoutSplit(HStitch& c, int atDestination, int separate, int trimAsJumps, int afterTrim);
-  int sendWithSplit(HStitch& c, int atDestination, int separate, int trimAsJumps, int afterTrim);
+  int sendWithoutSplit(HStitch& c, std::span<const HStitch> real, int atDestination, int separate,
+                       int trimAsJumps, int afterTrim);
+  int sendWithSplit(HStitch& c, std::span<const HStitch> real, int atDestination, int separate,
+                    int trimAsJumps, int afterTrim);
 
   // Scratch arrays reused from stitch to stitch (no allocation per stitch once grown).
   HXArray<HStitch> splitPieces_;
@@ -260,6 +302,12 @@ class BytestreamStitchEncoder : public StitchEncoder {
   int outputByte(unsigned char byte) {
     if (stream == nullptr) return kEncodeOk;
     return stream->outputByte(byte) == kStreamOk ? kEncodeOk : kEncodeRefused;
+  }
+  // Writes one record of `count` bytes in one call: kEncodeOk (also without a stream) or
+  // kEncodeRefused (the bytes that fitted are written).
+  int outputRecord(const std::uint8_t* bytes, std::size_t count) {
+    if (stream == nullptr) return kEncodeOk;
+    return stream->outputBytes(bytes, count) == kStreamOk ? kEncodeOk : kEncodeRefused;
   }
 
   OutputBytestream* stream = nullptr;

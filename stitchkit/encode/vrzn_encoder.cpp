@@ -197,10 +197,10 @@ bool KorvanVRZNStitchEncoder::isCutIntoJumps(const HStitch& s) const {
          exceeds(s.xval() - current.xval(), s.yval() - current.yval(), options->getMaxLength());
 }
 
-int KorvanVRZNStitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim,
-                                            int extra) {
+int KorvanVRZNStitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
+                                            std::span<const HStitch> real, int trim, int extra) {
   const StitchOptions& o = *options;
-  if (!isCutIntoJumps(s)) return StitchEncoder::splitIntoJumps(out, s, trim, extra);
+  if (!isCutIntoJumps(s)) return StitchEncoder::splitIntoJumps(out, s, real, trim, extra);
   const HCoord<short> from = current.getPoint();
 
   int pieces = 3;

@@ -29,7 +29,9 @@ class KorvanVRZNStitchEncoder : public KorvanStitchEncoder {
   // count and, with PenetrateAtTrims, a zig-zag of penetrations towards the design centre
   // comes first. Any other stitch is split by the framework along its path. Returns the
   // number of pieces in `out`.
-  int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, int trim, int extra) override;
+  using StitchEncoder::splitIntoJumps;
+  int splitIntoJumps(HXArray<HStitch>& out, const HStitch& s, std::span<const HStitch> real,
+                     int trim, int extra) override;
   // Cuts long normal stitches into jumps from now on, whatever the options say.
   void setSplitStitchToJumps() override;
 

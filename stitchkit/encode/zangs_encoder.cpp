@@ -102,10 +102,7 @@ int ZangsStitchEncoder::sendBytes(short dx, short dy) {
 }
 
 int ZangsStitchEncoder::sendBytes() {
-  for (const std::uint8_t byte : record_) {
-    if (outputByte(byte) != kEncodeOk) return kEncodeRefused;
-  }
-  return kEncodeOk;
+  return outputRecord(record_.data(), record_.size());
 }
 
 int ZangsStitchEncoder::vSendHardStitch(const HStitch& s) {

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/encode/stitch_encoder.h"
+#include "stitchkit/filter/working_design.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
@@ -83,8 +85,8 @@ EncoderKind encoderKindForFormat(HDiskFileFormat format, const HString& formatTy
 // never exceptions.
 class StitchFilter {
  public:
-  // Keeps `stitches`, records its length, starts at (0, 0) without a decoder and computes the
-  // statistics afresh from the stitches (recalcStats(1)).
+  // Keeps `stitches`, records its length, starts at (0, 0) without a decoder. The statistics
+  // are those of the stitches (recalcStats(1)), computed when first asked for.
   explicit StitchFilter(StitchWrapper& stitches);
   StitchFilter(const StitchFilter&) = delete;
   StitchFilter& operator=(const StitchFilter&) = delete;
@@ -162,7 +164,7 @@ class StitchFilter {
 
   // --- Shared ---------------------------------------------------------------------------------
 
-  const StitchStats& getStats() const { return stats_; }
+  const StitchStats& getStats() const;
   StitchWrapper& getStitches() const { return stitches_; }
   // The container's length as last recorded by the filter.
   int getStitchCount() const { return stitchCount_; }
@@ -217,6 +219,33 @@ class StitchFilter {
   // Tests drive the clean-up steps on their own.
   friend struct StitchFilterTestPeer;
 
+  // Works on the design in `work_` for the length of one operation, unless an enclosing one
+  // does already. The encode steps change the design only through `work_`.
+  class DesignScope;
+  // The stitch at `index`, in the working design while one is bound, else in the container.
+  const HStitch& at(int index) const { return work_.isBound() ? work_[index] : stitches_[index]; }
+  // The merged stitch of the group first..last as the encoder sees it: the command and
+  // attributes of its last stitch that is neither a jump nor a needle-up (of its last stitch
+  // when all are), at the point of its last stitch. Its real stitches are groupReal().
+  void makeGroupHead(HStitch& out, int first, int last) const;
+  // The real stitches of that merged stitch: the group itself, none for a single stitch.
+  std::span<const HStitch> groupReal(int first, int last);
+  // Replaces first..last by `head` opened up into the records `real`: its leading movements,
+  // one stitch with the command of `head` carrying the middle records as its real stitches,
+  // its trailing movements. `keepLoneMiddle` false lets a middle that is one record of the
+  // opened stitch itself stand for itself, without a real-stitch copy. Returns the new last
+  // index.
+  int openGroup(const HStitch& head, std::span<const HStitch> real, bool keepLoneMiddle, int first,
+                int last);
+  // Replaces first..last by what `encoder` wrote for `head`, as devirtualizeStitch does with
+  // those records as the real stitches of `head`. Returns the new last index.
+  int replaceByWritten(const HStitch& head, const StitchEncoder& encoder, int first, int last);
+  // The design centre the encoder steps extra trim penetrations towards; worked out only when
+  // `options` let such steps leave their base point.
+  HCoord<short> centreFor(const StitchOptions& options) const;
+  // Computes the statistics now if they were left for later.
+  void ensureStats() const;
+
   // What differs between the three encode operations.
   struct EncodeRequest;
   // The common body of encodeStitches, encodeStitchesAsHsf and encodeStitchSegment.
@@ -254,12 +283,17 @@ class StitchFilter {
   void stripBeginEnd();
 
   StitchWrapper& stitches_;
+  detail::WorkingDesign work_;
   int stitchCount_ = 0;
   HCoord<short> startPoint_{0, 0};
-  StitchStats stats_;
+  mutable StitchStats stats_;
+  mutable bool statsPending_ = true;  // stats_ are to be computed from the stitches
 
   // Decode side.
   std::unique_ptr<BytestreamStitchDecoder> decoder_;
+
+  // Encode side: pieces of a split trim, reused from group to group.
+  HXArray<HStitch> pieces_;
 };
 
 }  // namespace stitchkit

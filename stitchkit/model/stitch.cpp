@@ -22,6 +22,13 @@ struct StitchExtras {
   std::uint8_t headCode = 0;
   std::uint8_t autoColourChangeOffset = 0;
   bool newEffect = false;
+
+  // True when anything but the real stitches differs from a new block.
+  bool hasAttributes() const {
+    return !comment.isEmpty() || !effectId.isEmpty() || effectColour != 0 || arbitraryBlock != 0 ||
+           individualSpeed != 0 || !(presserFoot == PresserFootSettings()) || effectFlag != 0 ||
+           colourType != 0 || headCode != 0 || autoColourChangeOffset != 0 || newEffect;
+  }
 };
 
 StitchExtras& StitchExtrasPtr::ensure() {
@@ -126,6 +133,11 @@ void HStitch::copyStitch(const HStitch& other, int withRealStitches) {
   }
   if (withRealStitches) {
     extras_ = other.extras_;
+    return;
+  }
+  // A block that holds nothing but real stitches is not copied: the copy stays plain.
+  if (!other.extras_.get()->hasAttributes()) {
+    if (extras_.get() != nullptr) *extras_.get() = detail::StitchExtras();
     return;
   }
   // Copy the attributes but not the real stitches.

@@ -237,6 +237,11 @@ class HStitch {
   void translateStopInfo(const StopInfo& info, int withColour);
 
   double distance(const HStitch& other) const;
+  // Same point, command, colour, data word and sequin head: the same machine record.
+  bool isSameRecordAs(const HStitch& other) const {
+    return x_ == other.x_ && y_ == other.y_ && flags_ == other.flags_ && colour_ == other.colour_ &&
+           data_ == other.data_ && sequinHead_ == other.sequinHead_;
+  }
   HVector<short> operator-(const HStitch& other) const { return getPoint() - other.getPoint(); }
 
   // Predicates on the command code.

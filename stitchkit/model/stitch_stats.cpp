@@ -221,11 +221,19 @@ void StitchStats::updateStitchInfo(const HStitch& s) {
 
 void StitchStats::update(const HStitch& s, int countEmptyParent, int skipRealStitches) {
   if (s.hasRealStitches() && skipRealStitches == 0) {
-    for (const HStitch& real : s.getRealStitches())
-      updateStitchInfo(real);
-    if (countEmptyParent != 0 && s.getRealStitchCount() == 0) updateStitchInfo(s);
-  } else {
+    updateWritten(s, s.getRealStitches());
+    return;
+  }
+  static_cast<void>(countEmptyParent);  // only an empty list of real stitches would count it
+  updateWritten(s, {});
+}
+
+void StitchStats::updateWritten(const HStitch& s, std::span<const HStitch> written) {
+  if (written.empty()) {
     updateStitchInfo(s);
+  } else {
+    for (const HStitch& real : written)
+      updateStitchInfo(real);
   }
   ++stitchIndex;
 

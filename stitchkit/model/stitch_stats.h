@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/platform/geometry.h"
@@ -104,6 +105,9 @@ class StitchStats {
   // `skipRealStitches` is non-zero; `countEmptyParent` non-zero also feeds the parent itself
   // when its real-stitch list is empty. Counts the command by the stitch's own code.
   void update(const HStitch& s, int countEmptyParent, int skipRealStitches);
+  // As update(s, 0, 0) for `s` carrying `written` as its real stitches (none when empty):
+  // the records written for a stitch count in its place.
+  void updateWritten(const HStitch& s, std::span<const HStitch> written);
   // Closes the open needle block and records the end point. With no stitch counted the
   // extents collapse to the start point.
   void finish();

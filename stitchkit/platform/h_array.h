@@ -95,6 +95,9 @@ class HXArray {
 
   bool operator==(const HXArray& other) const { return items_ == other.items_; }
 
+  // Exchanges the elements with `other` without copying them.
+  void swapStorage(std::vector<T>& other) noexcept { items_.swap(other); }
+
  private:
   std::ptrdiff_t clampIndex(int index) const {
     if (index < 0) return 0;

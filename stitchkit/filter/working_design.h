@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "stitchkit/model/stitch.h"
+#include "stitchkit/model/stitch_wrapper.h"
+
+namespace stitchkit::detail {
+
+// The design a stitch filter rewrites while it encodes it, as a gap buffer.
+//
+// The encode pipeline replaces each group of stitches by the records written for it, removes
+// short stitches and inserts commands, always close to where its walk has got to. Doing that
+// in one array would shift the whole rest of the design at every change. Here the stitches
+// before the gap live in `front_` and those after it in `back_` (from `readAt_` on); the gap
+// follows the changes, so each one costs only its distance from the previous one, and a whole
+// design is rewritten in linear time. Indexes are those of the design as one sequence.
+//
+// bind() takes the container's stitches over (without copying them when the container is a
+// StitchArrayWrapper) and unbind() puts the rewritten design back; between the two the
+// container itself is empty and must not be used. Not copyable.
+class WorkingDesign {
+ public:
+  WorkingDesign() = default;
+  WorkingDesign(const WorkingDesign&) = delete;
+  WorkingDesign& operator=(const WorkingDesign&) = delete;
+
+  // Takes over the stitches of `container`. Throws std::bad_alloc when memory runs out (the
+  // container is then unchanged).
+  void bind(StitchWrapper& container);
+  // Puts the design back into the container it was taken from. Also after a failure: the
+  // container then holds the design as far as it was rewritten.
+  void unbind();
+  bool isBound() const { return container_ != nullptr; }
+
+  int length() const { return static_cast<int>(front_.size() + back_.size() - readAt_); }
+
+  // `index` must lie inside the design.
+  HStitch& operator[](int index) {
+    const auto i = static_cast<std::size_t>(index);
+    return i < front_.size() ? front_[i] : back_[readAt_ + (i - front_.size())];
+  }
+  const HStitch& operator[](int index) const {
+    const auto i = static_cast<std::size_t>(index);
+    return i < front_.size() ? front_[i] : back_[readAt_ + (i - front_.size())];
+  }
+
+  // The stitches first..last (inclusive, inside the design) as one contiguous run. Valid until
+  // the next change of the design's length.
+  std::span<const HStitch> range(int first, int last);
+
+  // Removes up to `count` stitches from `index`; out-of-range parts are ignored.
+  void remove(int index, int count = 1);
+  // Inserts `stitch` before `index` (at the end when `index` is the length).
+  void insert(int index, const HStitch& stitch);
+  // Inserts `count` default stitches before `index`.
+  void insertEmpty(int index, int count);
+  // Replaces the stitches first..first + oldCount - 1 by `newCount` stitches made by
+  // make(k, stitch) for k = 0..newCount - 1; `make` assigns each new stitch in place.
+  template <typename Make>
+  void replace(int first, int oldCount, int newCount, Make&& make);
+
+ private:
+  // Moves the gap to `index` (0..length()).
+  void moveGapTo(std::size_t index);
+  // Makes room for at least `count` stitches in front of `readAt_`.
+  void reserveBehindGap(std::size_t count);
+  // Moves everything after the gap to the end of `front_`.
+  void joinAtFront();
+  // Drops `count` stitches after the gap.
+  void skipAfterGap(std::size_t count);
+
+  std::vector<HStitch> front_;  // the design before the gap
+  std::vector<HStitch> back_;   // from readAt_ on: the design after the gap
+  std::size_t readAt_ = 0;
+  StitchWrapper* container_ = nullptr;
+};
+
+template <typename Make>
+void WorkingDesign::replace(int first, int oldCount, int newCount, Make&& make) {
+  moveGapTo(static_cast<std::size_t>(first));
+  skipAfterGap(static_cast<std::size_t>(oldCount));
+  for (int k = 0; k < newCount; ++k) {
+    front_.emplace_back();
+    make(k, front_.back());
+  }
+}
+
+}  // namespace stitchkit::detail
