@@ -1,6 +1,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -244,30 +245,36 @@ int runConvert(std::span<const std::string_view> args) {
   const ThreadPalette palette;
   HXArray<HString> names;
   StitchArrayWrapper design(stitches);
+  // The statistics of what was written, handed back by the writer.
+  StitchStats stats;
   // OUT's name, not the temporary one, is what a header's label is made from.
   const int written =
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
                                  ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr)
+                                 MachineRepeatSettings(), nullptr, &stats)
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr);
+                                 MachineRepeatSettings(), nullptr, nullptr, &stats);
   if (written != kWriteOk) return fail(parsed->out, writeResultMessage(written));
   if (const int error = temporary.commit(outPath); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
 
-  // The container now holds the design as it was written.
-  StitchStats stats;
-  stats.setupStitchStats(stitches, 1, 0, 0);
   const HDiskFileFormat format = optionsToUse != nullptr
                                      ? optionsToUse->getFileFormat()
                                      : parsed->format.value_or(writeFormatOfPath(outPath));
+  // A writer's statistics open a block for the needle it starts on before the first record
+  // says which needle that is: the colours are the blocks that hold records.
+  unsigned long long colours = 0;
+  const int blocks = static_cast<int>(
+      std::min<std::uint64_t>(stats.needleCount, stats.colourStitchCounts.length()));
+  for (int block = 0; block < blocks; ++block) {
+    if (stats.colourStitchCounts[block] > 0) ++colours;
+  }
   char line[160];
   std::snprintf(line, sizeof line, " (format %d): %d stitches, %llu colours, %.1f x %.1f mm\n",
-                static_cast<int>(format), stats.stitchCount,
-                static_cast<unsigned long long>(stats.needleCount),
+                static_cast<int>(format), stats.stitchCount, colours,
                 extentMm(stats.minX, stats.maxX), extentMm(stats.minY, stats.maxY));
   std::cout << "wrote " << parsed->out << line;
   return kExitOk;

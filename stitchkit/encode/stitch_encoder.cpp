@@ -979,7 +979,9 @@ int StitchEncoder::countSplits(const HStitch& s, std::span<const HStitch> real) 
 
   const double dxAll = static_cast<double>(s.xval()) - cur.x;
   const double dyAll = static_cast<double>(s.yval()) - cur.y;
-  const long long distance = std::llround(std::hypot(dxAll, dyAll));
+  // The squares of 16-bit moves are exact, and the root of a whole number never lies close
+  // enough to a half for rounding to tell this from a more careful length.
+  const long long distance = std::llround(std::sqrt(dxAll * dxAll + dyAll * dyAll));
   auto ceilDiv = [distance](long long by) -> long long {
     return by < 1 ? 1 : (distance + by - 1) / by;
   };
@@ -1051,10 +1053,15 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
 
   legLengths_.clear();
   double total = 0.0;
-  for (int i = 0; i < legs; ++i) {
-    const double len = (path[i + 1] - path[i]).length();
-    legLengths_.add(len);
-    total += len;
+  if (legs == 1) {
+    // Only whether the leg has a length matters; points are whole units apart.
+    total = path[0] == path[1] ? 0.0 : 1.0;
+  } else {
+    for (int i = 0; i < legs; ++i) {
+      const double len = (path[i + 1] - path[i]).length();
+      legLengths_.add(len);
+      total += len;
+    }
   }
 
   legCounts_.clear();
@@ -1065,7 +1072,10 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
     const double vx = static_cast<double>(path[i + 1].x) - path[i].x;
     const double vy = static_cast<double>(path[i + 1].y) - path[i].y;
     int k = 1;
-    if (total >= 1.0) {
+    if (legs == 1) {
+      // One leg takes all n pieces (when it has a length).
+      if (total >= 1.0) k = n < 1 ? 1 : n;
+    } else if (total >= 1.0) {
       k = static_cast<int>(std::lround(n * legLengths_[i] / total));
       if (k < 1) k = 1;
     }

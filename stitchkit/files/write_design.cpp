@@ -101,11 +101,13 @@ int writeHeader(std::ofstream& out, const HString& designName, const StitchStats
 
 // The plain path: the encode pipeline into the file, framed by the header when `headed`.
 int writePlainFile(const HString& path, const HString& designName, StitchFilter& filter,
-                   const StitchOptions& options, bool headed, int ansiLabel) {
+                   const StitchOptions& options, bool headed, int ansiLabel, StitchStats* written) {
   std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
   if (!out) return kWriteFailed;
   if (headed) {
-    const int r = writeHeader(out, designName, filter.getStats(), ansiLabel);
+    // A blank header holds the place of the one written from what was really written; it
+    // also tells early whether the label can be made at all.
+    const int r = writeHeader(out, designName, StitchStats(), ansiLabel);
     if (r != kWriteOk) return r;
   }
   FileOutputBytestream stream(out);
@@ -119,7 +121,9 @@ int writePlainFile(const HString& path, const HString& designName, StitchFilter&
     if (r != kWriteOk) return r;
   }
   out.close();
-  return out ? kWriteOk : kWriteFailed;
+  if (!out) return kWriteFailed;
+  if (written != nullptr) *written = filter.getStats();
+  return kWriteOk;
 }
 
 }  // namespace
@@ -151,7 +155,7 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath) {
+                         const HString* attachmentPath, StitchStats* written) {
   // The container writers take these; none of them is part of this build yet.
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(designValue), static_cast<void>(heads), static_cast<void>(repeat);
@@ -169,7 +173,8 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
     if (opts.isOwn()) opts->setFileFormat(row->format);
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
-    return writePlainFile(path, designName, filter, *opts, isHeadedExtension(ext), ansiLabel);
+    return writePlainFile(path, designName, filter, *opts, isHeadedExtension(ext), ansiLabel,
+                          written);
   } catch (const std::exception&) {
     return kWriteFailed;
   }
@@ -200,7 +205,8 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
-                         const MachineRepeatSettings& repeat, const HStitch* firstStitch) {
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         StitchStats* written) {
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(heads), static_cast<void>(repeat), static_cast<void>(firstStitch);
   try {
@@ -234,7 +240,8 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
       default:
         return kWriteFailed;
     }
-    return writePlainFile(path, designName, filter, *opts, headed && writeHeader != 0, ansiLabel);
+    return writePlainFile(path, designName, filter, *opts, headed && writeHeader != 0, ansiLabel,
+                          written);
   } catch (const std::exception&) {
     return kWriteFailed;
   }

@@ -6,6 +6,7 @@
 #include "stitchkit/machine/machine_repeat_settings.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
+#include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/model/stitch_wrapper.h"
 #include "stitchkit/platform/h_array.h"
 #include "stitchkit/platform/h_string.h"
@@ -41,12 +42,14 @@ HDiskFileFormat writeFormatOfPath(const HString& path);
 // characters of the extension are compared, ignoring case (".twn" must match whole and is
 // not written). A caller's record keeps its FileFormat, which then chooses the encoder; it
 // must be compatible with the extension's format.
+// `written`, when given, receives on success the statistics of what was written (the
+// figures of the file's header), so that a caller need not compute them again.
 int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath);
+                         const HString* attachmentPath, StitchStats* written = nullptr);
 int makeStitchFormatFile(const HString& path, const HString& designName, HXArray<HStitch>& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
@@ -60,12 +63,14 @@ int makeStitchFormatFile(const HString& path, HXArray<HStitch>& stitches,
 // By format: codes 0, 6, 15, 20 (HardLength 121) and 1, 3, 16, 17, 21 are written with the
 // header when `writeHeader` is non-zero; 2 never has one; 36, 60 and 52 go to their container
 // writers; any other code gives kWriteFailed.
+// `written` as above.
 int makeStitchFormatFile(const HString& path, const HString& designName,
                          const HDiskFileFormat& format, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
-                         const MachineRepeatSettings& repeat, const HStitch* firstStitch);
+                         const MachineRepeatSettings& repeat, const HStitch* firstStitch,
+                         StitchStats* written = nullptr);
 int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
                          HXArray<HStitch>& stitches, const ThreadPalette& palette,
                          HXArray<HString>& names, const ExtraProperties& extra, int writeHeader,

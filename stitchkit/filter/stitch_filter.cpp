@@ -21,6 +21,7 @@
 #include "stitchkit/encode/exp_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
+#include "stitchkit/platform/memory_advice.h"
 
 namespace stitchkit {
 
@@ -244,6 +245,11 @@ void StitchFilter::reserveFor(const InputBytestream& stream) {
   const long count = std::min<long>(size / 3 + 16, kMaxReservedStitches);
   try {
     stitches_.reserve(static_cast<int>(count));
+    if (auto* wrapper = dynamic_cast<StitchArrayWrapper*>(&stitches_)) {
+      HXArray<HStitch>& array = wrapper->array();
+      adviseLargeBuffer(array.data(),
+                        static_cast<std::size_t>(array.allocSize()) * sizeof(HStitch));
+    }
   } catch (const std::exception&) {
     // Reserving is only a hint.
   }

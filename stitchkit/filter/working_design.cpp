@@ -4,6 +4,8 @@
 #include <iterator>
 #include <utility>
 
+#include "stitchkit/platform/memory_advice.h"
+
 namespace stitchkit::detail {
 
 void WorkingDesign::bind(StitchWrapper& container) {
@@ -22,6 +24,7 @@ void WorkingDesign::bind(StitchWrapper& container) {
   // The rewritten design is usually a little longer than the original (split moves): room
   // for that up front spares the copies of growing.
   front_.reserve(back_.size() + back_.size() / 4 + 16);
+  adviseLargeBuffer(front_.data(), front_.capacity() * sizeof(HStitch));
   container_ = &container;
 }
 
@@ -101,8 +104,9 @@ void WorkingDesign::moveGapTo(std::size_t index) {
 
 void WorkingDesign::skipAfterGap(std::size_t count) {
   // What is dropped releases its rare attributes now rather than at the end.
-  for (std::size_t k = 0; k < count; ++k)
-    back_[readAt_ + k] = HStitch();
+  for (std::size_t k = 0; k < count; ++k) {
+    if (!back_[readAt_ + k].isPlain()) back_[readAt_ + k] = HStitch();
+  }
   readAt_ += count;
 }
 

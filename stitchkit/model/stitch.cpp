@@ -111,11 +111,7 @@ const char* stitchCodeName(int code) {
   return "Unknown";
 }
 
-HStitch::HStitch(const HStitch& other, int withRealStitches) {
-  copyStitch(other, withRealStitches);
-}
-
-void HStitch::copyStitch(const HStitch& other, int withRealStitches) {
+void HStitch::copyStitchWithExtras(const HStitch& other, int withRealStitches) {
   if (this == &other) {
     if (!withRealStitches) clearRealStitches();
     return;

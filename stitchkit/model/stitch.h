@@ -150,13 +150,23 @@ class HStitch {
   HStitch& operator=(const HStitch&) = default;
   HStitch& operator=(HStitch&&) noexcept = default;
   // Copy of `other`; its real stitches are copied only when `withRealStitches` is non-zero.
-  HStitch(const HStitch& other, int withRealStitches);
+  HStitch(const HStitch& other, int withRealStitches) { copyStitch(other, withRealStitches); }
 
   // Back to a default stitch: (0, 0), normal, colour 0, no attributes.
   void reset() { *this = HStitch(); }
   // Takes everything from `other` except the real stitches, which are copied only when
   // `withRealStitches` is non-zero (otherwise this stitch keeps none).
-  void copyStitch(const HStitch& other, int withRealStitches);
+  void copyStitch(const HStitch& other, int withRealStitches) {
+    if (extras_.get() == nullptr && other.extras_.get() == nullptr) {
+      // Two plain stitches: the fields are all there is.
+      x_ = other.x_, y_ = other.y_, colour_ = other.colour_, data_ = other.data_;
+      flags_ = other.flags_, sequinHead_ = other.sequinHead_, marks_ = other.marks_;
+      return;
+    }
+    copyStitchWithExtras(other, withRealStitches);
+  }
+  // True when the stitch has no rare attributes (no block behind its pointer).
+  bool isPlain() const { return extras_.get() == nullptr; }
 
   short& xval() { return x_; }
   short& yval() { return y_; }
@@ -314,6 +324,8 @@ class HStitch {
   }
 
  private:
+  void copyStitchWithExtras(const HStitch& other, int withRealStitches);
+
   static constexpr std::uint8_t kPreserved = 1;
   static constexpr std::uint8_t kAutoCleaned = 2;
 
