@@ -322,6 +322,14 @@ int StitchEncoder::encodeGroup(HStitch& s, std::span<const HStitch> real, int af
   }
 
   int result = kEncodeOk;
+  if (isPlainWrite(s, real, afterTrim)) {
+    // The steps below would leave a plain stitch as it is and hand it on alone.
+    HStitch core(s, 0);
+    result = sendSoftStitch(core);
+    s.setAutoCleaned(false);
+    updateStats(s, result);
+    return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;
+  }
   HStitch c(s, 0);
   if (filterStitch(c, real)) {
     s.setAutoCleaned(c.isAutoCleaned());
@@ -330,16 +338,39 @@ int StitchEncoder::encodeGroup(HStitch& s, std::span<const HStitch> real, int af
     s.setAutoCleaned(false);
   }
 
-  if (result == kEncodeOk) {
-    // The records written count in the stitch's place.
-    std::span<const HStitch> written;
-    if (!wasWrittenAsItself(s)) {
-      written = {emitted.data(), static_cast<std::size_t>(emitted.length())};
-    }
-    stats.updateWritten(s, written);
-    if (keepSegmentStats) segmentStats.updateWritten(s, written);
-  }
+  updateStats(s, result);
   return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;
+}
+
+void StitchEncoder::updateStats(const HStitch& s, int result) {
+  if (result != kEncodeOk) return;
+  // The records written count in the stitch's place.
+  std::span<const HStitch> written;
+  if (!wasWrittenAsItself(s))
+    written = {emitted.data(), static_cast<std::size_t>(emitted.length())};
+  stats.updateWritten(s, written);
+  if (keepSegmentStats) segmentStats.updateWritten(s, written);
+}
+
+bool StitchEncoder::isPlainWrite(const HStitch& s, std::span<const HStitch> real,
+                                 int afterTrim) const {
+  if (s.getFlags() != StitchCode::Normal || !real.empty() || !s.isPlain()) return false;
+  // No granularity error to carry: the move stays as it is.
+  const StitchOptions& o = *options;
+  if (o.getGranularity() > 1 || carry.x != 0 || carry.y != 0) return false;
+  // No blank stitch to add after a trim.
+  if (o.getInsertBlankStitchAfterTrim() && afterTrim != 0) return false;
+  // The move needs no cutting (what needResplit answers for a plain stitch).
+  if (o.getKeepOriginalStitch()) return true;
+  const int dx = s.xval() - current.xval();
+  const int dy = s.yval() - current.yval();
+  if (o.getSplitStitchToJumps() && exceeds(dx, dy, o.getMaxLength())) return false;
+  if (o.getHasChenilleSupport() && !preserveJumps() && exceeds(dx, dy, o.getMaxRealLength())) {
+    return false;
+  }
+  int limit = o.getHardLength();
+  if (o.getMaxLength() > 0 && o.getMaxLength() < limit) limit = o.getMaxLength();
+  return !exceeds(dx, dy, limit);
 }
 
 int StitchEncoder::applyDropRule(HStitch& c, std::span<const HStitch> real) {

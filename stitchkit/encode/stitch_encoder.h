@@ -269,6 +269,11 @@ class StitchEncoder {
   bool keepSegmentStats = true;
 
  private:
+  // True when writing `s` comes down to handing it to sendSoftStitch as it is: a plain stitch
+  // whose move needs neither rounding nor cutting, with no blank stitch to add before it.
+  bool isPlainWrite(const HStitch& s, std::span<const HStitch> real, int afterTrim) const;
+  // Feeds the statistics with what was written for `s` when `result` is kEncodeOk.
+  void updateStats(const HStitch& s, int result);
   // Writing of sendStitchWithJumps when the move is not cut, and when it is.
   int sendWithoutSplit(HStitch& c, std::span<const HStitch> real, int atDestination, int separate,
                        int trimAsJumps, int afterTrim);

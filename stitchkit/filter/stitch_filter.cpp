@@ -340,6 +340,10 @@ int StitchFilter::replaceByWritten(const HStitch& head, const StitchEncoder& enc
   const std::span<const HStitch> real{written.data(), static_cast<std::size_t>(written.length())};
   const int rangeLength = last < first ? 0 : last - first + 1;
   if (encoder.wasWrittenAsItself(head)) {
+    if (rangeLength == 1) {
+      work_.replaceOne(first, head);
+      return first;
+    }
     work_.replace(first, rangeLength, 1, [&](int, HStitch& out) { out = head; });
   } else if (head.isDropSequin() || head.isDropBead()) {
     // A drop stands for its records as a whole.

@@ -187,6 +187,20 @@ int StitchFilter::revirtualizeAndEncode(BytestreamStitchEncoder* encoder, int st
   int i = start;
   int cleanedUpTo = -1;
   while (i < stitchCount_) {
+    // Most of a design: a plain stitch in a stretch already cleaned is a group of its own that
+    // none of the steps below change; it is written and replaced by what was written.
+    if (i <= cleanedUpTo && work_[i].getFlags() == StitchCode::Normal && work_[i].isPlain()) {
+      v.copyStitch(work_[i], 0);
+      const int r = encoder->encodeGroup(v, {}, afterTrim, 0);
+      if (r != kEncodeOk) return r;
+      afterTrim = 0;
+      const int last = replaceByWritten(v, *encoder, i, i);
+      cleanedUpTo += last - i;
+      pos = v.getPoint();
+      i = last + 1;
+      continue;
+    }
+
     // Device modes switch jump preservation on and off as the design goes.
     const int preserveJumps = encoder->preserveJumps();
 

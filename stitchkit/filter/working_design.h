@@ -57,6 +57,19 @@ class WorkingDesign {
   void insert(int index, const HStitch& stitch);
   // Inserts `count` default stitches before `index`.
   void insertEmpty(int index, int count);
+  // Replaces the stitch at `index` by `stitch` where the gap is already, or anywhere; the
+  // common case of writing, where a stitch is written as itself, costs a copy.
+  void replaceOne(int index, const HStitch& stitch) {
+    const auto at = static_cast<std::size_t>(index);
+    if (at != front_.size()) {
+      replace(index, 1, 1, [&](int, HStitch& out) { out = stitch; });
+      return;
+    }
+    HStitch& old = back_[readAt_];
+    if (!old.isPlain()) old = HStitch();
+    ++readAt_;
+    front_.push_back(stitch);
+  }
   // Replaces the stitches first..first + oldCount - 1 by `newCount` stitches made by
   // make(k, stitch) for k = 0..newCount - 1; `make` assigns each new stitch in place.
   template <typename Make>

@@ -150,7 +150,16 @@ class HStitch {
   HStitch& operator=(const HStitch&) = default;
   HStitch& operator=(HStitch&&) noexcept = default;
   // Copy of `other`; its real stitches are copied only when `withRealStitches` is non-zero.
-  HStitch(const HStitch& other, int withRealStitches) { copyStitch(other, withRealStitches); }
+  HStitch(const HStitch& other, int withRealStitches)
+      : x_(other.x_),
+        y_(other.y_),
+        colour_(other.colour_),
+        data_(other.data_),
+        flags_(other.flags_),
+        sequinHead_(other.sequinHead_),
+        marks_(other.marks_) {
+    if (other.extras_.get() != nullptr) copyStitchWithExtras(other, withRealStitches);
+  }
 
   // Back to a default stitch: (0, 0), normal, colour 0, no attributes.
   void reset() { *this = HStitch(); }
