@@ -454,6 +454,8 @@ bool isSignedField(const char* field) {
 const char* lineFault(const char* block, const ct0::Line& line, std::size_t& offset) {
   offset = line.offset;
   if (std::memcmp(block + line.offset, line.key.data(), ct0::kKeyLength) != 0) return nullptr;
+  offset = line.offset + ct0::kKeyLength + line.width;
+  if (block[offset] != ct0::kLineEnd) return "a CR ending the line";
   const char* field = dataOf(block, line);
   offset = line.offset + ct0::kKeyLength;
   long value = 0;

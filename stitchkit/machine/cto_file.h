@@ -124,7 +124,7 @@ struct CTOFile {
 
 static_assert(sizeof(CTOFile) == ct0::kBlockSize, "CTOFile is stored byte for byte");
 
-// Checks that `size` bytes at `bytes` are a CT0 block: at least 1936 bytes, every line's key
+// Checks that `size` bytes at `bytes` are a CT0 block: at least 1936 bytes, every line's key and CR
 // at its offset, and every numeric field a number, blanks or (for the repeat counts) the
 // infinity mark. Returns kConditionOk, or kConditionMalformed with `fault` filled.
 int checkCTOBlock(const unsigned char* bytes, std::size_t size, ConditionBlockFault& fault);
