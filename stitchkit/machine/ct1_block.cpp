@@ -259,6 +259,22 @@ std::array<char, ct1::kHeaderSize> defaultHeader() {
   return header;
 }
 
+// Keeps the first 72 thread entries whose text (each entry's three texts and three
+// separators) stays within 9999 bytes, and sets `length` to that text's length.
+void limitThreads(HXArray<CT1ThreadEntry>& threads, std::int32_t& length) {
+  length = 0;
+  int kept = 0;
+  for (const CT1ThreadEntry& entry : threads) {
+    const auto size = entry.manufacturer.size() + entry.name.size() + entry.code.size() + 3;
+    if (kept == static_cast<int>(ct1::kMaxThreads) ||
+        static_cast<std::size_t>(length) + size > static_cast<std::size_t>(ct1::kMaxThreadText))
+      break;
+    length += static_cast<std::int32_t>(size);
+    ++kept;
+  }
+  threads.setSize(kept);
+}
+
 }  // namespace
 
 CT1PresserFootRecord makeCT1PresserFootRecord(const PresserFootSettings& settings) {
@@ -366,16 +382,11 @@ void CT1Block::setProperties(const CT1Properties& properties) {
 
 void CT1Block::setThreads(const ThreadPalette& palette) {
   threads.clear();
-  threadTextLength = 0;
   for (int i = 0; i < palette.length() && i < static_cast<int>(ct1::kMaxThreads); ++i) {
-    CT1ThreadEntry entry{strToMbs(palette[i].manufacturer), strToMbs(palette[i].name),
-                         strToMbs(palette[i].code)};
-    const auto size =
-        static_cast<int>(entry.manufacturer.size() + entry.name.size() + entry.code.size() + 3);
-    if (threadTextLength + size > ct1::kMaxThreadText) break;
-    threadTextLength += size;
-    threads.add(std::move(entry));
+    threads.add(CT1ThreadEntry{strToMbs(palette[i].manufacturer), strToMbs(palette[i].name),
+                               strToMbs(palette[i].code)});
   }
+  limitThreads(threads, threadTextLength);
 }
 
 void CT1Block::setNeedleBarOverflow(const NeedleBarData& needles) {
@@ -393,6 +404,7 @@ void CT1Block::setNeedleBarOverflow(const NeedleBarData& needles) {
 }
 
 void CT1Block::layOutHeader() {
+  limitThreads(threads, threadTextLength);
   header = defaultHeader();
   needleCount = std::min(needleCount, ct1::kMaxNeedleBlocks);
   if (blockCount > 0) {
@@ -566,7 +578,7 @@ int CT1Block::read(const unsigned char* data, std::size_t size, ConditionBlockFa
   long value = 0;
   if (!in.number(ct1::kNS5.offset + ct1::kKeyLength, ct1::kBlockCountWidth, 0, value))
     return kConditionMalformed;
-  blockCount = static_cast<std::int32_t>(std::min<long>(value, ct1::kMaxNeedleBlocks));
+  blockCount = static_cast<std::int32_t>(std::min<long>(value, ct1::kBlocksInCT0));
   if (!in.number(ct1::kRM3.offset + ct1::kKeyLength, ct1::kSpeedWidth, ct1::kNoSpeed, value))
     return kConditionMalformed;
   machineSpeed = static_cast<std::int32_t>(value);

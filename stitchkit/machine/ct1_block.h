@@ -78,7 +78,8 @@ struct CT1Block {
   void setThreads(const ThreadPalette& palette);
   // The needle-bar count and the codes of blocks 256 and up.
   void setNeedleBarOverflow(const NeedleBarData& needles);
-  // Writes the header from the record: counts, flags and section offsets.
+  // Writes the header from the record: counts, flags and section offsets. The thread text
+  // length is counted from the entries, which are cut to 72 and 9999 bytes of text.
   void layOutHeader();
 
   // The block's bytes: the header, the present sections, the end mark.
