@@ -68,25 +68,28 @@ void fuzzCT0(const std::uint8_t* data, std::size_t size) {
   CTOFile again = rebuilt;
   again.setHTFData(once);
   again.setProperties(propertiesOnce);
-  again.setMachineRepeatSettings(repeatOnce);
   again.setNS4(groupingOnce);
   CT0HTFData twice = once;
   again.getHTFData(twice);
   CT0Properties propertiesTwice = propertiesOnce;
   again.getProperties(propertiesTwice);
-  MachineRepeatSettings repeatTwice = repeatOnce;
-  again.getMachineRepeatSettings(repeatTwice);
-  // Repeat settings switched on without a count are written as switched off.
-  const bool repeatInUse =
-      repeatOnce.enabled != 0 && (repeatOnce.firstCount != 0 || repeatOnce.secondCount != 0);
   HeadGrouping groupingTwice;
   groupingTwice.type = grouping.type;
   again.getNS4(groupingTwice);
+  // The repeat settings share the RP lines with the condition record, so they go through a
+  // block of their own. Settings switched on without a count are written as switched off.
+  CTOFile repeated = rebuilt;
+  repeated.setMachineRepeatSettings(repeatOnce);
+  MachineRepeatSettings repeatTwice = repeatOnce;
+  repeated.getMachineRepeatSettings(repeatTwice);
+  const bool repeatInUse =
+      repeatOnce.enabled != 0 && (repeatOnce.firstCount != 0 || repeatOnce.secondCount != 0);
   if (!(once == twice) || !(propertiesOnce == propertiesTwice) ||
       (repeatInUse &&
        (repeatTwice.enabled == 0 || repeatOnce.firstCount != repeatTwice.firstCount ||
-        repeatOnce.secondOffset != repeatTwice.secondOffset ||
-        repeatOnce.direction != repeatTwice.direction)) ||
+        repeatOnce.secondCount != repeatTwice.secondCount ||
+        repeatOnce.firstOffset != repeatTwice.firstOffset ||
+        repeatOnce.secondOffset != repeatTwice.secondOffset)) ||
       !sameGrouping(groupingOnce, groupingTwice)) {
     __builtin_trap();
   }

@@ -600,10 +600,12 @@ int CT1Block::read(const unsigned char* data, std::size_t size, ConditionBlockFa
     std::size_t offset = 0;
     if (!in.flag(section.offset + ct1::kFlagPosition, present)) return kConditionMalformed;
     if (!present) continue;
-    if (!in.hexOffset(section.offset + ct1::kOffsetPosition, offset) ||
-        !in.key(offset, section.key)) {
+    if (!in.hexOffset(section.offset + ct1::kOffsetPosition, offset)) return kConditionMalformed;
+    if (offset < ct1::kHeaderSize || offset >= in.size()) {
+      in.fail(section.offset + ct1::kOffsetPosition, "a section offset inside the block");
       return kConditionMalformed;
     }
+    if (!in.key(offset, section.key)) return kConditionMalformed;
     const std::size_t p = offset + ct1::kKeyLength;
     const std::string count = std::to_string(blocks);
     switch (static_cast<ct1::SectionIndex>(i)) {
