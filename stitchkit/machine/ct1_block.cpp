@@ -581,7 +581,10 @@ int CT1Block::read(const unsigned char* data, std::size_t size, ConditionBlockFa
   blockCount = static_cast<std::int32_t>(std::min<long>(value, ct1::kBlocksInCT0));
   if (!in.number(ct1::kRM3.offset + ct1::kKeyLength, ct1::kSpeedWidth, ct1::kNoSpeed, value))
     return kConditionMalformed;
-  machineSpeed = static_cast<std::int32_t>(value);
+  // The block carries machine speeds of 250 to 1500 only; anything else is no speed.
+  machineSpeed = value >= ct1::kLowestSpeed && value <= ct1::kHighestSpeed
+                     ? static_cast<std::int32_t>(value)
+                     : ct1::kNoSpeed;
   bool hasOverflow = false;
   if (!in.flag(ct1::kNS6.offset + ct1::kFlagPosition, hasOverflow)) return kConditionMalformed;
   if (hasOverflow) {

@@ -88,7 +88,8 @@ struct CT1Block {
   int append(OutputBytestream& out) const;
 
   // Reads a block of `size` bytes, checking every key, flag, offset and number before using
-  // it; counts are capped at 999 blocks and nothing is read beyond `size`. Returns
+  // it; counts are capped at 999 blocks and nothing is read beyond `size`. A machine speed
+  // outside 250 to 1500 reads as none (9999), as the writer would lay it out. Returns
   // kConditionOk or kConditionMalformed with `fault` filled (the record is then partly
   // read).
   int read(const unsigned char* data, std::size_t size, ConditionBlockFault& fault);
