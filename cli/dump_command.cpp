@@ -3,6 +3,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/condition_files.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/text_dump.h"
 #include "stitchkit/model/stitch.h"
@@ -26,6 +27,7 @@ constexpr std::string_view kUsage =
     "0.1 mm units, for example\n"
     "  Stitch: X: 5, Y: -10, Absolute X: 105, Absolute Y: -20\n"
     "The records are printed as the file holds them: nothing is split, merged or cleaned.\n"
+    "A .CT0 or .CT1 condition file is printed as its list of condition lines.\n"
     "\n"
     "Options:\n"
     "  --help    show this help\n"
@@ -57,6 +59,8 @@ int runDump(std::span<const std::string_view> args) {
   if (files != 1) {
     return usageError(kCommand, files == 0 ? "no file given" : "one file at a time", kUsage);
   }
+
+  if (isConditionFilePath(path)) return dumpConditionFile(path);
 
   HXArray<HStitch> stitches;
   StitchStats stats;

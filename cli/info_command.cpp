@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/condition_files.h"
 #include "cli/json_writer.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/formats/disk_file_format.h"
@@ -23,7 +24,8 @@ constexpr std::string_view kUsage =
     "Reads each stitch file and prints its format, the stitch, jump, trim, command and\n"
     "colour-change counts, the needle blocks (needle, stitches and thread of each), the\n"
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
-    "millimetres, thread in metres; x and y are the file's own axes.\n"
+    "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
+    "condition file is described by its conditions, head grouping and needle-bar codes.\n"
     "\n"
     "Options:\n"
     "  --json    print a JSON array with one object per file that could be read\n"
@@ -251,6 +253,14 @@ int runInfo(std::span<const std::string_view> args) {
   if (json) writer.beginArray();
   bool first = true;
   for (std::string_view path : paths) {
+    if (isConditionFilePath(path)) {
+      if (describeConditionFile(path, std::cout, json ? &writer : nullptr, first)) {
+        first = false;
+      } else {
+        exitCode = kExitFailure;
+      }
+      continue;
+    }
     const HString widePath = utf8ToStr(std::string(path));
     FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}};
     HXArray<HStitch> stitches;
