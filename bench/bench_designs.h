@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/dst_bench_data.h"
 #include "stitchkit/decode/dst_records.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/model/stitch_options.h"
@@ -21,10 +22,7 @@ inline std::vector<unsigned char> makeRandomDstRecords(int records, unsigned see
   std::uniform_int_distribution<int> move(-dst::kMaxMove, dst::kMaxMove);
   std::vector<unsigned char> bytes;
   bytes.reserve(static_cast<std::size_t>(records) * dst::kRecordSize);
-  auto put = [&](int dx, int dy, std::uint8_t command) {
-    const auto r = dst::encodeRecord(dx, dy, command);
-    bytes.insert(bytes.end(), r.begin(), r.end());
-  };
+  auto put = [&](int dx, int dy, std::uint8_t command) { appendRecord(bytes, dx, dy, command); };
   // Moves stay inside a 600 by 600 mm field: each one turns back towards the middle when it
   // would leave it.
   int x = 0;
@@ -48,20 +46,6 @@ inline std::vector<unsigned char> makeRandomDstRecords(int records, unsigned see
   put(0, 0, dst::kCommandStop);  // turned into the end record 00 00 F3
   bytes[bytes.size() - 1] = dst::kEndByte2;
   return bytes;
-}
-
-// `records` decoded into stitches as the reading entry points do.
-inline HXArray<HStitch> decodeDst(const std::vector<unsigned char>& records) {
-  HXArray<HStitch> out;
-  StitchArrayWrapper wrapper(out);
-  StitchFilter filter(wrapper);
-  StitchDecoderOptions options;
-  setDefaultDecoderOptions(options);
-  options.setFileFormat(kFormatDst);
-  options.setStopsAsNeedles(1);
-  MemoryInputBytestream stream(records.data(), records.size());
-  filter.decodeStitches(options, 1, stream);
-  return out;
 }
 
 // A design as an editor holds it before it is written for a machine: satin-like stitches,

@@ -10,6 +10,26 @@
 
 namespace stitchkit::bench {
 
+// Appends one DST record of the move (dx, dy) with `command` bits.
+inline void appendRecord(std::vector<unsigned char>& bytes, int dx, int dy, std::uint8_t command) {
+  const auto r = dst::encodeRecord(dx, dy, command);
+  bytes.insert(bytes.end(), r.begin(), r.end());
+}
+
+// `records` decoded into stitches as the reading entry points do.
+inline HXArray<HStitch> decodeDst(const std::vector<unsigned char>& records) {
+  HXArray<HStitch> out;
+  StitchArrayWrapper wrapper(out);
+  StitchFilter filter(wrapper);
+  StitchDecoderOptions options;
+  setDefaultDecoderOptions(options);
+  options.setFileFormat(kFormatDst);
+  options.setStopsAsNeedles(1);
+  MemoryInputBytestream stream(records.data(), records.size());
+  filter.decodeStitches(options, 1, stream);
+  return out;
+}
+
 // DST records of a large generated design: rows of satin-like zig-zag stitches running back
 // and forth inside a 150 by 120 mm area, a jump to the next row every 40 records, a return to
 // the top after 30 rows (a run of long jumps), a colour change (stop record) every 50,000 records,
@@ -17,10 +37,7 @@ namespace stitchkit::bench {
 inline std::vector<unsigned char> makeDstRecords(int records) {
   std::vector<unsigned char> bytes;
   bytes.reserve(static_cast<std::size_t>(records) * dst::kRecordSize);
-  auto put = [&](int dx, int dy, std::uint8_t command) {
-    const auto r = dst::encodeRecord(dx, dy, command);
-    bytes.insert(bytes.end(), r.begin(), r.end());
-  };
+  auto put = [&](int dx, int dy, std::uint8_t command) { appendRecord(bytes, dx, dy, command); };
   int written = 0;
   int direction = 1;
   int row = 0;
@@ -53,19 +70,7 @@ inline std::vector<unsigned char> makeDstRecords(int records) {
 
 // The generated million-record design read into stitches, once.
 inline const HXArray<HStitch>& benchDesign() {
-  static const HXArray<HStitch> stitches = [] {
-    const std::vector<unsigned char> records = makeDstRecords(1'000'000);
-    HXArray<HStitch> out;
-    StitchArrayWrapper wrapper(out);
-    StitchFilter filter(wrapper);
-    StitchDecoderOptions options;
-    setDefaultDecoderOptions(options);
-    options.setFileFormat(kFormatDst);
-    options.setStopsAsNeedles(1);
-    MemoryInputBytestream stream(records.data(), records.size());
-    filter.decodeStitches(options, 1, stream);
-    return out;
-  }();
+  static const HXArray<HStitch> stitches = decodeDst(makeDstRecords(1'000'000));
   return stitches;
 }
 
