@@ -10,6 +10,7 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/filter/stitch_filter_test_peer.h"
 
 namespace stitchkit {
 namespace {
@@ -84,6 +85,91 @@ TEST(EncodePaths, PlainStitchesAreWrittenAsTheGeneralPathWritesThem) {
       EXPECT_GT(expected.second.size(), 3000u);
       EXPECT_EQ(write(plain, options), expected);
     }
+  }
+}
+
+// A host's own container, not an HXArray: the filter must work through the interface alone.
+class VectorWrapper final : public StitchWrapper {
+ public:
+  explicit VectorWrapper(const HXArray<HStitch>& from) : items_(from.begin(), from.end()) {}
+  int length() const override { return static_cast<int>(items_.size()); }
+  void reserve(int count) override { items_.reserve(static_cast<std::size_t>(count)); }
+  void truncate(int count) override { items_.resize(static_cast<std::size_t>(count)); }
+  void clear() override { items_.clear(); }
+  void append(const HStitch& s) override { items_.push_back(s); }
+  void insertEmpty(int index, int count) override {
+    items_.insert(items_.begin() + index, static_cast<std::size_t>(count), HStitch());
+  }
+  void insert(int index, const HStitch& s) override { items_.insert(items_.begin() + index, s); }
+  void remove(int index, int count) override {
+    items_.erase(items_.begin() + index, items_.begin() + index + count);
+  }
+  void remove(int index) override { remove(index, 1); }
+  HStitch& operator[](int index) override { return items_[static_cast<std::size_t>(index)]; }
+  const HStitch& operator[](int index) const override {
+    return items_[static_cast<std::size_t>(index)];
+  }
+
+ private:
+  std::vector<HStitch> items_;
+};
+
+// What a group turns into, for the group kinds that change the design's length: the forced
+// first colour change, a trim dropped by a machine without trim code, the trim added before
+// the move to the end. Each design is written once through an HXArray and once through a
+// host's own container; both must hold the same design afterwards.
+TEST(EncodePaths, GroupsThatChangeTheLengthLeaveTheDesignAsWritten) {
+  namespace C = StitchCode;
+  using testing_support::At;
+  using testing_support::CodedPoint;
+  using testing_support::J;
+  using testing_support::N;
+  struct Case {
+    std::string name;
+    std::function<void(StitchOptions&)> set;
+    std::vector<CodedPoint> design;
+    std::vector<int> written;  // command codes of the design afterwards
+  };
+  const std::vector<Case> cases = {
+      {"forced first colour change",
+       [](StitchOptions& o) { o.setForceFirstColourChange(1); },
+       {N(10), N(20), At(C::DesignEnd, 20)},
+       {C::ChangeNeedle, C::Normal, C::Normal, C::DesignEnd}},
+      {"trim dropped without a trim code",
+       [](StitchOptions& o) { o.setHasTrimCode(0), o.setJumpsPerTrim(0); },
+       {N(10), At(C::Trim, 10), N(20), N(30), At(C::DesignEnd, 30)},
+       {C::Normal, C::Normal, C::Normal, C::DesignEnd}},
+      {"redundant chenille command dropped",
+       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
+       {N(10), At(C::ChenilleChain, 10), N(20), At(C::ChenilleChain, 20), N(30),
+        At(C::DesignEnd, 30)},
+       {C::Normal, C::ChenilleChain, C::Normal, C::Normal, C::DesignEnd}},
+      {"trim before the move to the end, trims as jumps",
+       [](StitchOptions& o) { o.setJumpBeforeEnd(1), o.setTrimsAsJumps(1), o.setHasTrimCode(0); },
+       {N(10), N(20), J(60), J(90), At(C::DesignEnd, 100)},
+       {C::Normal, C::Normal, C::Jump, C::Jump, C::JumpTrim, C::Jump, C::DesignEnd}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StitchOptions options;
+    setDefaultEncoderOptions(options);
+    options.setFileFormat(kFormatDst);
+    options.setHardLength(121);
+    c.set(options);
+    HXArray<HStitch> array;
+    testing_support::fillDesign(array, c.design);
+    VectorWrapper host(array);
+    StitchArrayWrapper wrapper(array);
+    StitchFilter arrayFilter(wrapper);
+    StitchFilter hostFilter(host);
+    ASSERT_EQ(arrayFilter.encodeStitches(options, nullptr), kFilterOk);
+    ASSERT_EQ(hostFilter.encodeStitches(options, nullptr), kFilterOk);
+    std::vector<int> codes;
+    for (const CodedPoint& p : testing_support::designOf(wrapper))
+      codes.push_back(p.code);
+    EXPECT_EQ(codes, c.written);
+    EXPECT_EQ(testing_support::designOf(host), testing_support::designOf(wrapper));
+    EXPECT_EQ(hostFilter.getStitchCount(), host.length());
   }
 }
 
