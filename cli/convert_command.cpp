@@ -1,9 +1,5 @@
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -27,6 +23,7 @@
 #include "stitchkit/platform/h_array.h"
 #include "stitchkit/platform/h_file.h"
 #include "stitchkit/platform/h_string.h"
+#include "stitchkit/platform/replacement_file.h"
 #include "stitchkit/platform/thread_palette.h"
 
 namespace stitchkit::cli {
@@ -146,59 +143,6 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
   return parsed;
 }
 
-// A fresh file beside `target` with the same extension (".NAME.tmp-XXXXXX.EXT"), so that the
-// writer chooses the format it would choose for `target`. Removed when destroyed unless
-// renamed onto the target with commit.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const HString& target) {
-    HString drive, dir, name, ext;
-    StringUtils::splitPath(target, drive, dir, name, ext);
-    const std::string suffix = strToUtf8(ext);
-    std::string pattern =
-        strToUtf8(drive + dir) + "." + strToUtf8(name + ext) + ".tmp-XXXXXX" + suffix;
-    const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-    if (fd < 0) {
-      error_ = errno;
-      return;
-    }
-    // mkstemps makes the file private; give it the mode the target has, or a new file's mode.
-    struct stat existing {};
-    mode_t mode = 0;
-    if (::stat(strToUtf8(target).c_str(), &existing) == 0) {
-      mode = existing.st_mode & 07777;
-    } else {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode = 0666 & ~mask;
-    }
-    static_cast<void>(::fchmod(fd, mode));
-    ::close(fd);
-    path_ = pattern;
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-
-  bool isCreated() const { return !path_.empty(); }
-  // errno of the failed creation.
-  int error() const { return error_; }
-  HString path() const { return utf8ToStr(path_); }
-
-  // Renames the file onto `target`; returns 0 or errno.
-  int commit(const HString& target) {
-    if (::rename(path_.c_str(), strToUtf8(target).c_str()) != 0) return errno;
-    path_.clear();
-    return 0;
-  }
-
- private:
-  std::string path_;
-  int error_ = 0;
-};
-
 int fail(std::string_view path, std::string_view reason) {
   std::cerr << "stitchkit " << kCommand << ": " << path << ": " << reason << '\n';
   return kExitFailure;
@@ -237,7 +181,8 @@ int runConvert(std::span<const std::string_view> args) {
     optionsToUse = &options;
   }
 
-  TemporaryFile temporary(outPath);
+  // OUT is replaced only by a whole file: a failed write leaves an existing OUT as it was.
+  ReplacementFile temporary(outPath);
   if (!temporary.isCreated()) {
     return fail(parsed->out,
                 std::string("cannot create a file beside it: ") + std::strerror(temporary.error()));
@@ -257,7 +202,7 @@ int runConvert(std::span<const std::string_view> args) {
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
                                  MachineRepeatSettings(), nullptr, nullptr, &stats);
   if (written != kWriteOk) return fail(parsed->out, writeResultMessage(written));
-  if (const int error = temporary.commit(outPath); error != 0) {
+  if (const int error = temporary.commit(); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
 
