@@ -35,29 +35,24 @@ enum class Route {
 };
 
 // One extension that decodeFile recognises.
+// Whether the file starts with the machine header is detail::carriesMachineHeader's to say.
 struct ExtensionRow {
   const wchar_t* extension;
-  bool skipHeader;
   bool dstOptions;  // HardLength 121 and stops as needle changes
   HDiskFileFormat format;
   Route route;
 };
 
 constexpr ExtensionRow kExtensions[] = {
-    {L".DST", true, true, kFormatDst, Route::kFilter},
-    {L".KRV", false, true, kFormatDst, Route::kFilter},
-    {L".KVB", false, false, kFormatKvb, Route::kKvb},
-    {L".KVC", false, false, kFormatKvc, Route::kKvc},
-    {L".DSB", true, false, kFormatDsb, Route::kFilter},
-    {L".BAR", false, false, kFormatDsb, Route::kFilter},
-    {L".DSZ", true, false, kFormatDsz, Route::kFilter},
-    {L".ZSK", true, false, kFormatDsz, Route::kFilter},
-    {L".EXP", false, false, kFormatExp, Route::kFilter},
-    {L".HSF", false, false, kFormatHsf, Route::kHsf},
+    {L".DST", true, kFormatDst, Route::kFilter},  {L".KRV", true, kFormatDst, Route::kFilter},
+    {L".KVB", false, kFormatKvb, Route::kKvb},    {L".KVC", false, kFormatKvc, Route::kKvc},
+    {L".DSB", false, kFormatDsb, Route::kFilter}, {L".BAR", false, kFormatDsb, Route::kFilter},
+    {L".DSZ", false, kFormatDsz, Route::kFilter}, {L".ZSK", false, kFormatDsz, Route::kFilter},
+    {L".EXP", false, kFormatExp, Route::kFilter}, {L".HSF", false, kFormatHsf, Route::kHsf},
 };
 
 // ZSK transport files are numbered: ".Z" or ".z" and two decimal digits, nothing more.
-constexpr ExtensionRow kZskTransportRow = {L".Z00", false, false, kFormatZskTransport,
+constexpr ExtensionRow kZskTransportRow = {L".Z00", false, kFormatZskTransport,
                                            Route::kZskTransport};
 
 // One extension that decodeDSTFile reads.
@@ -73,6 +68,28 @@ constexpr DstFileRow kDstFileExtensions[] = {
     {L".DSB", 0, kDefaultHardLength, kFormatDsb},
     {L".DSZ", 0, kDefaultHardLength, kFormatDsz},
 };
+
+// A format the format-given decodeFile reads through the stitch filter.
+struct FormatRow {
+  HDiskFileFormat format;
+  bool dstOptions;  // HardLength 121 and stops as needle changes
+  bool headed;      // the file starts with the 512-byte header
+};
+
+constexpr FormatRow kFilterFormats[] = {
+    {kFormatDst, true, true},           {kFormatDstVariant15, true, true},
+    {kFormatDstVariant20, true, true},  {kFormatDstVariant6, false, true},
+    {kFormatDsb, false, true},          {kFormatDsbVariant16, false, true},
+    {kFormatDsbVariant21, false, true}, {kFormatDsz, false, true},
+    {kFormatDszVariant17, false, true}, {kFormatExp, false, false},
+};
+
+const FormatRow* findFilterFormat(HDiskFileFormat format) {
+  for (const FormatRow& row : kFilterFormats) {
+    if (row.format == format) return &row;
+  }
+  return nullptr;
+}
 
 using detail::extensionOf;
 
@@ -223,6 +240,17 @@ HDiskFileFormat readFormatOfPath(const HString& path) {
   return row == nullptr ? kFormatNone : row->format;
 }
 
+bool readsFileName(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row != nullptr && row->route == Route::kFilter &&
+         decoderKindForFormat(row->format, false) != DecoderKind::kNone;
+}
+
+bool readsFormat(HDiskFileFormat format) {
+  return findFilterFormat(format) != nullptr &&
+         decoderKindForFormat(format, false) != DecoderKind::kNone;
+}
+
 int decodeDSTFile(const wchar_t* path, StitchWrapper& stitches, StitchStats& stats) {
   try {
     CallOptions options;
@@ -289,7 +317,9 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
       const int r = runReader(Route::kHsf, call);
       return r >= kReadOk && r <= kReadWrongExtension ? r : kReadNoReader;
     }
-    if (row->skipHeader && !file.skipHeader()) return kReadHeaderSkipFailed;
+    if (detail::carriesMachineHeader(extensionOf(path)) && !file.skipHeader()) {
+      return kReadHeaderSkipFailed;
+    }
     if (row->dstOptions) setDstOptions(*opts);
 
     if (opts.isOwn()) opts->setFileFormat(row->format);
@@ -339,28 +369,10 @@ int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitc
     DesignFile file;
     if (!file.open(path)) return kReadCannotOpen;
 
-    bool hasHeader = false;
-    switch (format) {
-      case kFormatDst:
-      case kFormatDstVariant15:
-      case kFormatDstVariant20:
-        setDstOptions(*opts);
-        hasHeader = true;
-        break;
-      case kFormatDstVariant6:
-      case kFormatDsb:
-      case kFormatDsbVariant16:
-      case kFormatDsbVariant21:
-      case kFormatDsz:
-      case kFormatDszVariant17:
-        hasHeader = true;
-        break;
-      case kFormatExp:
-        break;
-      default:
-        return kReadNoReader;
-    }
-    if (hasHeader && skipHeader != 0 && !file.skipHeader()) return kReadHeaderSkipFailed;
+    const FormatRow* row = findFilterFormat(format);
+    if (row == nullptr) return kReadNoReader;
+    if (row->dstOptions) setDstOptions(*opts);
+    if (row->headed && skipHeader != 0 && !file.skipHeader()) return kReadHeaderSkipFailed;
     return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader);
   } catch (const std::exception&) {
     return kReadFailed;

@@ -48,6 +48,13 @@ const char* readResultMessage(int result);
 // reader), or kFormatNone when the name goes to the general design loader.
 HDiskFileFormat readFormatOfPath(const HString& path);
 
+// What this build reads, from the tables decodeFile chooses by: true when decodeFile reads a
+// file of this name (by its extension) through its own decoder, and when the format-given
+// decodeFile reads files of `format`. Names and formats that go to a container reader or
+// the general design loader, which this build does not have, give false.
+bool readsFileName(const HString& path);
+bool readsFormat(HDiskFileFormat format);
+
 // Reads a DST, DSB or DSZ file (by its extension) after its 512-byte header, with the default
 // options for that format. The container is emptied once the header has been skipped; a
 // name with another extension, or a format whose decoder is not available, gives

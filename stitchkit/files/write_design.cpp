@@ -6,6 +6,7 @@
 
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/file_names_internal.h"
+#include "stitchkit/files/read_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 
@@ -39,8 +40,31 @@ constexpr ExtensionRow kTrailingExtensions[] = {
 };
 constexpr ExtensionRow kZskTransportRow = {L".Z00", kFormatZskTransport, false, true};
 
-// The extensions whose files carry the 512-byte header.
-constexpr const wchar_t* kHeadedExtensions[] = {L".DST", L".DSB", L".DSZ"};
+// A format the format-given makeStitchFormatFile writes on the plain path.
+struct FormatRow {
+  HDiskFileFormat format;
+  bool dstHardLength;
+  bool headed;  // the file gets the 512-byte header when the caller asks for it
+};
+
+constexpr FormatRow kPlainFormats[] = {
+    {kFormatDst, true, true},           {kFormatDstVariant6, true, true},
+    {kFormatDstVariant15, true, true},  {kFormatDstVariant20, true, true},
+    {kFormatDsb, false, true},          {kFormatDsz, false, true},
+    {kFormatDsbVariant16, false, true}, {kFormatDszVariant17, false, true},
+    {kFormatDsbVariant21, false, true}, {kFormatExp, false, false},
+};
+
+const FormatRow* findPlainFormat(HDiskFileFormat format) {
+  for (const FormatRow& row : kPlainFormats) {
+    if (row.format == format) return &row;
+  }
+  return nullptr;
+}
+
+bool hasEncoder(HDiskFileFormat format) {
+  return encoderKindForFormat(format, HString(), false) != EncoderKind::kNone;
+}
 
 using detail::extensionOf;
 
@@ -58,13 +82,6 @@ const ExtensionRow* findExtension(const HString& ext) {
     if (matches(ext, row)) return &row;
   }
   return nullptr;
-}
-
-bool isHeadedExtension(const HString& ext) {
-  for (const wchar_t* headed : kHeadedExtensions) {
-    if (detail::extensionStartsWith(ext, headed)) return true;
-  }
-  return false;
 }
 
 // The formats whose files are written by a container writer rather than the plain path.
@@ -150,6 +167,16 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
   return row == nullptr || row->format == kFormatTwn ? kFormatNone : row->format;
 }
 
+bool writesFileName(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
+         readsFileName(path) && readFormatOfPath(path) == row->format;
+}
+
+bool writesFormat(HDiskFileFormat format) {
+  return findPlainFormat(format) != nullptr && hasEncoder(format);
+}
+
 int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
@@ -173,8 +200,8 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
     if (opts.isOwn()) opts->setFileFormat(row->format);
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
-    return writePlainFile(path, designName, filter, *opts, isHeadedExtension(ext), ansiLabel,
-                          written);
+    return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
+                          ansiLabel, written);
   } catch (const std::exception&) {
     return kWriteFailed;
   }
@@ -219,29 +246,11 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
     if (!opts->isCompatible(format)) return kWriteIncompatible;
     StitchFilter filter(stitches);
     filter.setTraceDesign(traceDesign);
-    bool headed = false;
-    switch (format) {
-      case kFormatDst:
-      case kFormatDstVariant6:
-      case kFormatDstVariant15:
-      case kFormatDstVariant20:
-        opts->setHardLength(kDstHardLength);
-        headed = true;
-        break;
-      case kFormatDsb:
-      case kFormatDsz:
-      case kFormatDsbVariant16:
-      case kFormatDszVariant17:
-      case kFormatDsbVariant21:
-        headed = true;
-        break;
-      case kFormatExp:
-        break;
-      default:
-        return kWriteFailed;
-    }
-    return writePlainFile(path, designName, filter, *opts, headed && writeHeader != 0, ansiLabel,
-                          written);
+    const FormatRow* row = findPlainFormat(format);
+    if (row == nullptr) return kWriteFailed;
+    if (row->dstHardLength) opts->setHardLength(kDstHardLength);
+    return writePlainFile(path, designName, filter, *opts, row->headed && writeHeader != 0,
+                          ansiLabel, written);
   } catch (const std::exception&) {
     return kWriteFailed;
   }

@@ -15,9 +15,9 @@
 // Writing whole design files. Every function sets the option record's HardLength to 127 first
 // (the caller's record is changed) and writes through the stitch filter's encode pipeline, so
 // on return the stitch container holds the design as written (split jumps, inserted colour
-// changes and removed commands included). DST, DSB and DSZ files get the 512-byte header,
-// written provisionally, then rewritten from the statistics after encoding, and one 0x1A byte
-// after the records. A failure after the file was opened leaves it as far as it was written.
+// changes and removed commands included). DST, DSB, DSZ and ZSK files (by name) get the 512-byte
+// header, written provisionally, then rewritten from the statistics after encoding, and one 0x1A
+// byte after the records. A failure after the file was opened leaves it as far as it was written.
 namespace stitchkit {
 
 // Results of makeStitchFormatFile.
@@ -36,6 +36,15 @@ const char* writeResultMessage(int result);
 // The format makeStitchFormatFile chooses for `path` by its extension (kFormatHsf for the HSF
 // writer), or kFormatNone when it writes no file for that name.
 HDiskFileFormat writeFormatOfPath(const HString& path);
+
+// What this build really writes, from the tables makeStitchFormatFile chooses by. A file
+// name counts when the writer encodes its format itself and a file of that name reads back
+// as the same format (readsFileName): an extension whose own writer is not part of this
+// build (.PES, .PCS, ...) gives false even where the writer would fill it with the records
+// of another format. A format code counts when the format-given makeStitchFormatFile
+// encodes it.
+bool writesFileName(const HString& path);
+bool writesFormat(HDiskFileFormat format);
 
 // By extension: .DST and .KRV (HardLength 121), .DSB, .BAR, .DSZ, .ZSK, .EXP, .PCS, .PES,
 // .TXT, ".Z" and two digits (ZSK transport), .KVB, .KVC, .EDF, .HSF; the first four
