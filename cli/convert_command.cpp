@@ -39,6 +39,8 @@ constexpr std::string_view kUsage =
     "file beside it that replaces OUT only once the whole file is written, so a failed\n"
     "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
     "format code, the stitches, colours (needle blocks) and size of the design as written.\n"
+    "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
+    "refused before anything is read or written.\n"
     "\n"
     "Options:\n"
     "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
@@ -148,6 +150,22 @@ int fail(std::string_view path, std::string_view reason) {
   return kExitFailure;
 }
 
+// What this build writes, for the refusal of a name or code it does not: the extensions of
+// the format table that it writes by name, and the codes it writes with --format.
+std::string writtenFormatsText() {
+  std::string extensions;
+  std::string codes;
+  for (const DiskFormatInfo& row : diskFormatTable()) {
+    for (std::string_view ext : row.readFrom) {
+      if (ext.empty() || !writesFileName(utf8ToStr("x" + std::string(ext)))) continue;
+      extensions += ' ';
+      extensions += ext;
+    }
+    if (writesFormat(row.code)) codes += ' ' + std::to_string(static_cast<int>(row.code));
+  }
+  return "this build writes" + extensions + " (with --format:" + codes + ")";
+}
+
 // Extent of one axis in millimetres; 0 when nothing was counted.
 double extentMm(short min, short max) {
   return max < min ? 0.0 : (max - min) / kUnitsPerMm;
@@ -165,6 +183,12 @@ int runConvert(std::span<const std::string_view> args) {
   HXArray<HStitch> stitches;
   StitchStats readStats;
   double scale = 1.0;
+  const bool writable = parsed->format ? writesFormat(*parsed->format) : writesFileName(outPath);
+  if (!writable) {
+    return fail(parsed->out, (parsed->format ? "format " + std::to_string(*parsed->format)
+                                             : std::string("this name's format")) +
+                                 " cannot be written: " + writtenFormatsText());
+  }
   const int read =
       decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr, nullptr);
   if (read != kReadOk) return fail(parsed->in, readResultMessage(read));
@@ -193,7 +217,7 @@ int runConvert(std::span<const std::string_view> args) {
   // The statistics of what was written, handed back by the writer.
   StitchStats stats;
   // OUT's name, not the temporary one, is what a header's label is made from.
-  const int written =
+  const int result =
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
                                  ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
@@ -201,7 +225,7 @@ int runConvert(std::span<const std::string_view> args) {
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
                                  MachineRepeatSettings(), nullptr, nullptr, &stats);
-  if (written != kWriteOk) return fail(parsed->out, writeResultMessage(written));
+  if (result != kWriteOk) return fail(parsed->out, writeResultMessage(result));
   if (const int error = temporary.commit(); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
