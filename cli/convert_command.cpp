@@ -150,6 +150,13 @@ int fail(std::string_view path, std::string_view reason) {
   return kExitFailure;
 }
 
+// The system's own words for what happened to the file (`action` and its error) when there
+// is a system error, else the result's sentence.
+std::string describeFailure(std::string_view action, int systemError, std::string_view message) {
+  if (systemError == 0) return std::string(message);
+  return std::string(action) + ": " + std::strerror(systemError);
+}
+
 // What this build writes, for the refusal of a name or code it does not: the extensions of
 // the format table that it writes by name, and the codes it writes with --format.
 std::string writtenFormatsText() {
@@ -189,9 +196,12 @@ int runConvert(std::span<const std::string_view> args) {
                                              : std::string("this name's format")) +
                                  " cannot be written: " + writtenFormatsText());
   }
-  const int read =
-      decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr, nullptr);
-  if (read != kReadOk) return fail(parsed->in, readResultMessage(read));
+  int systemError = 0;
+  const int read = decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr,
+                              nullptr, &systemError);
+  if (read != kReadOk)
+    return fail(parsed->in,
+                describeFailure("cannot be opened", systemError, readResultMessage(read)));
 
   // Without --set the writer makes its own record for the format.
   StitchEncoderOptions options;
@@ -221,11 +231,14 @@ int runConvert(std::span<const std::string_view> args) {
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
                                  ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, &stats)
+                                 MachineRepeatSettings(), nullptr, &stats, &systemError)
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr, &stats);
-  if (result != kWriteOk) return fail(parsed->out, writeResultMessage(result));
+                                 MachineRepeatSettings(), nullptr, nullptr, &stats, &systemError);
+  if (result != kWriteOk) {
+    return fail(parsed->out,
+                describeFailure("cannot be written", systemError, writeResultMessage(result)));
+  }
   if (const int error = temporary.commit(); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }

@@ -2,6 +2,8 @@
 
 #include "stitchkit/files/file_names_internal.h"
 
+#include <errno.h>
+
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -166,13 +168,20 @@ class CallOptions {
 // An open design file and the byte stream over it.
 class DesignFile {
  public:
-  // False when `path` cannot be opened for reading as a file.
+  // False when `path` cannot be opened for reading as a file; error() then holds errno.
   bool open(const HString& path) {
     const std::string native = toNativePath(path);
     std::error_code ec;
-    if (std::filesystem::is_directory(native, ec)) return false;
+    if (std::filesystem::is_directory(native, ec)) {
+      error_ = EISDIR;
+      return false;
+    }
+    errno = 0;
     file_.open(native, std::ios::in | std::ios::binary);
-    if (!file_.is_open()) return false;
+    if (!file_.is_open()) {
+      error_ = errno != 0 ? errno : EIO;
+      return false;
+    }
     stream_.emplace(file_);
     return true;
   }
@@ -188,8 +197,10 @@ class DesignFile {
   }
 
   InputBytestream& stream() { return *stream_; }
+  int error() const { return error_; }
 
  private:
+  int error_ = 0;
   std::ifstream file_;
   std::optional<FileInputBytestream> stream_;
 };
@@ -284,7 +295,8 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats) {
+               MachineRepeatSettings* repeats, int* systemError) {
+  if (systemError != nullptr) *systemError = 0;
   try {
     HeadGrouping localHeads;
     MachineRepeatSettings localRepeats;
@@ -294,7 +306,10 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
     opts->setHardLength(kDefaultHardLength);
 
     DesignFile file;
-    if (!file.open(path)) return kReadCannotOpen;
+    if (!file.open(path)) {
+      if (systemError != nullptr) *systemError = file.error();
+      return kReadCannotOpen;
+    }
     scale = 0.5;
 
     const ReaderCall call{path,
@@ -336,9 +351,9 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
 
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats) {
+               MachineRepeatSettings* repeats, int* systemError) {
   StitchArrayWrapper wrapper(stitches);
-  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats);
+  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats, systemError);
 }
 
 int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,

@@ -70,12 +70,14 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 //   any other name goes to the general design loader.
 // `scale` is set to 0.5. `palette`, when given, receives the threads a container carries;
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
+// `systemError`, when given, receives the system's error number (errno) with
+// kReadCannotOpen (ENOENT, EACCES, EISDIR, ENAMETOOLONG, ...), and 0 with any other result.
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats);
+               MachineRepeatSettings* repeats, int* systemError = nullptr);
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats);
+               MachineRepeatSettings* repeats, int* systemError = nullptr);
 
 // Reads a design file of the given format: the DST formats 0, 15 and 20 (HardLength 121,
 // stops as needle changes), 6, the Barudan formats 1, 16 and 21 and the Zangs formats 3 and

@@ -1,5 +1,7 @@
 #include "stitchkit/files/write_design.h"
 
+#include <errno.h>
+
 #include <exception>
 #include <fstream>
 #include <optional>
@@ -117,28 +119,45 @@ int writeHeader(std::ofstream& out, const HString& designName, const StitchStats
 }
 
 // The plain path: the encode pipeline into the file, framed by the header when `headed`.
+// A failure of the file itself gives kWriteFailed with its errno in `systemError`.
 int writePlainFile(const HString& path, const HString& designName, StitchFilter& filter,
-                   const StitchOptions& options, bool headed, int ansiLabel, StitchStats* written) {
+                   const StitchOptions& options, bool headed, int ansiLabel, StitchStats* written,
+                   int& systemError) {
+  errno = 0;
   std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
-  if (!out) return kWriteFailed;
+  // errno is that of the last system call that failed, set by the stream's open, write or
+  // close; EIO stands in when the stream failed without one.
+  const auto fileFailed = [&systemError] {
+    systemError = errno != 0 ? errno : EIO;
+    return kWriteFailed;
+  };
+  if (!out) return fileFailed();
   if (headed) {
     // A blank header holds the place of the one written from what was really written; it
     // also tells early whether the label can be made at all.
     const int r = writeHeader(out, designName, StitchStats(), ansiLabel);
+    if (!out) return fileFailed();
     if (r != kWriteOk) return r;
   }
   FileOutputBytestream stream(out);
-  if (filter.encodeStitches(options, &stream) != 0) return kWriteIncompatible;
+  const int encoded = filter.encodeStitches(options, &stream);
+  if (stream.systemError() != 0) {
+    systemError = stream.systemError();
+    return kWriteFailed;
+  }
+  if (!out) return fileFailed();
+  if (encoded != 0) return kWriteIncompatible;
   if (headed) {
     out.seekp(0, std::ios::end);
     out.put(kEndOfFileMark);
-    if (!out) return kWriteFailed;
+    if (!out) return fileFailed();
     // The counts and extents of the header are those of what was written.
     const int r = writeHeader(out, designName, filter.getStats(), ansiLabel);
+    if (!out) return fileFailed();
     if (r != kWriteOk) return r;
   }
   out.close();
-  if (!out) return kWriteFailed;
+  if (!out) return fileFailed();
   if (written != nullptr) *written = filter.getStats();
   return kWriteOk;
 }
@@ -182,7 +201,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath, StitchStats* written) {
+                         const HString* attachmentPath, StitchStats* written, int* systemError) {
+  int ignoredError = 0;
+  int& error = systemError != nullptr ? *systemError : ignoredError;
+  error = 0;
   // The container writers take these; none of them is part of this build yet.
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(designValue), static_cast<void>(heads), static_cast<void>(repeat);
@@ -201,7 +223,7 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
     return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
-                          ansiLabel, written);
+                          ansiLabel, written, error);
   } catch (const std::exception&) {
     return kWriteFailed;
   }
@@ -233,7 +255,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         StitchStats* written) {
+                         StitchStats* written, int* systemError) {
+  int ignoredError = 0;
+  int& error = systemError != nullptr ? *systemError : ignoredError;
+  error = 0;
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(heads), static_cast<void>(repeat), static_cast<void>(firstStitch);
   try {
@@ -250,7 +275,7 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
     if (row == nullptr) return kWriteFailed;
     if (row->dstHardLength) opts->setHardLength(kDstHardLength);
     return writePlainFile(path, designName, filter, *opts, row->headed && writeHeader != 0,
-                          ansiLabel, written);
+                          ansiLabel, written, error);
   } catch (const std::exception&) {
     return kWriteFailed;
   }

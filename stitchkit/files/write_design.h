@@ -53,12 +53,17 @@ bool writesFormat(HDiskFileFormat format);
 // must be compatible with the extension's format.
 // `written`, when given, receives on success the statistics of what was written (the
 // figures of the file's header), so that a caller need not compute them again.
+// `systemError`, when given, receives the system's error number (errno) when the file could
+// not be created, written or closed (the result is then kWriteFailed, also when the failure
+// came in the middle of the records: a full disk is not taken for options that do not suit
+// the format), and 0 for every other result.
 int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath, StitchStats* written = nullptr);
+                         const HString* attachmentPath, StitchStats* written = nullptr,
+                         int* systemError = nullptr);
 int makeStitchFormatFile(const HString& path, const HString& designName, HXArray<HStitch>& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
@@ -72,14 +77,14 @@ int makeStitchFormatFile(const HString& path, HXArray<HStitch>& stitches,
 // By format: codes 0, 6, 15, 20 (HardLength 121) and 1, 3, 16, 17, 21 are written with the
 // header when `writeHeader` is non-zero; 2 never has one; 36, 60 and 52 go to their container
 // writers; any other code gives kWriteFailed.
-// `written` as above.
+// `written` and `systemError` as above.
 int makeStitchFormatFile(const HString& path, const HString& designName,
                          const HDiskFileFormat& format, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         StitchStats* written = nullptr);
+                         StitchStats* written = nullptr, int* systemError = nullptr);
 int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
                          HXArray<HStitch>& stitches, const ThreadPalette& palette,
                          HXArray<HString>& names, const ExtraProperties& extra, int writeHeader,
