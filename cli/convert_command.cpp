@@ -1,9 +1,5 @@
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -27,6 +23,7 @@
 #include "stitchkit/platform/h_array.h"
 #include "stitchkit/platform/h_file.h"
 #include "stitchkit/platform/h_string.h"
+#include "stitchkit/platform/replacement_file.h"
 #include "stitchkit/platform/thread_palette.h"
 
 namespace stitchkit::cli {
@@ -42,6 +39,8 @@ constexpr std::string_view kUsage =
     "file beside it that replaces OUT only once the whole file is written, so a failed\n"
     "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
     "format code, the stitches, colours (needle blocks) and size of the design as written.\n"
+    "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
+    "refused before anything is read or written.\n"
     "\n"
     "Options:\n"
     "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
@@ -146,62 +145,32 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
   return parsed;
 }
 
-// A fresh file beside `target` with the same extension (".NAME.tmp-XXXXXX.EXT"), so that the
-// writer chooses the format it would choose for `target`. Removed when destroyed unless
-// renamed onto the target with commit.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const HString& target) {
-    HString drive, dir, name, ext;
-    StringUtils::splitPath(target, drive, dir, name, ext);
-    const std::string suffix = strToUtf8(ext);
-    std::string pattern =
-        strToUtf8(drive + dir) + "." + strToUtf8(name + ext) + ".tmp-XXXXXX" + suffix;
-    const int fd = ::mkstemps(pattern.data(), static_cast<int>(suffix.size()));
-    if (fd < 0) {
-      error_ = errno;
-      return;
-    }
-    // mkstemps makes the file private; give it the mode the target has, or a new file's mode.
-    struct stat existing {};
-    mode_t mode = 0;
-    if (::stat(strToUtf8(target).c_str(), &existing) == 0) {
-      mode = existing.st_mode & 07777;
-    } else {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      mode = 0666 & ~mask;
-    }
-    static_cast<void>(::fchmod(fd, mode));
-    ::close(fd);
-    path_ = pattern;
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-
-  bool isCreated() const { return !path_.empty(); }
-  // errno of the failed creation.
-  int error() const { return error_; }
-  HString path() const { return utf8ToStr(path_); }
-
-  // Renames the file onto `target`; returns 0 or errno.
-  int commit(const HString& target) {
-    if (::rename(path_.c_str(), strToUtf8(target).c_str()) != 0) return errno;
-    path_.clear();
-    return 0;
-  }
-
- private:
-  std::string path_;
-  int error_ = 0;
-};
-
 int fail(std::string_view path, std::string_view reason) {
   std::cerr << "stitchkit " << kCommand << ": " << path << ": " << reason << '\n';
   return kExitFailure;
+}
+
+// The system's own words for what happened to the file (`action` and its error) when there
+// is a system error, else the result's sentence.
+std::string describeFailure(std::string_view action, int systemError, std::string_view message) {
+  if (systemError == 0) return std::string(message);
+  return std::string(action) + ": " + std::strerror(systemError);
+}
+
+// What this build writes, for the refusal of a name or code it does not: the extensions of
+// the format table that it writes by name, and the codes it writes with --format.
+std::string writtenFormatsText() {
+  std::string extensions;
+  std::string codes;
+  for (const DiskFormatInfo& row : diskFormatTable()) {
+    for (std::string_view ext : row.readFrom) {
+      if (ext.empty() || !writesFileName(utf8ToStr("x" + std::string(ext)))) continue;
+      extensions += ' ';
+      extensions += ext;
+    }
+    if (writesFormat(row.code)) codes += ' ' + std::to_string(static_cast<int>(row.code));
+  }
+  return "this build writes" + extensions + " (with --format:" + codes + ")";
 }
 
 // Extent of one axis in millimetres; 0 when nothing was counted.
@@ -221,9 +190,18 @@ int runConvert(std::span<const std::string_view> args) {
   HXArray<HStitch> stitches;
   StitchStats readStats;
   double scale = 1.0;
-  const int read =
-      decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr, nullptr);
-  if (read != kReadOk) return fail(parsed->in, readResultMessage(read));
+  const bool writable = parsed->format ? writesFormat(*parsed->format) : writesFileName(outPath);
+  if (!writable) {
+    return fail(parsed->out, (parsed->format ? "format " + std::to_string(*parsed->format)
+                                             : std::string("this name's format")) +
+                                 " cannot be written: " + writtenFormatsText());
+  }
+  int systemError = 0;
+  const int read = decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr,
+                              nullptr, &systemError);
+  if (read != kReadOk)
+    return fail(parsed->in,
+                describeFailure("cannot be opened", systemError, readResultMessage(read)));
 
   // Without --set the writer makes its own record for the format.
   StitchEncoderOptions options;
@@ -237,7 +215,8 @@ int runConvert(std::span<const std::string_view> args) {
     optionsToUse = &options;
   }
 
-  TemporaryFile temporary(outPath);
+  // OUT is replaced only by a whole file: a failed write leaves an existing OUT as it was.
+  ReplacementFile temporary(outPath);
   if (!temporary.isCreated()) {
     return fail(parsed->out,
                 std::string("cannot create a file beside it: ") + std::strerror(temporary.error()));
@@ -248,16 +227,19 @@ int runConvert(std::span<const std::string_view> args) {
   // The statistics of what was written, handed back by the writer.
   StitchStats stats;
   // OUT's name, not the temporary one, is what a header's label is made from.
-  const int written =
+  const int result =
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
                                  ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, &stats)
+                                 MachineRepeatSettings(), nullptr, &stats, &systemError)
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr, &stats);
-  if (written != kWriteOk) return fail(parsed->out, writeResultMessage(written));
-  if (const int error = temporary.commit(outPath); error != 0) {
+                                 MachineRepeatSettings(), nullptr, nullptr, &stats, &systemError);
+  if (result != kWriteOk) {
+    return fail(parsed->out,
+                describeFailure("cannot be written", systemError, writeResultMessage(result)));
+  }
+  if (const int error = temporary.commit(); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
 

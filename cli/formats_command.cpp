@@ -3,7 +3,10 @@
 
 #include "cli/commands.h"
 #include "cli/json_writer.h"
+#include "stitchkit/files/read_design.h"
+#include "stitchkit/files/write_design.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/platform/h_string.h"
 
 namespace stitchkit::cli {
 namespace {
@@ -11,12 +14,30 @@ namespace {
 constexpr std::string_view kUsage =
     "Usage: stitchkit formats [--json]\n"
     "\n"
-    "Lists the disk file format codes: the extensions that read as each code, the\n"
-    "extension it is written as, its file-dialog filters and its format family.\n"
+    "Lists the disk file format codes: whether this build reads and writes each format\n"
+    "(convert refuses the formats it does not write), the extensions that read as each\n"
+    "code, the extension it is written as, its file-dialog filters and its format family.\n"
     "\n"
     "Options:\n"
     "  --json    print the table as a JSON array\n"
     "  --help    show this help\n";
+
+// Whether this build reads and writes `row`'s format, as the reading and writing entry
+// points decide: by its code, or by one of the extensions that name it.
+bool readsRow(const DiskFormatInfo& row) {
+  if (readsFormat(row.code)) return true;
+  for (std::string_view ext : row.readFrom) {
+    if (!ext.empty() && readsFileName(utf8ToStr("x" + std::string(ext)))) return true;
+  }
+  return false;
+}
+
+bool writesRow(const DiskFormatInfo& row) {
+  if (writesFormat(row.code)) return true;
+  if (row.writtenAs.size() < 2) return false;
+  const HString name = utf8ToStr("x" + std::string(row.writtenAs));
+  return writesFileName(name) && writeFormatOfPath(name) == row.code;
+}
 
 std::string readFromText(const DiskFormatInfo& row) {
   std::string text;
@@ -41,6 +62,10 @@ void printJson(std::ostream& out) {
     json.beginObject();
     json.key("code");
     json.value(static_cast<int>(row.code));
+    json.key("reads");
+    json.value(readsRow(row));
+    json.key("writes");
+    json.value(writesRow(row));
     json.key("readFrom");
     json.beginArray();
     for (std::string_view ext : row.readFrom) {
@@ -68,7 +93,7 @@ void printJson(std::ostream& out) {
 }
 
 void printTable(std::ostream& out) {
-  out << "code  read from             written as  family  filters\n";
+  out << "code  reads  writes  read from             written as  family  filters\n";
   for (const DiskFormatInfo& row : diskFormatTable()) {
     std::string filters;
     for (std::string_view filter : row.filters) {
@@ -77,9 +102,10 @@ void printTable(std::ostream& out) {
       filters += filter;
     }
     const std::string readFrom = readFromText(row);
-    char line[64];
-    std::snprintf(line, sizeof line, "%4d  %-20s  %-10s  %-6s  ", static_cast<int>(row.code),
-                  readFrom.empty() ? "-" : readFrom.c_str(),
+    char line[80];
+    std::snprintf(line, sizeof line, "%4d  %-5s  %-6s  %-20s  %-10s  %-6s  ",
+                  static_cast<int>(row.code), readsRow(row) ? "yes" : "no",
+                  writesRow(row) ? "yes" : "no", readFrom.empty() ? "-" : readFrom.c_str(),
                   row.writtenAs.empty() ? "-" : std::string(row.writtenAs).c_str(),
                   std::string(diskFormatFamilyName(row.family)).c_str());
     out << line << (filters.empty() ? "-" : filters);

@@ -52,4 +52,5 @@
 #include "stitchkit/platform/h_stream.h"
 #include "stitchkit/platform/h_string.h"
 #include "stitchkit/platform/presser_foot.h"
+#include "stitchkit/platform/replacement_file.h"
 #include "stitchkit/platform/thread_palette.h"

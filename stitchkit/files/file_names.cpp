@@ -14,6 +14,12 @@ HString extensionOf(const HString& path) {
   return ext;
 }
 
+namespace {
+
+constexpr const wchar_t* kHeadedExtensions[] = {L".DST", L".DSB", L".DSZ", L".ZSK"};
+
+}  // namespace
+
 bool extensionStartsWith(const HString& ext, const wchar_t* wanted) {
   constexpr int kComparedCharacters = 4;
   return ext.subString(0, kComparedCharacters).compareNoCase(wanted) == 0;
@@ -24,6 +30,13 @@ bool isNumberedExtension(const HString& ext, wchar_t letter) {
   return ext.length() == 4 && ext[0] == L'.' &&
          std::towupper(static_cast<wint_t>(ext[1])) == std::towupper(static_cast<wint_t>(letter)) &&
          isDigit(ext[2]) && isDigit(ext[3]);
+}
+
+bool carriesMachineHeader(const HString& ext) {
+  for (const wchar_t* headed : kHeadedExtensions) {
+    if (extensionStartsWith(ext, headed)) return true;
+  }
+  return false;
 }
 
 }  // namespace stitchkit::detail

@@ -15,5 +15,9 @@ bool extensionStartsWith(const HString& ext, const wchar_t* wanted);
 // True for exactly four characters: the dot, `letter` in either case, two decimal digits
 // (".Z00", ".z15").
 bool isNumberedExtension(const HString& ext, wchar_t letter);
+// True for the extensions whose files start with the 512-byte machine header (".DST",
+// ".DSB", ".DSZ", ".ZSK", on their first four characters). The reader skips the header of
+// exactly the files the writer gives one, so that what is written reads back whole.
+bool carriesMachineHeader(const HString& ext);
 
 }  // namespace stitchkit::detail

@@ -2,6 +2,8 @@
 
 #include "stitchkit/files/file_names_internal.h"
 
+#include <errno.h>
+
 #include <exception>
 #include <filesystem>
 #include <fstream>
@@ -35,29 +37,24 @@ enum class Route {
 };
 
 // One extension that decodeFile recognises.
+// Whether the file starts with the machine header is detail::carriesMachineHeader's to say.
 struct ExtensionRow {
   const wchar_t* extension;
-  bool skipHeader;
   bool dstOptions;  // HardLength 121 and stops as needle changes
   HDiskFileFormat format;
   Route route;
 };
 
 constexpr ExtensionRow kExtensions[] = {
-    {L".DST", true, true, kFormatDst, Route::kFilter},
-    {L".KRV", false, true, kFormatDst, Route::kFilter},
-    {L".KVB", false, false, kFormatKvb, Route::kKvb},
-    {L".KVC", false, false, kFormatKvc, Route::kKvc},
-    {L".DSB", true, false, kFormatDsb, Route::kFilter},
-    {L".BAR", false, false, kFormatDsb, Route::kFilter},
-    {L".DSZ", true, false, kFormatDsz, Route::kFilter},
-    {L".ZSK", true, false, kFormatDsz, Route::kFilter},
-    {L".EXP", false, false, kFormatExp, Route::kFilter},
-    {L".HSF", false, false, kFormatHsf, Route::kHsf},
+    {L".DST", true, kFormatDst, Route::kFilter},  {L".KRV", true, kFormatDst, Route::kFilter},
+    {L".KVB", false, kFormatKvb, Route::kKvb},    {L".KVC", false, kFormatKvc, Route::kKvc},
+    {L".DSB", false, kFormatDsb, Route::kFilter}, {L".BAR", false, kFormatDsb, Route::kFilter},
+    {L".DSZ", false, kFormatDsz, Route::kFilter}, {L".ZSK", false, kFormatDsz, Route::kFilter},
+    {L".EXP", false, kFormatExp, Route::kFilter}, {L".HSF", false, kFormatHsf, Route::kHsf},
 };
 
 // ZSK transport files are numbered: ".Z" or ".z" and two decimal digits, nothing more.
-constexpr ExtensionRow kZskTransportRow = {L".Z00", false, false, kFormatZskTransport,
+constexpr ExtensionRow kZskTransportRow = {L".Z00", false, kFormatZskTransport,
                                            Route::kZskTransport};
 
 // One extension that decodeDSTFile reads.
@@ -73,6 +70,28 @@ constexpr DstFileRow kDstFileExtensions[] = {
     {L".DSB", 0, kDefaultHardLength, kFormatDsb},
     {L".DSZ", 0, kDefaultHardLength, kFormatDsz},
 };
+
+// A format the format-given decodeFile reads through the stitch filter.
+struct FormatRow {
+  HDiskFileFormat format;
+  bool dstOptions;  // HardLength 121 and stops as needle changes
+  bool headed;      // the file starts with the 512-byte header
+};
+
+constexpr FormatRow kFilterFormats[] = {
+    {kFormatDst, true, true},           {kFormatDstVariant15, true, true},
+    {kFormatDstVariant20, true, true},  {kFormatDstVariant6, false, true},
+    {kFormatDsb, false, true},          {kFormatDsbVariant16, false, true},
+    {kFormatDsbVariant21, false, true}, {kFormatDsz, false, true},
+    {kFormatDszVariant17, false, true}, {kFormatExp, false, false},
+};
+
+const FormatRow* findFilterFormat(HDiskFileFormat format) {
+  for (const FormatRow& row : kFilterFormats) {
+    if (row.format == format) return &row;
+  }
+  return nullptr;
+}
 
 using detail::extensionOf;
 
@@ -149,13 +168,20 @@ class CallOptions {
 // An open design file and the byte stream over it.
 class DesignFile {
  public:
-  // False when `path` cannot be opened for reading as a file.
+  // False when `path` cannot be opened for reading as a file; error() then holds errno.
   bool open(const HString& path) {
     const std::string native = toNativePath(path);
     std::error_code ec;
-    if (std::filesystem::is_directory(native, ec)) return false;
+    if (std::filesystem::is_directory(native, ec)) {
+      error_ = EISDIR;
+      return false;
+    }
+    errno = 0;
     file_.open(native, std::ios::in | std::ios::binary);
-    if (!file_.is_open()) return false;
+    if (!file_.is_open()) {
+      error_ = errno != 0 ? errno : EIO;
+      return false;
+    }
     stream_.emplace(file_);
     return true;
   }
@@ -171,8 +197,10 @@ class DesignFile {
   }
 
   InputBytestream& stream() { return *stream_; }
+  int error() const { return error_; }
 
  private:
+  int error_ = 0;
   std::ifstream file_;
   std::optional<FileInputBytestream> stream_;
 };
@@ -223,6 +251,17 @@ HDiskFileFormat readFormatOfPath(const HString& path) {
   return row == nullptr ? kFormatNone : row->format;
 }
 
+bool readsFileName(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row != nullptr && row->route == Route::kFilter &&
+         decoderKindForFormat(row->format, false) != DecoderKind::kNone;
+}
+
+bool readsFormat(HDiskFileFormat format) {
+  return findFilterFormat(format) != nullptr &&
+         decoderKindForFormat(format, false) != DecoderKind::kNone;
+}
+
 int decodeDSTFile(const wchar_t* path, StitchWrapper& stitches, StitchStats& stats) {
   try {
     CallOptions options;
@@ -256,7 +295,8 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats) {
+               MachineRepeatSettings* repeats, int* systemError) {
+  if (systemError != nullptr) *systemError = 0;
   try {
     HeadGrouping localHeads;
     MachineRepeatSettings localRepeats;
@@ -266,7 +306,10 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
     opts->setHardLength(kDefaultHardLength);
 
     DesignFile file;
-    if (!file.open(path)) return kReadCannotOpen;
+    if (!file.open(path)) {
+      if (systemError != nullptr) *systemError = file.error();
+      return kReadCannotOpen;
+    }
     scale = 0.5;
 
     const ReaderCall call{path,
@@ -289,7 +332,9 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
       const int r = runReader(Route::kHsf, call);
       return r >= kReadOk && r <= kReadWrongExtension ? r : kReadNoReader;
     }
-    if (row->skipHeader && !file.skipHeader()) return kReadHeaderSkipFailed;
+    if (detail::carriesMachineHeader(extensionOf(path)) && !file.skipHeader()) {
+      return kReadHeaderSkipFailed;
+    }
     if (row->dstOptions) setDstOptions(*opts);
 
     if (opts.isOwn()) opts->setFileFormat(row->format);
@@ -306,9 +351,9 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
 
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats) {
+               MachineRepeatSettings* repeats, int* systemError) {
   StitchArrayWrapper wrapper(stitches);
-  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats);
+  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats, systemError);
 }
 
 int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,
@@ -339,28 +384,10 @@ int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitc
     DesignFile file;
     if (!file.open(path)) return kReadCannotOpen;
 
-    bool hasHeader = false;
-    switch (format) {
-      case kFormatDst:
-      case kFormatDstVariant15:
-      case kFormatDstVariant20:
-        setDstOptions(*opts);
-        hasHeader = true;
-        break;
-      case kFormatDstVariant6:
-      case kFormatDsb:
-      case kFormatDsbVariant16:
-      case kFormatDsbVariant21:
-      case kFormatDsz:
-      case kFormatDszVariant17:
-        hasHeader = true;
-        break;
-      case kFormatExp:
-        break;
-      default:
-        return kReadNoReader;
-    }
-    if (hasHeader && skipHeader != 0 && !file.skipHeader()) return kReadHeaderSkipFailed;
+    const FormatRow* row = findFilterFormat(format);
+    if (row == nullptr) return kReadNoReader;
+    if (row->dstOptions) setDstOptions(*opts);
+    if (row->headed && skipHeader != 0 && !file.skipHeader()) return kReadHeaderSkipFailed;
     return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader);
   } catch (const std::exception&) {
     return kReadFailed;

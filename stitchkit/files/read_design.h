@@ -48,6 +48,13 @@ const char* readResultMessage(int result);
 // reader), or kFormatNone when the name goes to the general design loader.
 HDiskFileFormat readFormatOfPath(const HString& path);
 
+// What this build reads, from the tables decodeFile chooses by: true when decodeFile reads a
+// file of this name (by its extension) through its own decoder, and when the format-given
+// decodeFile reads files of `format`. Names and formats that go to a container reader or
+// the general design loader, which this build does not have, give false.
+bool readsFileName(const HString& path);
+bool readsFormat(HDiskFileFormat format);
+
 // Reads a DST, DSB or DSZ file (by its extension) after its 512-byte header, with the default
 // options for that format. The container is emptied once the header has been skipped; a
 // name with another extension, or a format whose decoder is not available, gives
@@ -63,12 +70,14 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 //   any other name goes to the general design loader.
 // `scale` is set to 0.5. `palette`, when given, receives the threads a container carries;
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
+// `systemError`, when given, receives the system's error number (errno) with
+// kReadCannotOpen (ENOENT, EACCES, EISDIR, ENAMETOOLONG, ...), and 0 with any other result.
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats);
+               MachineRepeatSettings* repeats, int* systemError = nullptr);
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats);
+               MachineRepeatSettings* repeats, int* systemError = nullptr);
 
 // Reads a design file of the given format: the DST formats 0, 15 and 20 (HardLength 121,
 // stops as needle changes), 6, the Barudan formats 1, 16 and 21 and the Zangs formats 3 and

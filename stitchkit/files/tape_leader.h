@@ -34,10 +34,12 @@ inline constexpr int kTapeLeaderInvalidArgument = 87;
 
 // Puts a leader in front of the file `path`: the leader and then the whole file are written
 // to a temporary file (prefix "qvm", in the system's temporary directory), which is then
-// copied over `path` and removed. `designName` and `stitches` are lettered for formats 15,
-// 16 and 17; `leaderBytes` (none when 0 or less) is the number of zero bytes for the other
-// formats. A design name of 254 characters or more makes its lettered text too long
-// (kTapeLeaderInvalidArgument). `path` is left untouched unless the final copy is reached.
+// copied over `path` and removed. The copy goes to a hidden file beside `path` that is
+// renamed over it once whole (HFile::copy), so no failure cuts or removes `path`. `designName` and
+// `stitches` are lettered for formats 15, 16 and 17; `leaderBytes` (none when 0 or less) is the
+// number of zero bytes for the other formats. A design name of 254 characters or more makes its
+// lettered text too long (kTapeLeaderInvalidArgument). `path` is left untouched unless the final
+// copy is reached.
 int addTapeLeader(const HString& path, const HString& designName, int stitches,
                   const HDiskFileFormat& format, int leaderBytes);
 

@@ -1,11 +1,14 @@
 #include "stitchkit/files/write_design.h"
 
+#include <errno.h>
+
 #include <exception>
 #include <fstream>
 #include <optional>
 
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/file_names_internal.h"
+#include "stitchkit/files/read_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 
@@ -39,8 +42,31 @@ constexpr ExtensionRow kTrailingExtensions[] = {
 };
 constexpr ExtensionRow kZskTransportRow = {L".Z00", kFormatZskTransport, false, true};
 
-// The extensions whose files carry the 512-byte header.
-constexpr const wchar_t* kHeadedExtensions[] = {L".DST", L".DSB", L".DSZ"};
+// A format the format-given makeStitchFormatFile writes on the plain path.
+struct FormatRow {
+  HDiskFileFormat format;
+  bool dstHardLength;
+  bool headed;  // the file gets the 512-byte header when the caller asks for it
+};
+
+constexpr FormatRow kPlainFormats[] = {
+    {kFormatDst, true, true},           {kFormatDstVariant6, true, true},
+    {kFormatDstVariant15, true, true},  {kFormatDstVariant20, true, true},
+    {kFormatDsb, false, true},          {kFormatDsz, false, true},
+    {kFormatDsbVariant16, false, true}, {kFormatDszVariant17, false, true},
+    {kFormatDsbVariant21, false, true}, {kFormatExp, false, false},
+};
+
+const FormatRow* findPlainFormat(HDiskFileFormat format) {
+  for (const FormatRow& row : kPlainFormats) {
+    if (row.format == format) return &row;
+  }
+  return nullptr;
+}
+
+bool hasEncoder(HDiskFileFormat format) {
+  return encoderKindForFormat(format, HString(), false) != EncoderKind::kNone;
+}
 
 using detail::extensionOf;
 
@@ -58,13 +84,6 @@ const ExtensionRow* findExtension(const HString& ext) {
     if (matches(ext, row)) return &row;
   }
   return nullptr;
-}
-
-bool isHeadedExtension(const HString& ext) {
-  for (const wchar_t* headed : kHeadedExtensions) {
-    if (detail::extensionStartsWith(ext, headed)) return true;
-  }
-  return false;
 }
 
 // The formats whose files are written by a container writer rather than the plain path.
@@ -100,28 +119,45 @@ int writeHeader(std::ofstream& out, const HString& designName, const StitchStats
 }
 
 // The plain path: the encode pipeline into the file, framed by the header when `headed`.
+// A failure of the file itself gives kWriteFailed with its errno in `systemError`.
 int writePlainFile(const HString& path, const HString& designName, StitchFilter& filter,
-                   const StitchOptions& options, bool headed, int ansiLabel, StitchStats* written) {
+                   const StitchOptions& options, bool headed, int ansiLabel, StitchStats* written,
+                   int& systemError) {
+  errno = 0;
   std::ofstream out(toNativePath(path), std::ios::binary | std::ios::trunc);
-  if (!out) return kWriteFailed;
+  // errno is that of the last system call that failed, set by the stream's open, write or
+  // close; EIO stands in when the stream failed without one.
+  const auto fileFailed = [&systemError] {
+    systemError = errno != 0 ? errno : EIO;
+    return kWriteFailed;
+  };
+  if (!out) return fileFailed();
   if (headed) {
     // A blank header holds the place of the one written from what was really written; it
     // also tells early whether the label can be made at all.
     const int r = writeHeader(out, designName, StitchStats(), ansiLabel);
+    if (!out) return fileFailed();
     if (r != kWriteOk) return r;
   }
   FileOutputBytestream stream(out);
-  if (filter.encodeStitches(options, &stream) != 0) return kWriteIncompatible;
+  const int encoded = filter.encodeStitches(options, &stream);
+  if (stream.systemError() != 0) {
+    systemError = stream.systemError();
+    return kWriteFailed;
+  }
+  if (!out) return fileFailed();
+  if (encoded != 0) return kWriteIncompatible;
   if (headed) {
     out.seekp(0, std::ios::end);
     out.put(kEndOfFileMark);
-    if (!out) return kWriteFailed;
+    if (!out) return fileFailed();
     // The counts and extents of the header are those of what was written.
     const int r = writeHeader(out, designName, filter.getStats(), ansiLabel);
+    if (!out) return fileFailed();
     if (r != kWriteOk) return r;
   }
   out.close();
-  if (!out) return kWriteFailed;
+  if (!out) return fileFailed();
   if (written != nullptr) *written = filter.getStats();
   return kWriteOk;
 }
@@ -150,12 +186,25 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
   return row == nullptr || row->format == kFormatTwn ? kFormatNone : row->format;
 }
 
+bool writesFileName(const HString& path) {
+  const ExtensionRow* row = findExtension(extensionOf(path));
+  return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
+         readsFileName(path) && readFormatOfPath(path) == row->format;
+}
+
+bool writesFormat(HDiskFileFormat format) {
+  return findPlainFormat(format) != nullptr && hasEncoder(format);
+}
+
 int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath, StitchStats* written) {
+                         const HString* attachmentPath, StitchStats* written, int* systemError) {
+  int ignoredError = 0;
+  int& error = systemError != nullptr ? *systemError : ignoredError;
+  error = 0;
   // The container writers take these; none of them is part of this build yet.
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(designValue), static_cast<void>(heads), static_cast<void>(repeat);
@@ -173,8 +222,8 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
     if (opts.isOwn()) opts->setFileFormat(row->format);
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
-    return writePlainFile(path, designName, filter, *opts, isHeadedExtension(ext), ansiLabel,
-                          written);
+    return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
+                          ansiLabel, written, error);
   } catch (const std::exception&) {
     return kWriteFailed;
   }
@@ -206,7 +255,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         StitchStats* written) {
+                         StitchStats* written, int* systemError) {
+  int ignoredError = 0;
+  int& error = systemError != nullptr ? *systemError : ignoredError;
+  error = 0;
   static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
   static_cast<void>(heads), static_cast<void>(repeat), static_cast<void>(firstStitch);
   try {
@@ -219,29 +271,11 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
     if (!opts->isCompatible(format)) return kWriteIncompatible;
     StitchFilter filter(stitches);
     filter.setTraceDesign(traceDesign);
-    bool headed = false;
-    switch (format) {
-      case kFormatDst:
-      case kFormatDstVariant6:
-      case kFormatDstVariant15:
-      case kFormatDstVariant20:
-        opts->setHardLength(kDstHardLength);
-        headed = true;
-        break;
-      case kFormatDsb:
-      case kFormatDsz:
-      case kFormatDsbVariant16:
-      case kFormatDszVariant17:
-      case kFormatDsbVariant21:
-        headed = true;
-        break;
-      case kFormatExp:
-        break;
-      default:
-        return kWriteFailed;
-    }
-    return writePlainFile(path, designName, filter, *opts, headed && writeHeader != 0, ansiLabel,
-                          written);
+    const FormatRow* row = findPlainFormat(format);
+    if (row == nullptr) return kWriteFailed;
+    if (row->dstHardLength) opts->setHardLength(kDstHardLength);
+    return writePlainFile(path, designName, filter, *opts, row->headed && writeHeader != 0,
+                          ansiLabel, written, error);
   } catch (const std::exception&) {
     return kWriteFailed;
   }

@@ -15,9 +15,9 @@
 // Writing whole design files. Every function sets the option record's HardLength to 127 first
 // (the caller's record is changed) and writes through the stitch filter's encode pipeline, so
 // on return the stitch container holds the design as written (split jumps, inserted colour
-// changes and removed commands included). DST, DSB and DSZ files get the 512-byte header,
-// written provisionally, then rewritten from the statistics after encoding, and one 0x1A byte
-// after the records. A failure after the file was opened leaves it as far as it was written.
+// changes and removed commands included). DST, DSB, DSZ and ZSK files (by name) get the 512-byte
+// header, written provisionally, then rewritten from the statistics after encoding, and one 0x1A
+// byte after the records. A failure after the file was opened leaves it as far as it was written.
 namespace stitchkit {
 
 // Results of makeStitchFormatFile.
@@ -37,6 +37,15 @@ const char* writeResultMessage(int result);
 // writer), or kFormatNone when it writes no file for that name.
 HDiskFileFormat writeFormatOfPath(const HString& path);
 
+// What this build really writes, from the tables makeStitchFormatFile chooses by. A file
+// name counts when the writer encodes its format itself and a file of that name reads back
+// as the same format (readsFileName): an extension whose own writer is not part of this
+// build (.PES, .PCS, ...) gives false even where the writer would fill it with the records
+// of another format. A format code counts when the format-given makeStitchFormatFile
+// encodes it.
+bool writesFileName(const HString& path);
+bool writesFormat(HDiskFileFormat format);
+
 // By extension: .DST and .KRV (HardLength 121), .DSB, .BAR, .DSZ, .ZSK, .EXP, .PCS, .PES,
 // .TXT, ".Z" and two digits (ZSK transport), .KVB, .KVC, .EDF, .HSF; the first four
 // characters of the extension are compared, ignoring case (".twn" must match whole and is
@@ -44,12 +53,17 @@ HDiskFileFormat writeFormatOfPath(const HString& path);
 // must be compatible with the extension's format.
 // `written`, when given, receives on success the statistics of what was written (the
 // figures of the file's header), so that a caller need not compute them again.
+// `systemError`, when given, receives the system's error number (errno) when the file could
+// not be created, written or closed (the result is then kWriteFailed, also when the failure
+// came in the middle of the records: a full disk is not taken for options that do not suit
+// the format), and 0 for every other result.
 int makeStitchFormatFile(const HString& path, const HString& designName, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         const HString* attachmentPath, StitchStats* written = nullptr);
+                         const HString* attachmentPath, StitchStats* written = nullptr,
+                         int* systemError = nullptr);
 int makeStitchFormatFile(const HString& path, const HString& designName, HXArray<HStitch>& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, double designValue, StitchOptions* options,
@@ -63,14 +77,14 @@ int makeStitchFormatFile(const HString& path, HXArray<HStitch>& stitches,
 // By format: codes 0, 6, 15, 20 (HardLength 121) and 1, 3, 16, 17, 21 are written with the
 // header when `writeHeader` is non-zero; 2 never has one; 36, 60 and 52 go to their container
 // writers; any other code gives kWriteFailed.
-// `written` as above.
+// `written` and `systemError` as above.
 int makeStitchFormatFile(const HString& path, const HString& designName,
                          const HDiskFileFormat& format, StitchWrapper& stitches,
                          const ThreadPalette& palette, HXArray<HString>& names,
                          const ExtraProperties& extra, int writeHeader, StitchOptions* options,
                          int traceDesign, int ansiLabel, const HeadGrouping& heads,
                          const MachineRepeatSettings& repeat, const HStitch* firstStitch,
-                         StitchStats* written = nullptr);
+                         StitchStats* written = nullptr, int* systemError = nullptr);
 int makeStitchFormatFile(const HString& path, const HDiskFileFormat& format,
                          HXArray<HStitch>& stitches, const ThreadPalette& palette,
                          HXArray<HString>& names, const ExtraProperties& extra, int writeHeader,

@@ -1,5 +1,7 @@
 #include "stitchkit/platform/bytestream.h"
 
+#include <errno.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -103,22 +105,32 @@ int MemoryInputBytestream::seek(long offset) {
   return kStreamOk;
 }
 
+int FileOutputBytestream::failed() {
+  if (systemError_ == 0) systemError_ = errno != 0 ? errno : EIO;
+  return kStreamFailure;
+}
+
+// errno is cleared before each write so that a failure reports its own error, not an older
+// one.
 int FileOutputBytestream::outputByte(unsigned char byte) {
+  errno = 0;
   const auto c = stream_->rdbuf() ? stream_->rdbuf()->sputc(static_cast<char>(byte))
                                   : std::char_traits<char>::eof();
-  return c == std::char_traits<char>::eof() ? kStreamFailure : kStreamOk;
+  return c == std::char_traits<char>::eof() ? failed() : kStreamOk;
 }
 
 int FileOutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
-  if (stream_->rdbuf() == nullptr) return kStreamFailure;
+  if (stream_->rdbuf() == nullptr) return failed();
+  errno = 0;
   const auto n = stream_->rdbuf()->sputn(reinterpret_cast<const char*>(bytes),
                                          static_cast<std::streamsize>(count));
-  return n == static_cast<std::streamsize>(count) ? kStreamOk : kStreamFailure;
+  return n == static_cast<std::streamsize>(count) ? kStreamOk : failed();
 }
 
 int FileOutputBytestream::flush() {
+  errno = 0;
   stream_->flush();
-  return stream_->good() ? kStreamOk : kStreamFailure;
+  return stream_->good() ? kStreamOk : failed();
 }
 
 int MemoryOutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {

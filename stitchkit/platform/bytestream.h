@@ -102,8 +102,15 @@ class FileOutputBytestream final : public OutputBytestream {
   int outputBytes(const unsigned char* bytes, std::size_t count) override;
   int flush() override;
 
+  // The system's error number (errno) of the first write that failed, 0 while none has; EIO
+  // when the stream failed without one.
+  int systemError() const { return systemError_; }
+
  private:
+  int failed();
+
   std::ostream* stream_;
+  int systemError_ = 0;
 };
 
 // Writes into a caller's fixed buffer of `size` bytes; a write beyond it fails.

@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "stitchkit/platform/replacement_file.h"
 
 namespace stitchkit {
 namespace {
@@ -233,12 +236,32 @@ bool HFile::copy(const HString& from, const HString& to, bool overwrite) {
     ::close(in);
     return false;
   }
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
-  const int out = ::open(target.c_str(), flags, sourceInfo.st_mode & 07777);
+  // An existing target is replaced by renaming a finished copy over it, never truncated:
+  // when the copy fails (a full disk, a file-size limit) the target keeps what it held.
+  const bool targetExists = ::stat(target.c_str(), &targetInfo) == 0;
+  std::optional<ReplacementFile> replacement;
+  std::string written = target;
+  int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  if (overwrite) {
+    try {
+      replacement.emplace(to);
+      written = toNativePath(replacement->path());
+    } catch (...) {
+      ::close(in);
+      return false;
+    }
+    if (!replacement->isCreated()) {
+      ::close(in);
+      return false;
+    }
+    flags = O_WRONLY | O_TRUNC | O_CLOEXEC;
+  }
+  const int out = ::open(written.c_str(), flags, sourceInfo.st_mode & 07777);
   if (out < 0) {
     ::close(in);
     return false;
   }
+  if (overwrite && !targetExists) static_cast<void>(::fchmod(out, sourceInfo.st_mode & 07777));
   bool ok = true;
   std::vector<char> buffer;
   try {
@@ -255,6 +278,8 @@ bool HFile::copy(const HString& from, const HString& to, bool overwrite) {
   }
   ::close(in);
   if (::close(out) != 0) ok = false;
+  if (replacement) return ok && replacement->commit() == 0;
+  // Without overwrite the target is a file this call created: a failed copy removes it.
   if (!ok) ::unlink(target.c_str());
   return ok;
 }

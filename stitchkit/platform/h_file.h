@@ -62,9 +62,11 @@ class HFile {
   int lastError() const { return error_; }
 
   // Copies the file `from` to `to`. With `overwrite` false an existing `to` makes the copy
-  // fail and stays untouched. Copying a file onto itself fails. A new `to` takes the
-  // permissions of `from`. When the copy fails after `to` was created or truncated, `to` is
-  // removed. Returns true on success.
+  // fail and stays untouched; when the copy fails after creating `to`, `to` is removed. With
+  // `overwrite` the copy is written to a hidden file beside `to` and renamed over it once
+  // whole, so a failed copy leaves an existing `to` as it was. Copying a file onto itself
+  // fails. A new `to` takes the permissions of `from`, an existing one keeps its own.
+  // Returns true on success.
   static bool copy(const HString& from, const HString& to, bool overwrite);
 
  private:

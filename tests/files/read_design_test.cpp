@@ -1,5 +1,6 @@
 #include "stitchkit/files/read_design.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,6 +117,21 @@ TEST_F(ReadDesignTest, ExtensionChoosesTheReader) {
     exp.setFileFormat(kFormatExp);
     EXPECT_EQ(readByName(path(c.name), stitches, stats, &exp), c.withExpOptions);
     EXPECT_EQ(exp.getFileFormat(), kFormatExp);
+  }
+}
+
+TEST_F(ReadDesignTest, ReadingFailuresCarryTheSystemError) {
+  std::filesystem::create_directory(dir_ / "folder.dst");
+  const std::pair<const char*, int> cases[] = {{"missing.dst", ENOENT}, {"folder.dst", EISDIR}};
+  for (const auto& [name, expected] : cases) {
+    HXArray<HStitch> stitches;
+    StitchStats stats;
+    double scale = 0;
+    int systemError = 0;
+    EXPECT_EQ(decodeFile(path(name), stitches, stats, scale, nullptr, nullptr, nullptr, nullptr,
+                         &systemError),
+              kReadCannotOpen);
+    EXPECT_EQ(systemError, expected) << name;
   }
 }
 

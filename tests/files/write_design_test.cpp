@@ -1,9 +1,13 @@
 #include "stitchkit/files/write_design.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "stitchkit/decode/dst_records.h"
 #include "stitchkit/files/read_design.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/test_files.h"
 
 namespace stitchkit {
@@ -56,6 +60,40 @@ TEST_F(WriteDesignTest, ExtensionChoosesTheFormatOrRefusesTheName) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(write(c.name), c.result);
     EXPECT_EQ(readFile(c.name).has_value(), c.result == kWriteOk);
+  }
+}
+
+// A file that cannot be made, or that fills up (a file-size limit) midway, is a failure of
+// the file with the system's error, not of the options.
+TEST_F(WriteDesignTest, FileFailuresCarryTheSystemError) {
+  std::filesystem::create_directory(dir_ / "folder.dst");
+  struct Case {
+    const char* name;
+    rlim_t sizeLimit;
+    int error;
+  };
+  const Case cases[] = {
+      {"no-folder/design.dst", RLIM_INFINITY, ENOENT},
+      {"folder.dst", RLIM_INFINITY, EISDIR},
+      {"limited.dst", 700, EFBIG},
+      {"limited.exp", 100, EFBIG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int error = testing_support::runWithFileSizeLimit(c.sizeLimit, [&] {
+      HXArray<HStitch> stitches = design();
+      for (int i = 0; i < 200; ++i)
+        stitches.add(HStitch(static_cast<short>(i % 40), 0, StitchCode::Normal, 1));
+      StitchArrayWrapper wrapper(stitches);
+      HXArray<HString> names;
+      int systemError = 0;
+      const int r =
+          makeStitchFormatFile(path(c.name), path(c.name), wrapper, ThreadPalette(), names,
+                               ExtraProperties(), 0.0, nullptr, 0, 0, HeadGrouping(),
+                               MachineRepeatSettings(), nullptr, nullptr, nullptr, &systemError);
+      return r == kWriteFailed ? systemError : -r;
+    });
+    EXPECT_EQ(error, c.error);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include "tests/support/file_size_limit.h"
 #include "tests/support/test_files.h"
 
 #include <filesystem>
@@ -178,6 +179,18 @@ TEST_F(HFileTest, Copy) {
   EXPECT_FALSE(HFile::copy(path("src"), path("src"), true));  // onto itself
   EXPECT_EQ(readFile("src"), "source bytes");
   EXPECT_FALSE(HFile::copy(path("src"), path("no-dir/out"), true));
+}
+
+// A copy over an existing file that fails midway (here at a file-size limit) leaves that
+// file as it was, and nothing else behind in its directory.
+TEST_F(HFileTest, FailedCopyKeepsTheFileItWouldReplace) {
+  writeFile("design.dst", std::string(100, 'o'));
+  writeFile("longer", std::string(5000, 'n'));
+  const int copied = testing_support::runWithFileSizeLimit(
+      1000, [&] { return HFile::copy(path("longer"), path("design.dst"), true) ? 1 : 0; });
+  EXPECT_EQ(copied, 0);
+  EXPECT_EQ(readFile("design.dst"), std::string(100, 'o'));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
 TEST_F(HFileTest, FileExists) {
