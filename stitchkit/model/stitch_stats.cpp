@@ -219,13 +219,11 @@ void StitchStats::updateStitchInfo(const HStitch& s) {
   ++stitchCount;
 }
 
-void StitchStats::update(const HStitch& s, int countEmptyParent, int skipRealStitches) {
-  if (s.hasRealStitches() && skipRealStitches == 0) {
-    updateWritten(s, s.getRealStitches());
-    return;
-  }
-  static_cast<void>(countEmptyParent);  // only an empty list of real stitches would count it
-  updateWritten(s, {});
+// `countEmptyParent` would count a parent whose list of real stitches is empty; such a parent
+// has no real stitches to feed and is fed itself in any case.
+void StitchStats::update(const HStitch& s, int /*countEmptyParent*/, int skipRealStitches) {
+  const bool fedAsReal = s.hasRealStitches() && skipRealStitches == 0;
+  updateWritten(s, fedAsReal ? s.getRealStitches() : std::span<const HStitch>());
 }
 
 void StitchStats::updateWritten(const HStitch& s, std::span<const HStitch> written) {
