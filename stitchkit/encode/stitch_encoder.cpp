@@ -1073,7 +1073,8 @@ void StitchEncoder::addPenetrationPattern(HXArray<HCoord<short>>& out, int count
 }
 
 void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep, int maxAxis,
-                                int maxLength, int granularity, HCoord<short> centre) {
+                                int maxLength, int granularity, HCoord<short> centre,
+                                bool penetrateMissing) {
   HXArray<HCoord<short>>& points = pointScratch_;
   points.clear();
   const int legs = path.length() - 1;
@@ -1137,7 +1138,7 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
     sumK += k;
   }
 
-  int extra = n - (sumK - shortLegs);
+  int extra = penetrateMissing ? n - (sumK - shortLegs) : 0;
   if (extra < 0) extra = 0;
   if (extra == 1) extra = 2;
 
@@ -1217,7 +1218,10 @@ int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
   }
 
   buildPath(s, real, path);
-  resplitPath(path, n, minStep, maxAxis, maxLength, o.getGranularity(), origin);
+  // Only a trim is made of more pieces than its legs need: the extra jumps are its signal to
+  // the machine. Elsewhere they would be moves of no length, which a machine reading a jump
+  // in place as a trim cuts the thread at, and which a second conversion would not repeat.
+  resplitPath(path, n, minStep, maxAxis, maxLength, o.getGranularity(), origin, trim != 0);
   for (int i = 1; i < path.length(); ++i)
     addPiece(path[i]);
 

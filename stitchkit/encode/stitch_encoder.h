@@ -231,10 +231,11 @@ class StitchEncoder {
   }
   // The leg algorithm: re-splits `path` into about `n` points whose steps are at
   // least `minStep` and at most `maxAxis` per axis and `maxLength` long (0: no limit), snapped
-  // to `granularity`; missing points become a penetration pattern towards `centre` at the
-  // start. The new points replace `path`.
+  // to `granularity`; with `penetrateMissing`, missing points become a penetration pattern
+  // towards `centre` at the start, otherwise the path keeps the pieces its legs need. The new
+  // points replace `path`.
   void resplitPath(HXArray<HCoord<short>>& path, int n, int minStep, int maxAxis, int maxLength,
-                   int granularity, HCoord<short> centre);
+                   int granularity, HCoord<short> centre, bool penetrateMissing);
   // The drop rule of filterStitch: non-zero when `c` is dropped (it is then auto-cleaned);
   // otherwise `c` has become a movement command and is kept.
   int applyDropRule(HStitch& c, std::span<const HStitch> real);

@@ -216,6 +216,9 @@ int StitchFilter::revirtualizeAndEncode(BytestreamStitchEncoder* encoder, int st
     // Without a trim code, or with trims written as jumps, a trim is placed like a jump trim.
     const int trimAsJump =
         preserveJumps == 0 && (!options.getHasTrimCode() || options.getTrimsAsJumps()) ? 1 : 0;
+    if (trimAsJump != 0 && options.getTrimsAsJumps() && !options.getCopyOriginal()) {
+      markJumpRunAsTrim(i);
+    }
     int end = findGroupEnd(i, preserveJumps, trimAsJump, keepBlankJumps ? 1 : 0);
     makeGroupHead(v, i, end);
 
@@ -383,6 +386,23 @@ void StitchFilter::virtualizeStitch(HStitch& out, int first, int last) {
   for (int k = first; k <= last; ++k)
     real.add(HStitch(work_[k], 0));
   out.setRealStitches(std::move(real));
+}
+
+void StitchFilter::markJumpRunAsTrim(int start) {
+  if (jumpsPerTrim <= 0 || !work_[start].isJump()) return;
+  HCoord<short> previous = start > 0 ? work_[start - 1].getPoint() : startPoint_;
+  int moving = 0;
+  int k = start;
+  for (; k < stitchCount_ && detail::isJumpOrNeedleUp(work_[k]); ++k) {
+    if (work_[k].getPoint() != previous) ++moving;
+    previous = work_[k].getPoint();
+  }
+  if (moving < jumpsPerTrim) return;
+  // A run that ends in a trim is written as that trim already.
+  if (k < stitchCount_ && (work_[k].isTrim() || work_[k].isUpperTrim() || work_[k].isJumpTrim())) {
+    return;
+  }
+  work_[start].setFlags(StitchCode::Trim);
 }
 
 int StitchFilter::findGroupEnd(int start, int preserveJumps, int trimAsJump, int keepBlankJumps) {

@@ -403,9 +403,18 @@ TEST(SplitLegs, ResplitPath) {
     for (const auto& p : c.path)
       path.add(HCoord<short>(static_cast<short>(p.first), static_cast<short>(p.second)));
     e.resplitPath(path, c.n, c.minStep, c.maxAxis, c.maxLength, c.granularity,
-                  HCoord<short>(1000, 0));
+                  HCoord<short>(1000, 0), true);
     EXPECT_EQ(pointList(path), c.expected) << c.name;
   }
+  // A move that is not a trim gets no pieces of no length for a count its legs do not need.
+  StitchEncoderOptions o = plainOptions();
+  RecordingEncoder e(o);
+  HXArray<HCoord<short>> path;
+  const std::vector<std::pair<int, int>> legs = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+  for (const auto& [x, y] : legs)
+    path.add(HCoord<short>(static_cast<short>(x), static_cast<short>(y)));
+  e.resplitPath(path, 4, 0, 121, 0, 1, HCoord<short>(1000, 0), false);
+  EXPECT_EQ(pointList(path), legs);
 }
 
 // ---------------------------------------------------------------------------------------------
