@@ -29,7 +29,9 @@ int BarudanStitchDecoder::align(unsigned char* buf) {
   synced_ = 1;
   const int r = readBytes(buf, 1, barudan::kRecordSize - 1);
   if (r != kDecodeOk) return r == kDecodeEnd ? kDecodeEnd : kDecodeFailure;
-  return barudan::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk : kDecodeMalformed;
+  return barudan::isWellFormed(buf[0], buf[1], buf[2])
+             ? kDecodeOk
+             : failRecord(kDecodeMalformed, barudan::kRecordSize);
 }
 
 int BarudanStitchDecoder::vGetHardStitch(HStitch& s) {
@@ -79,7 +81,9 @@ int BarudanStitchDecoder::vGetHardStitch(HStitch& s) {
   if (moves) {
     const int dx = (buf[0] & barudan::kXNegative) != 0 ? -buf[2] : buf[2];
     const int dy = (buf[0] & barudan::kYPositive) != 0 ? buf[1] : -buf[1];
-    s.setPoint(static_cast<short>(previous.xval() + dx), static_cast<short>(previous.yval() + dy));
+    if (moveFrom(previous, dx, dy, s) != kDecodeOk) {
+      return failRecord(kDecodeOutOfRange, barudan::kRecordSize);
+    }
   } else {
     s.setPoint(previous.getPoint());
   }

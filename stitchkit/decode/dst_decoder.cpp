@@ -15,7 +15,8 @@ int KorvanStitchDecoder::readThreeBytes(unsigned char* buf) {
   if (buf == nullptr) return kDecodeFailure;
   const int r = readBytes(buf, 0, dst::kRecordSize);
   if (r != kDecodeOk) return r;
-  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk : kDecodeMalformed;
+  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk
+                                                   : failRecord(kDecodeMalformed, dst::kRecordSize);
 }
 
 // Finds the first record: bytes are shifted through the buffer until one with both sync bits
@@ -29,7 +30,8 @@ int KorvanStitchDecoder::align(unsigned char* buf) {
     if ((buf[2] & dst::kSyncBits) == dst::kSyncBits) break;
   }
   synced_ = 1;
-  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk : kDecodeMalformed;
+  return dst::isWellFormed(buf[0], buf[1], buf[2]) ? kDecodeOk
+                                                   : failRecord(kDecodeMalformed, dst::kRecordSize);
 }
 
 int KorvanStitchDecoder::vGetHardStitch(HStitch& s) {
@@ -103,8 +105,9 @@ int KorvanStitchDecoder::vGetHardStitch(HStitch& s) {
     s.setPoint(previous.getPoint());
   } else {
     const dst::Move move = dst::decodeMove(buf[0], buf[1], buf[2]);
-    s.setPoint(static_cast<short>(previous.xval() + move.dx),
-               static_cast<short>(previous.yval() + move.dy));
+    if (moveFrom(previous, move.dx, move.dy, s) != kDecodeOk) {
+      return failRecord(kDecodeOutOfRange, dst::kRecordSize);
+    }
   }
   return kDecodeOk;
 }

@@ -69,8 +69,10 @@ int ExpStitchDecoder::vGetHardStitch(HStitch& s) {
 
   if (buf[0] != exp::kEscape) {
     s.setFlags(StitchCode::Normal);
-    s.setPoint(static_cast<short>(previous.xval() + static_cast<signed char>(buf[0])),
-               static_cast<short>(previous.yval() - static_cast<signed char>(buf[1])));
+    if (moveFrom(previous, static_cast<signed char>(buf[0]), -static_cast<signed char>(buf[1]),
+                 s) != kDecodeOk) {
+      return failRecord(kDecodeOutOfRange, exp::kMaxRecordSize / 2);
+    }
     return kDecodeOk;
   }
 
@@ -81,8 +83,10 @@ int ExpStitchDecoder::vGetHardStitch(HStitch& s) {
   s.setPoint(previous.getPoint());
   switch (row.operand) {
     case exp::Operand::Move:
-      s.setPoint(static_cast<short>(previous.xval() + static_cast<signed char>(buf[2])),
-                 static_cast<short>(previous.yval() - static_cast<signed char>(buf[3])));
+      if (moveFrom(previous, static_cast<signed char>(buf[2]), -static_cast<signed char>(buf[3]),
+                   s) != kDecodeOk) {
+        return failRecord(kDecodeOutOfRange, exp::kMaxRecordSize);
+      }
       if (row.code == StitchCode::ChangeNeedle) {
         s.setColor(static_cast<unsigned short>(exp::needleChangeColour(row.control)));
       }

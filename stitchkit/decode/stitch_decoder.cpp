@@ -44,6 +44,7 @@ int StitchDecoder::beginDesign(HCoord<short> start, int needle) {
   stats_.addNeedle(static_cast<short>(needle - 1));
   currentNeedle_ = needle;
   designEnded_ = 0;
+  failedAt_ = -1;
   sequinMode_ = beadMode_ = borerMode_ = laserMode_ = changeoverMode_ = athProhibited_ = 0;
   chenilleMode_ = 0;
   chenilleHeight_ = 0;

@@ -12,10 +12,26 @@
 namespace stitchkit {
 
 // Results of every decoder reading operation.
-inline constexpr int kDecodeOk = 0;         // a stitch was delivered
-inline constexpr int kDecodeEnd = 2;        // end of data
-inline constexpr int kDecodeMalformed = 3;  // a record is not well formed
-inline constexpr int kDecodeFailure = 4;    // no stream, a read failure, nothing to deliver
+inline constexpr int kDecodeOk = 0;          // a stitch was delivered
+inline constexpr int kDecodeEnd = 2;         // end of data
+inline constexpr int kDecodeMalformed = 3;   // a record is not well formed
+inline constexpr int kDecodeFailure = 4;     // no stream, a read failure, nothing to deliver
+inline constexpr int kDecodeOutOfRange = 5;  // a move takes the needle outside a stitch's range
+
+// How the stitch data of a design ended.
+enum class DataEnding {
+  kNotRead,       // nothing was decoded yet
+  kEndRecord,     // the design's end record
+  kEndOfData,     // the data ran out without an end record
+  kBrokenRecord,  // a record that is not well formed
+  kOutOfRange,    // a move that takes the needle outside the range a stitch holds
+  kReadFailure,   // the data could not be read
+};
+
+struct DecodeEnding {
+  DataEnding how = DataEnding::kNotRead;
+  long offset = -1;  // where the broken or out-of-range record starts in the data; -1: unknown
+};
 
 // Turns the records of one machine format into stitch records.
 //
@@ -52,6 +68,11 @@ class StitchDecoder {
   int endDesign();
 
   const StitchStats& getStats() const { return stats_; }
+  // True once the design's end record has been delivered.
+  bool endRecordSeen() const { return designEnded_ != 0; }
+  // Where the record that stopped decoding starts (kDecodeMalformed, kDecodeOutOfRange), -1
+  // when no record did or the data cannot tell.
+  long failedRecordOffset() const { return failedAt_; }
   // Per-stop details applied to the stops read, in order (the system's own stitch file keeps
   // them). The table survives beginDesign; resetStopTable empties it.
   void setStopTable(const HXArray<StopInfo>& stops, const HXArray<HString>& names);
@@ -84,6 +105,20 @@ class StitchDecoder {
   // Combined sequin and bead drops coded by repetition. Returns 1 when further records were
   // consumed into `s`.
   int DropSequinBeadProcessing(HStitch& s, int depth);
+
+  // Puts `s` at `from` moved by (dx, dy): kDecodeOk, or kDecodeOutOfRange (`s` unchanged) when
+  // a coordinate would leave the range of a stitch's 16 bits. A design that wide is not one a
+  // machine sews; wrapping would turn it into a different design without a word.
+  static int moveFrom(const HStitch& from, int dx, int dy, HStitch& s) {
+    const int x = from.xval() + dx;
+    const int y = from.yval() + dy;
+    if (x < kMinCoordinate || x > kMaxCoordinate || y < kMinCoordinate || y > kMaxCoordinate) {
+      return kDecodeOutOfRange;
+    }
+    s.setPoint(static_cast<short>(x), static_cast<short>(y));
+    return kDecodeOk;
+  }
+  void setFailedRecordOffset(long offset) { failedAt_ = offset; }
 
   StitchOptions& options() const { return *options_; }
   // The needle in use (1-based).
@@ -133,6 +168,10 @@ class StitchDecoder {
   int runIndex_ = 0;
   int stopPairPending_ = 0;
   int extendedVariant_ = 1;
+  long failedAt_ = -1;
+
+  static constexpr int kMinCoordinate = -32768;
+  static constexpr int kMaxCoordinate = 32767;
 };
 
 // A decoder that reads its records from an input byte stream. Does not own the stream, which
@@ -150,6 +189,12 @@ class BytestreamStitchDecoder : public StitchDecoder {
   int readBytes(unsigned char* buf, int offset, int count);
   // Reads one byte: kDecodeOk, kDecodeEnd or kDecodeFailure.
   int readByte(unsigned char& byte);
+  // Notes that the record of `recordBytes` bytes just read stopped decoding; returns `result`.
+  int failRecord(int result, int recordBytes) {
+    const long at = stream_ == nullptr ? -1 : stream_->position();
+    setFailedRecordOffset(at < recordBytes ? -1 : at - recordBytes);
+    return result;
+  }
 
  private:
   InputBytestream* stream_ = nullptr;

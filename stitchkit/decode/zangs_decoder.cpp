@@ -27,7 +27,9 @@ int ZangsStitchDecoder::readThreeBytes() {
     readStatus_ = readBytes(buf, 0, zangs::kRecordSize);
     if (readStatus_ == kDecodeOk) {
       record_ = {buf[0], buf[1], buf[2]};
-      if (!zangs::isWellFormed(record_[0], record_[1], record_[2])) readStatus_ = kDecodeMalformed;
+      if (!zangs::isWellFormed(record_[0], record_[1], record_[2])) {
+        readStatus_ = failRecord(kDecodeMalformed, zangs::kRecordSize);
+      }
     }
   }
   reuseRecord_ = 0;
@@ -46,8 +48,9 @@ int ZangsStitchDecoder::align() {
     if ((record_[2] & zangs::kFlagBit) != 0) break;
   }
   synced_ = 1;
-  readStatus_ =
-      zangs::isWellFormed(record_[0], record_[1], record_[2]) ? kDecodeOk : kDecodeMalformed;
+  readStatus_ = zangs::isWellFormed(record_[0], record_[1], record_[2])
+                    ? kDecodeOk
+                    : failRecord(kDecodeMalformed, zangs::kRecordSize);
   return readStatus_;
 }
 
@@ -120,7 +123,9 @@ int ZangsStitchDecoder::vGetHardStitch(HStitch& s) {
   const HStitch& previous = lastHardStitch();
   s.setFlags(code);
   s.setColor(static_cast<unsigned short>(colour));
-  s.setPoint(static_cast<short>(previous.xval() + dx), static_cast<short>(previous.yval() + dy));
+  if (moveFrom(previous, dx, dy, s) != kDecodeOk) {
+    return failRecord(kDecodeOutOfRange, zangs::kRecordSize);
+  }
   return kDecodeOk;
 }
 

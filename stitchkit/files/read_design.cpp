@@ -208,9 +208,10 @@ class DesignFile {
 // Runs the stitch filter over the file; `noDecoder` is the result for a format without a
 // decoder.
 int runFilter(StitchWrapper& stitches, StitchStats& stats, StitchOptions& options,
-              InputBytestream& stream, int noDecoder) {
+              InputBytestream& stream, int noDecoder, DecodeEnding* ending = nullptr) {
   StitchFilter filter(stitches);
   const int r = filter.decodeStitches(options, 1, stream);
+  if (ending != nullptr) *ending = filter.decodeEnding();
   if (r == kFilterOk) {
     stats = filter.getStats();
     return kReadOk;
@@ -295,8 +296,9 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats, int* systemError) {
+               MachineRepeatSettings* repeats, int* systemError, DecodeEnding* ending) {
   if (systemError != nullptr) *systemError = 0;
+  if (ending != nullptr) *ending = {};
   try {
     HeadGrouping localHeads;
     MachineRepeatSettings localRepeats;
@@ -343,7 +345,7 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
       file.close();
       return runReader(row->route, call);
     }
-    return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader);
+    return runFilter(stitches, stats, *opts, file.stream(), kReadNoReader, ending);
   } catch (const std::exception&) {
     return kReadFailed;
   }
@@ -351,9 +353,10 @@ int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats,
 
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats, int* systemError) {
+               MachineRepeatSettings* repeats, int* systemError, DecodeEnding* ending) {
   StitchArrayWrapper wrapper(stitches);
-  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats, systemError);
+  return decodeFile(path, wrapper, stats, scale, palette, options, heads, repeats, systemError,
+                    ending);
 }
 
 int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,

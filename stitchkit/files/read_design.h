@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/machine/head_grouping.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
@@ -72,12 +73,17 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
 // `systemError`, when given, receives the system's error number (errno) with
 // kReadCannotOpen (ENOENT, EACCES, EISDIR, ENAMETOOLONG, ...), and 0 with any other result.
+// `ending`, when given, receives how the stitch records ended (left as not read for the
+// containers and the general loader): a result of kReadFailed with a broken or out-of-range
+// record there says which record it was.
 int decodeFile(const HString& path, StitchWrapper& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats, int* systemError = nullptr);
+               MachineRepeatSettings* repeats, int* systemError = nullptr,
+               DecodeEnding* ending = nullptr);
 int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats, double& scale,
                ThreadPalette* palette, StitchOptions* options, HeadGrouping* heads,
-               MachineRepeatSettings* repeats, int* systemError = nullptr);
+               MachineRepeatSettings* repeats, int* systemError = nullptr,
+               DecodeEnding* ending = nullptr);
 
 // Reads a design file of the given format: the DST formats 0, 15 and 20 (HardLength 121,
 // stops as needle changes), 6, the Barudan formats 1, 16 and 21 and the Zangs formats 3 and

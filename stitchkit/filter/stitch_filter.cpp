@@ -255,11 +255,29 @@ void StitchFilter::reserveFor(const InputBytestream& stream) {
   }
 }
 
+namespace {
+
+DataEnding endingOf(int result, bool endRecordSeen) {
+  switch (result) {
+    case kDecodeEnd:
+      return endRecordSeen ? DataEnding::kEndRecord : DataEnding::kEndOfData;
+    case kDecodeMalformed:
+      return DataEnding::kBrokenRecord;
+    case kDecodeOutOfRange:
+      return DataEnding::kOutOfRange;
+    default:
+      return DataEnding::kReadFailure;
+  }
+}
+
+}  // namespace
+
 int StitchFilter::decode(StitchOptions& options, const HXArray<StopInfo>* stops,
                          const HXArray<HString>* stopNames, int needle, InputBytestream& stream) {
   const bool asHsf = stops != nullptr;
   try {
     stitches_.clear();
+    decodeEnding_ = {};
     stitchCount_ = 0;
     reserveFor(stream);
 
@@ -284,6 +302,7 @@ int StitchFilter::decode(StitchOptions& options, const HXArray<StopInfo>* stops,
       r = decoder_->decodeStitch(s);
       if (r == kDecodeOk) stitches_.append(s);
     }
+    decodeEnding_ = {endingOf(r, decoder_->endRecordSeen()), decoder_->failedRecordOffset()};
     if (r == kDecodeEnd || (asHsf && r == kDecodeMalformed)) r = decoder_->endDesign();
     stitchCount_ = stitches_.length();
 

@@ -165,6 +165,8 @@ class StitchFilter {
   // --- Shared ---------------------------------------------------------------------------------
 
   const StitchStats& getStats() const;
+  // How the stitch data of the last decode ended.
+  const DecodeEnding& decodeEnding() const { return decodeEnding_; }
   StitchWrapper& getStitches() const { return stitches_; }
   // The container's length as last recorded by the filter.
   int getStitchCount() const { return stitchCount_; }
@@ -296,6 +298,7 @@ class StitchFilter {
 
   // Decode side.
   std::unique_ptr<BytestreamStitchDecoder> decoder_;
+  DecodeEnding decodeEnding_;
 
   // Encode side: pieces of a split trim, reused from group to group.
   HXArray<HStitch> pieces_;
