@@ -195,12 +195,14 @@ int KorvanStitchEncoder::sendBytes(short dx, short dy) {
 }
 
 int KorvanStitchEncoder::sendBytes() {
+  blankJumpLast_ = record[0] == 0 && record[1] == 0 && record[2] == kJumpByte2;
   return outputRecord(record.data(), record.size());
 }
 
 int KorvanStitchEncoder::vBeginDesign(HCoord<short> /*start*/) {
   ownChenilleMode = kChenilleNone;
   ownChenilleHeight = 0;
+  blankJumpLast_ = false;
   return kEncodeOk;
 }
 
@@ -319,6 +321,12 @@ int KorvanStitchEncoder::vSendSoftStitch(HStitch& s) {
     case WrittenAs::Unchanged:
       break;
     case WrittenAs::Jump:
+      // A trim in place right after a jump with no move is written already: that record is
+      // the trim (as in a file this library wrote, read and written again).
+      if ((s.isTrim() || s.isUpperTrim() || s.isJumpTrim()) && blankJumpLast_ &&
+          s.getPoint() == current.getPoint()) {
+        return kEncodeOk;
+      }
       c.setFlags(StitchCode::Jump);
       break;
     case WrittenAs::ChangeOver:

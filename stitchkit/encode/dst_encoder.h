@@ -52,6 +52,9 @@ class KorvanStitchEncoder : public BytestreamStitchEncoder {
   // The commands that become a stop record: the pad jump, the older chenille form and the
   // mode bookkeeping. kEncodeOk to go on and write `c`, or the result that ends the command.
   int sendStopCommand(const HStitch& s, HStitch& c);
+
+  // The last record written is a jump with no move, which is also how a trim is written.
+  bool blankJumpLast_ = false;
 };
 
 class KorvanStitchEncoderFactory : public StitchEncoderFactory {

@@ -1199,7 +1199,10 @@ int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
 
   int maxAxis = o.getHardLength();
   if (o.getMaxLength() > 0 && o.getMaxLength() < maxAxis) maxAxis = o.getMaxLength();
-  const int maxLength = o.getHasChenilleSupport() ? o.getMaxRealLength() : 0;
+  // No piece may be longer than the longest move either: the test for whether a move needs
+  // cutting measures its length, so a longer piece would be cut again when the file is read
+  // and written once more.
+  const int maxLength = o.getHasChenilleSupport() ? o.getMaxRealLength() : maxAxis;
 
   const HCoord<short> cur = current.getPoint();
   HXArray<HCoord<short>>& path = pathScratch_;
