@@ -185,8 +185,8 @@ int runConvert(std::span<const std::string_view> args) {
   const std::optional<ConvertArgs> parsed = parseArgs(args, exitCode);
   if (!parsed) return exitCode;
 
-  const HString inPath = utf8ToStr(std::string(parsed->in));
-  const HString outPath = utf8ToStr(std::string(parsed->out));
+  const HString inPath = fromNativePath(std::string(parsed->in));
+  const HString outPath = fromNativePath(std::string(parsed->out));
   HXArray<HStitch> stitches;
   StitchStats readStats;
   double scale = 1.0;

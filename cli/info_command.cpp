@@ -261,7 +261,7 @@ int runInfo(std::span<const std::string_view> args) {
       }
       continue;
     }
-    const HString widePath = utf8ToStr(std::string(path));
+    const HString widePath = fromNativePath(std::string(path));
     FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}};
     HXArray<HStitch> stitches;
     double scale = 1.0;

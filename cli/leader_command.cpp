@@ -143,7 +143,7 @@ int runLeader(std::span<const std::string_view> args) {
   const std::optional<LeaderArgs> parsed = parseArgs(args, exitCode);
   if (!parsed) return exitCode;
 
-  const HString path = utf8ToStr(std::string(parsed->path));
+  const HString path = fromNativePath(std::string(parsed->path));
   HString designName;
   if (parsed->name) {
     designName = utf8ToStr(std::string(*parsed->name));

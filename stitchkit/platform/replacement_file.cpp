@@ -47,7 +47,7 @@ ReplacementFile::~ReplacementFile() {
 }
 
 HString ReplacementFile::path() const {
-  return utf8ToStr(path_);
+  return fromNativePath(path_);
 }
 
 int ReplacementFile::commit() {
