@@ -9,9 +9,11 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "stitchkit/decode/exp_records.h"
 #include "stitchkit/files/extra_properties.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
+#include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/machine/head_grouping.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
@@ -150,13 +152,6 @@ int fail(std::string_view path, std::string_view reason) {
   return kExitFailure;
 }
 
-// The system's own words for what happened to the file (`action` and its error) when there
-// is a system error, else the result's sentence.
-std::string describeFailure(std::string_view action, int systemError, std::string_view message) {
-  if (systemError == 0) return std::string(message);
-  return std::string(action) + ": " + std::strerror(systemError);
-}
-
 // What this build writes, for the refusal of a name or code it does not: the extensions of
 // the format table that it writes by name, and the codes it writes with --format.
 std::string writtenFormatsText() {
@@ -171,6 +166,37 @@ std::string writtenFormatsText() {
     if (writesFormat(row.code)) codes += ' ' + std::to_string(static_cast<int>(row.code));
   }
   return "this build writes" + extensions + " (with --format:" + codes + ")";
+}
+
+// Why the design cannot be written with `options`, when a colour change names a needle the
+// record cannot hold, or nothing. Only the Exp record refuses a needle (it holds needles 1 to
+// 7): its encoder writes colour changes as stops with StopsAsNeedles, and with a MaxNeedles
+// of 1 or more folds a needle above MaxNeedles onto needle (n - 1) % MaxNeedles + 1 first.
+std::optional<std::string> needleProblem(const HXArray<HStitch>& stitches,
+                                         const StitchOptions& options) {
+  const HDiskFileFormat format = options.getFileFormat();
+  if (encoderKindForFormat(format, options.getFormatType(), true) != EncoderKind::kExp ||
+      options.getStopsAsNeedles() != 0) {
+    return std::nullopt;
+  }
+  const int maxNeedles = options.getMaxNeedles();
+  int highest = 0;
+  for (int i = 0; i < stitches.length(); ++i) {
+    if (!stitches[i].isColorChange()) continue;
+    const int colour = stitches[i].getColor();
+    const int written =
+        maxNeedles >= 1 && colour + 1 > maxNeedles ? colour % maxNeedles + 1 : colour + 1;
+    if (written > exp::kMaxNeedle) highest = std::max(highest, colour + 1);
+  }
+  if (highest == 0) return std::nullopt;
+  const DiskFormatInfo* row = findDiskFormat(format);
+  std::string text = "needle " + std::to_string(highest) + " but format " +
+                     std::to_string(static_cast<int>(format));
+  if (row != nullptr && !row->writtenAs.empty()) text += " (" + std::string(row->writtenAs) + ")";
+  text += " holds at most " + std::to_string(exp::kMaxNeedle) + " needles (MaxNeedles " +
+          std::to_string(maxNeedles) + "; --set MaxNeedles=" + std::to_string(exp::kMaxNeedle) +
+          " folds higher needles onto the machine's, --set StopsAsNeedles=1 writes stops)";
+  return text;
 }
 
 // Extent of one axis in millimetres; 0 when nothing was counted.
@@ -203,8 +229,10 @@ int runConvert(std::span<const std::string_view> args) {
     return fail(parsed->in,
                 describeFailure("cannot be opened", systemError, readResultMessage(read)));
 
-  // Without --set the writer makes its own record for the format.
+  // Without --set the writer makes its own record for the format, the defaults with the
+  // format set; `options` is the same record then.
   StitchEncoderOptions options;
+  options.setFileFormat(parsed->format.value_or(writeFormatOfPath(outPath)));
   StitchOptions* optionsToUse = nullptr;
   if (!parsed->settings.empty()) {
     setDefaultEncoderOptions(options);
@@ -213,6 +241,9 @@ int runConvert(std::span<const std::string_view> args) {
     for (const OptionSetting& setting : parsed->settings)
       serializer.setOptionValue(setting.id, options, setting.value);
     optionsToUse = &options;
+  }
+  if (const std::optional<std::string> problem = needleProblem(stitches, options)) {
+    return fail(parsed->out, "cannot be written: " + *problem);
   }
 
   // OUT is replaced only by a whole file: a failed write leaves an existing OUT as it was.

@@ -163,10 +163,16 @@ int runLeader(std::span<const std::string_view> args) {
     }
   }
 
-  const int result = addTapeLeader(path, designName, stitchCount, parsed->format, parsed->bytes);
+  int systemError = 0;
+  const int result =
+      addTapeLeader(path, designName, stitchCount, parsed->format, parsed->bytes, &systemError);
   const LeaderResult& outcome = describe(result);
   if (outcome.exitCode != kExitOk) {
-    std::cerr << "stitchkit leader: " << parsed->path << ": " << outcome.message << '\n';
+    std::cerr << "stitchkit leader: " << parsed->path << ": "
+              << describeFailure(
+                     result == kTapeLeaderCannotOpen ? "cannot be changed" : "cannot be written",
+                     systemError, outcome.message)
+              << '\n';
     return outcome.exitCode;
   }
   if (isLettered(parsed->format)) {
