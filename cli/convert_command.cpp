@@ -228,6 +228,7 @@ int runConvert(std::span<const std::string_view> args) {
   if (read != kReadOk)
     return fail(parsed->in,
                 describeFailure("cannot be opened", systemError, readResultMessage(read)));
+  if (readStats.stitchCount == 0) return fail(parsed->in, "holds no stitches: nothing to write");
 
   // Without --set the writer makes its own record for the format, the defaults with the
   // format set; `options` is the same record then.
