@@ -42,7 +42,8 @@ constexpr std::string_view kUsage =
     "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
     "format code, the stitches, colours (needle blocks) and size of the design as written.\n"
     "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
-    "refused before anything is read or written.\n"
+    "refused before anything is read or written. A design that does not end with a design\n"
+    "end record is written with one at its last point, and the summary says so.\n"
     "\n"
     "Options:\n"
     "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
@@ -199,6 +200,17 @@ std::optional<std::string> needleProblem(const HXArray<HStitch>& stitches,
   return text;
 }
 
+// Machines refuse, or run on past, a design without an end record: as the host, convert
+// ends a design that has none with one at its last point, in its last colour (the library
+// writes what it is given). Returns true when the end was added.
+bool addMissingDesignEnd(HXArray<HStitch>& stitches) {
+  if (stitches.length() == 0) return false;
+  const HStitch& last = stitches[stitches.length() - 1];
+  if (last.isEndRewind()) return false;
+  stitches.add(HStitch(last.xval(), last.yval(), StitchCode::DesignEnd, last.getColor()));
+  return true;
+}
+
 // Extent of one axis in millimetres; 0 when nothing was counted.
 double extentMm(short min, short max) {
   return max < min ? 0.0 : (max - min) / kUnitsPerMm;
@@ -229,6 +241,7 @@ int runConvert(std::span<const std::string_view> args) {
     return fail(parsed->in,
                 describeFailure("cannot be opened", systemError, readResultMessage(read)));
   if (readStats.stitchCount == 0) return fail(parsed->in, "holds no stitches: nothing to write");
+  const bool endAdded = addMissingDesignEnd(stitches);
 
   // Without --set the writer makes its own record for the format, the defaults with the
   // format set; `options` is the same record then.
@@ -291,6 +304,7 @@ int runConvert(std::span<const std::string_view> args) {
                 static_cast<int>(format), stats.stitchCount, colours,
                 extentMm(stats.minX, stats.maxX), extentMm(stats.minY, stats.maxY));
   std::cout << "wrote " << parsed->out << line;
+  if (endAdded) std::cout << "added a design end: " << parsed->in << " had none\n";
   return kExitOk;
 }
 
