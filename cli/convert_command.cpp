@@ -40,7 +40,8 @@ constexpr std::string_view kUsage =
     "names (.dst, .dsb, .dsz, .exp, ...) or in format CODE. OUT is written to a temporary\n"
     "file beside it that replaces OUT only once the whole file is written, so a failed\n"
     "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
-    "format code, the stitches, colours (needle blocks) and size of the design as written.\n"
+    "format code, the stitches, colours (needle blocks) and size of OUT as read back, the\n"
+    "figures `stitchkit info OUT` gives.\n"
     "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
     "refused before anything is read or written. A design that does not end with a design\n"
     "end record is written with one at its last point, and the summary says so.\n"
@@ -211,6 +212,25 @@ bool addMissingDesignEnd(HXArray<HStitch>& stitches) {
   return true;
 }
 
+// The statistics of the written file as info reads it: by its name, or as format `format`
+// (after the header of a format that has one) when it was written by code under a name that
+// reads as another format or none.
+std::optional<StitchStats> readBack(const HString& path, std::optional<HDiskFileFormat> format) {
+  HXArray<HStitch> stitches;
+  StitchStats stats;
+  int result = kReadNoReader;
+  if (!format || (readsFileName(path) && readFormatOfPath(path) == *format)) {
+    double scale = 1.0;
+    result = decodeFile(path, stitches, stats, scale, nullptr, nullptr, nullptr, nullptr);
+  } else {
+    HXArray<HString> names;
+    result =
+        decodeFile(path, *format, stitches, stats, names, nullptr, 1, nullptr, nullptr, nullptr);
+  }
+  if (result != kReadOk) return std::nullopt;
+  return stats;
+}
+
 // Extent of one axis in millimetres; 0 when nothing was counted.
 double extentMm(short min, short max) {
   return max < min ? 0.0 : (max - min) / kUnitsPerMm;
@@ -269,17 +289,15 @@ int runConvert(std::span<const std::string_view> args) {
   const ThreadPalette palette;
   HXArray<HString> names;
   StitchArrayWrapper design(stitches);
-  // The statistics of what was written, handed back by the writer.
-  StitchStats stats;
   // OUT's name, not the temporary one, is what a header's label is made from.
   const int result =
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
                                  ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, &stats, &systemError)
+                                 MachineRepeatSettings(), nullptr, nullptr, &systemError)
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
                                  ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr, &stats, &systemError);
+                                 MachineRepeatSettings(), nullptr, nullptr, nullptr, &systemError);
   if (result != kWriteOk) {
     return fail(parsed->out,
                 describeFailure("cannot be written", systemError, writeResultMessage(result)));
@@ -291,18 +309,15 @@ int runConvert(std::span<const std::string_view> args) {
   const HDiskFileFormat format = optionsToUse != nullptr
                                      ? optionsToUse->getFileFormat()
                                      : parsed->format.value_or(writeFormatOfPath(outPath));
-  // A writer's statistics open a block for the needle it starts on before the first record
-  // says which needle that is: the colours are the blocks that hold records.
-  unsigned long long colours = 0;
-  const int blocks = static_cast<int>(
-      std::min<std::uint64_t>(stats.needleCount, stats.colourStitchCounts.length()));
-  for (int block = 0; block < blocks; ++block) {
-    if (stats.colourStitchCounts[block] > 0) ++colours;
-  }
+  // The summary gives the figures info gives for OUT: the stitches, the needle blocks and the
+  // size of OUT read back. (The writer's own statistics count what it sent, which is not
+  // what a reader makes of the file: stops read as needle changes, folded needles, ...)
+  const std::optional<StitchStats> written = readBack(outPath, parsed->format);
+  if (!written) return fail(parsed->out, "was written but does not read back");
   char line[160];
-  std::snprintf(line, sizeof line, " (format %d): %d stitches, %llu colours, %.1f x %.1f mm\n",
-                static_cast<int>(format), stats.stitchCount, colours,
-                extentMm(stats.minX, stats.maxX), extentMm(stats.minY, stats.maxY));
+  std::snprintf(line, sizeof line, " (format %d): %d stitches, %d colours, %.1f x %.1f mm\n",
+                static_cast<int>(format), written->stitchCount, written->needles.length(),
+                extentMm(written->minX, written->maxX), extentMm(written->minY, written->maxY));
   std::cout << "wrote " << parsed->out << line;
   if (endAdded) std::cout << "added a design end: " << parsed->in << " had none\n";
   return kExitOk;
