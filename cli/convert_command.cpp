@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/option_ranges.h"
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/files/extra_properties.h"
 #include "stitchkit/files/read_design.h"
@@ -51,8 +52,11 @@ constexpr std::string_view kUsage =
     "                    formats`); DST, DSB and DSZ codes get their 512-byte header\n"
     "  --set Key=Value   change one writing option, named as in machine profiles\n"
     "                    (MaxLength, TrimsAsJumps, JumpsPerTrim, FileFormat, ...); may be\n"
-    "                    repeated. Values are whole numbers (flags 0 or 1), FormatType a\n"
-    "                    text. Without --set the writer's defaults for the format are used.\n"
+    "                    repeated for other options. Values are whole numbers within the\n"
+    "                    option's range (flags 0 or 1, MaxLength 0 to 127, FileFormat a\n"
+    "                    format code; a value outside is refused with the range),\n"
+    "                    FormatType a text. Without --set the writer's defaults for the\n"
+    "                    format are used.\n"
     "  --help            show this help\n"
     "  --                end of options\n"
     "\n"
@@ -91,12 +95,17 @@ std::optional<OptionSetting> parseSetting(std::string_view text, int& exitCode) 
     exitCode = usageError(kCommand, "--set: unknown option '" + std::string(key) + "'", kUsage);
     return std::nullopt;
   }
-  if (serializer.isOptionIntValue(id) != 0 && !parseInt(value)) {
-    exitCode = usageError(
-        kCommand,
-        "--set " + std::string(key) + ": '" + std::string(value) + "' is not a whole number",
-        kUsage);
-    return std::nullopt;
+  if (serializer.isOptionIntValue(id) != 0) {
+    const std::optional<int> number = parseInt(value);
+    const std::optional<std::string> problem =
+        number ? checkOptionValue(serializer.getOptionName(id).wide(), *number)
+               : std::optional<std::string>("is not a whole number");
+    if (problem) {
+      exitCode = usageError(
+          kCommand, "--set " + std::string(key) + ": '" + std::string(value) + "' " + *problem,
+          kUsage);
+      return std::nullopt;
+    }
   }
   return OptionSetting{id, utf8ToStr(std::string(value))};
 }
@@ -128,11 +137,24 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
       const std::optional<HDiskFileFormat> code =
           parseFormatCode(value, kCommand, kUsage, exitCode);
       if (!code) return std::nullopt;
+      if (parsed.format) {
+        exitCode = usageError(kCommand, "--format is given more than once", kUsage);
+        return std::nullopt;
+      }
       parsed.format = *code;
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--set", value)) == OptionMatch::kMatched) {
       const std::optional<OptionSetting> setting = parseSetting(value, exitCode);
       if (!setting) return std::nullopt;
+      for (const OptionSetting& earlier : parsed.settings) {
+        if (earlier.id != setting->id) continue;
+        exitCode =
+            usageError(kCommand,
+                       "--set " + strToUtf8(StitchOptionsSerializer().getOptionName(setting->id)) +
+                           " is given more than once",
+                       kUsage);
+        return std::nullopt;
+      }
       parsed.settings.push_back(*setting);
     } else {
       exitCode = optionError(kCommand, arg, match, kUsage);

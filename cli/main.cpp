@@ -57,6 +57,10 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (first == "--version") {
+    if (args.size() > 1) {
+      std::cerr << "stitchkit: --version takes no arguments (see `stitchkit --help`)\n";
+      return kExitUsage;
+    }
     std::cout << "stitchkit " << STITCHKIT_VERSION << '\n';
     return kExitOk;
   }
