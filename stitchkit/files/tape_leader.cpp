@@ -173,10 +173,9 @@ int addLeader(const HString& path, const HString& designName, int stitches, HDis
 
   int r = writeLeader(out, designName, stitches, format, leaderBytes);
   if (r == 0) r = copyFile(in, out);
-  if (r != 0) {
-    systemError = r == kTapeLeaderCannotOpen ? in.lastError() : out.lastError();
-    return r;
-  }
+  if (r == kTapeLeaderCannotOpen) systemError = in.lastError();
+  if (r == kTapeLeaderWriteFailed) systemError = out.lastError();
+  if (r != 0) return r;
 
   in.close();
   // A temporary file that may have lost data on closing must not replace the design.
