@@ -1,6 +1,7 @@
 #include "cli/arguments.h"
 
 #include <charconv>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <system_error>
@@ -50,6 +51,11 @@ int optionError(std::string_view command, std::string_view arg, OptionMatch matc
                     match == OptionMatch::kMissingValue ? name + " needs a value"
                                                         : "unknown option '" + name + "'",
                     usage);
+}
+
+std::string describeFailure(std::string_view action, int systemError, std::string_view message) {
+  if (systemError == 0) return std::string(message);
+  return std::string(action) + ": " + std::strerror(systemError);
 }
 
 std::optional<HDiskFileFormat> parseFormatCode(std::string_view value, std::string_view command,

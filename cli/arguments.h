@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 // Small pieces of command-line parsing shared by the commands.
@@ -33,6 +34,10 @@ int optionError(std::string_view command, std::string_view arg, OptionMatch matc
 // Prints "stitchkit <command>: <message>" and the command's usage to stderr; returns
 // kExitUsage.
 int usageError(std::string_view command, std::string_view message, std::string_view usage);
+
+// The system's own words for what happened to a file (`action` and the error, for example
+// "cannot be opened: Permission denied") when there is a system error, else `message`.
+std::string describeFailure(std::string_view action, int systemError, std::string_view message);
 
 // The disk format code a "--format CODE" value names; a code without a format row is a usage
 // error (printed; `exitCode` set to 2).

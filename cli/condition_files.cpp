@@ -297,7 +297,7 @@ bool isConditionFilePath(std::string_view path) {
 }
 
 bool describeConditionFile(std::string_view path, std::ostream& out, JsonWriter* json, bool first) {
-  const HString widePath = utf8ToStr(std::string(path));
+  const HString widePath = fromNativePath(std::string(path));
   ConditionBlockFault fault;
   if (!first && json == nullptr) out << '\n';
   if (kindOf(path) == ConditionKind::kCT0) {
@@ -313,7 +313,7 @@ bool describeConditionFile(std::string_view path, std::ostream& out, JsonWriter*
 }
 
 int dumpConditionFile(std::string_view path) {
-  const HString widePath = utf8ToStr(std::string(path));
+  const HString widePath = fromNativePath(std::string(path));
   ConditionBlockFault fault;
   if (kindOf(path) == ConditionKind::kCT0) {
     CTOFile block;

@@ -65,10 +65,12 @@ int runDump(std::span<const std::string_view> args) {
   HXArray<HStitch> stitches;
   StitchStats stats;
   double scale = 1.0;
-  const int read = decodeFile(utf8ToStr(std::string(path)), stitches, stats, scale, nullptr,
-                              nullptr, nullptr, nullptr);
+  int systemError = 0;
+  const int read = decodeFile(fromNativePath(std::string(path)), stitches, stats, scale, nullptr,
+                              nullptr, nullptr, nullptr, &systemError);
   if (read != kReadOk) {
-    std::cerr << "stitchkit dump: " << path << ": " << readResultMessage(read) << '\n';
+    std::cerr << "stitchkit dump: " << path << ": "
+              << describeFailure("cannot be opened", systemError, readResultMessage(read)) << '\n';
     return kExitFailure;
   }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/condition_files.h"
 #include "cli/json_writer.h"
@@ -261,14 +262,17 @@ int runInfo(std::span<const std::string_view> args) {
       }
       continue;
     }
-    const HString widePath = utf8ToStr(std::string(path));
+    const HString widePath = fromNativePath(std::string(path));
     FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}};
     HXArray<HStitch> stitches;
     double scale = 1.0;
-    const int result =
-        decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr, nullptr);
+    int systemError = 0;
+    const int result = decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr,
+                                  nullptr, &systemError);
     if (result != 0) {
-      std::cerr << "stitchkit info: " << path << ": " << readResultMessage(result) << '\n';
+      std::cerr << "stitchkit info: " << path << ": "
+                << describeFailure("cannot be opened", systemError, readResultMessage(result))
+                << '\n';
       exitCode = kExitFailure;
       continue;
     }

@@ -76,6 +76,12 @@ std::optional<LeaderArgs> parseArgs(std::span<const std::string_view> args, int&
   LeaderArgs parsed;
   parsed.bytes = StitchOptions().getNumAddLeaderBytes();
   bool formatGiven = false;
+  bool bytesGiven = false;
+  // A single-value option given twice is a usage error, not "the last one wins".
+  const auto repeated = [&exitCode](std::string_view option) -> std::optional<LeaderArgs> {
+    exitCode = usageError(kCommand, std::string(option) + " is given more than once", kUsage);
+    return std::nullopt;
+  };
   int files = 0;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -100,6 +106,7 @@ std::optional<LeaderArgs> parseArgs(std::span<const std::string_view> args, int&
       const std::optional<HDiskFileFormat> code =
           parseFormatCode(value, kCommand, kUsage, exitCode);
       if (!code) return std::nullopt;
+      if (formatGiven) return repeated("--format");
       parsed.format = *code;
       formatGiven = true;
     } else if (match == OptionMatch::kNoMatch &&
@@ -111,9 +118,12 @@ std::optional<LeaderArgs> parseArgs(std::span<const std::string_view> args, int&
             kUsage);
         return std::nullopt;
       }
+      if (bytesGiven) return repeated("--bytes");
       parsed.bytes = *bytes;
+      bytesGiven = true;
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--name", value)) == OptionMatch::kMatched) {
+      if (parsed.name) return repeated("--name");
       parsed.name = value;
     } else {
       exitCode = optionError(kCommand, arg, match, kUsage);
@@ -143,7 +153,7 @@ int runLeader(std::span<const std::string_view> args) {
   const std::optional<LeaderArgs> parsed = parseArgs(args, exitCode);
   if (!parsed) return exitCode;
 
-  const HString path = utf8ToStr(std::string(parsed->path));
+  const HString path = fromNativePath(std::string(parsed->path));
   HString designName;
   if (parsed->name) {
     designName = utf8ToStr(std::string(*parsed->name));
@@ -163,10 +173,16 @@ int runLeader(std::span<const std::string_view> args) {
     }
   }
 
-  const int result = addTapeLeader(path, designName, stitchCount, parsed->format, parsed->bytes);
+  int systemError = 0;
+  const int result =
+      addTapeLeader(path, designName, stitchCount, parsed->format, parsed->bytes, &systemError);
   const LeaderResult& outcome = describe(result);
   if (outcome.exitCode != kExitOk) {
-    std::cerr << "stitchkit leader: " << parsed->path << ": " << outcome.message << '\n';
+    std::cerr << "stitchkit leader: " << parsed->path << ": "
+              << describeFailure(
+                     result == kTapeLeaderCannotOpen ? "cannot be changed" : "cannot be written",
+                     systemError, outcome.message)
+              << '\n';
     return outcome.exitCode;
   }
   if (isLettered(parsed->format)) {

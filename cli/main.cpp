@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "stitchkit/platform/replacement_file.h"
 
 namespace stitchkit::cli {
 namespace {
@@ -43,6 +44,8 @@ void printOverview(std::ostream& out) {
 
 int main(int argc, char** argv) {
   using namespace stitchkit::cli;
+  // An interrupted convert or leader leaves no unfinished file beside OUT.
+  stitchkit::removeReplacementFilesOnSignal();
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) {
     printOverview(std::cerr);
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (first == "--version") {
+    if (args.size() > 1) {
+      std::cerr << "stitchkit: --version takes no arguments (see `stitchkit --help`)\n";
+      return kExitUsage;
+    }
     std::cout << "stitchkit " << STITCHKIT_VERSION << '\n';
     return kExitOk;
   }

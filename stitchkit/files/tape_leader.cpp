@@ -151,7 +151,7 @@ class TemporaryFile {
 };
 
 int addLeader(const HString& path, const HString& designName, int stitches, HDiskFileFormat format,
-              int leaderBytes) {
+              int leaderBytes, int& systemError) {
   if (path.isEmpty() || format >= kFormatNone) return kTapeLeaderInvalidArgument;
 
   HTemporaryFileManager manager(HString(L"qvm"), 0);
@@ -162,28 +162,39 @@ int addLeader(const HString& path, const HString& designName, int stitches, HDis
 
   HFile out;
   HFile in;
-  if (!out.open(temporary.path(), kGenericWrite, kCreateAlways, kShareRead | kShareWrite) ||
-      !in.open(path, kGenericRead, kOpenExisting, kShareRead | kShareWrite)) {
+  if (!out.open(temporary.path(), kGenericWrite, kCreateAlways, kShareRead | kShareWrite)) {
+    systemError = out.lastError();
+    return kTapeLeaderCannotOpen;
+  }
+  if (!in.open(path, kGenericRead, kOpenExisting, kShareRead | kShareWrite)) {
+    systemError = in.lastError();
     return kTapeLeaderCannotOpen;
   }
 
   int r = writeLeader(out, designName, stitches, format, leaderBytes);
-  if (r != 0) return r;
-  r = copyFile(in, out);
+  if (r == 0) r = copyFile(in, out);
+  if (r == kTapeLeaderCannotOpen) systemError = in.lastError();
+  if (r == kTapeLeaderWriteFailed) systemError = out.lastError();
   if (r != 0) return r;
 
   in.close();
   // A temporary file that may have lost data on closing must not replace the design.
-  if (!out.close()) return kTapeLeaderWriteFailed;
+  if (!out.close()) {
+    systemError = out.lastError();
+    return kTapeLeaderWriteFailed;
+  }
   return HFile::copy(temporary.path(), path, true) ? kTapeLeaderDone : kTapeLeaderCopyFailed;
 }
 
 }  // namespace
 
 int addTapeLeader(const HString& path, const HString& designName, int stitches,
-                  const HDiskFileFormat& format, int leaderBytes) {
+                  const HDiskFileFormat& format, int leaderBytes, int* systemError) {
+  int ignoredError = 0;
+  int& error = systemError != nullptr ? *systemError : ignoredError;
+  error = 0;
   try {
-    return addLeader(path, designName, stitches, format, leaderBytes);
+    return addLeader(path, designName, stitches, format, leaderBytes, error);
   } catch (const std::bad_alloc&) {
     // Only text and path handling allocate; the design file is untouched.
     return kTapeLeaderWriteFailed;

@@ -39,8 +39,10 @@ inline constexpr int kTapeLeaderInvalidArgument = 87;
 // `stitches` are lettered for formats 15, 16 and 17; `leaderBytes` (none when 0 or less) is the
 // number of zero bytes for the other formats. A design name of 254 characters or more makes its
 // lettered text too long (kTapeLeaderInvalidArgument). `path` is left untouched unless the final
-// copy is reached.
+// copy is reached. `systemError`, when given, receives the system's error number (errno) with
+// kTapeLeaderCannotOpen and kTapeLeaderWriteFailed when a file failed (ENOENT, EACCES,
+// EISDIR, ENOSPC, ...), and 0 otherwise.
 int addTapeLeader(const HString& path, const HString& designName, int stitches,
-                  const HDiskFileFormat& format, int leaderBytes);
+                  const HDiskFileFormat& format, int leaderBytes, int* systemError = nullptr);
 
 }  // namespace stitchkit

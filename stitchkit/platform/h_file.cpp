@@ -295,7 +295,7 @@ HTemporaryFileManager::HTemporaryFileManager(const HString& prefix, int /*reserv
     const char* env = ::getenv("TMPDIR");
     struct stat info {};
     if (env != nullptr && *env != '\0' && ::stat(env, &info) == 0 && S_ISDIR(info.st_mode)) {
-      directory_ = utf8ToStr(env);
+      directory_ = fromNativePath(env);
     } else {
       directory_ = HString(L"/tmp");
     }
@@ -317,7 +317,7 @@ HString HTemporaryFileManager::getFilePath() {
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) return HString();
     ::close(fd);
-    return utf8ToStr(pattern);
+    return fromNativePath(pattern);
   } catch (...) {
     return HString();
   }
@@ -346,8 +346,7 @@ int HDirectory::open() {
       }
       const std::string name = entry->d_name;
       if (name == "." || name == "..") continue;
-      const HString text = utf8ToStr(name);
-      if (strToUtf8(text) != name) continue;  // not valid UTF-8: its path would not round-trip
+      const HString text = fromNativePath(name);
       if (!everything && !wildcardMatch(text.wide(), pattern_.wide())) continue;
       struct stat info {};
       if (::fstatat(::dirfd(dir), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;

@@ -111,8 +111,9 @@ class HDirectory {
   void setFileSpec(const HString& pattern) { pattern_ = pattern; }
 
   // Reads the directory. Returns the number of matching files (> 0), kDirectoryMissing,
-  // kDirectoryNoMatch or kDirectoryFailed. Entries whose names are not valid UTF-8 are left
-  // out. Calling open again reads the directory afresh.
+  // kDirectoryNoMatch or kDirectoryFailed. Names are taken as fromNativePath reads them, so
+  // an entry whose name is not valid UTF-8 opens by its listed path too. Calling open again
+  // reads the directory afresh.
   int open();
 
   // Full paths (the directory path, a '/' unless it already ends in one, then the name) of

@@ -38,15 +38,33 @@ void appendUtf8(HMultiByteString& out, char32_t c) {
   }
 }
 
-HMultiByteString wideToUtf8(const HWideString& text) {
+// A byte that is not part of valid UTF-8, held in a path as a code point no text holds (a
+// lone low surrogate), so that a path's bytes survive the trip through wide text.
+constexpr char32_t kEscapedByteBase = 0xDC00;
+constexpr char32_t kFirstEscapedByte = kEscapedByteBase + 0x80;
+constexpr char32_t kLastEscapedByte = kEscapedByteBase + 0xFF;
+
+// With `unescapeBytes`, the escaped bytes of a path are given back as the bytes they were.
+HMultiByteString wideToUtf8(const HWideString& text, bool unescapeBytes = false) {
   HMultiByteString out;
   out.reserve(text.size());
-  for (wchar_t c : text)
-    appendUtf8(out, static_cast<char32_t>(c));
+  for (wchar_t c : text) {
+    const auto code = static_cast<char32_t>(c);
+    if (unescapeBytes && code >= kFirstEscapedByte && code <= kLastEscapedByte) {
+      out += static_cast<char>(code - kEscapedByteBase);
+    } else {
+      appendUtf8(out, code);
+    }
+  }
   return out;
 }
 
-HWideString utf8ToWide(const HMultiByteString& text) {
+// Each byte that is not part of valid UTF-8 becomes '?', or with `escapeBytes` its escaped
+// form (see kEscapedByteBase).
+HWideString utf8ToWide(const HMultiByteString& text, bool escapeBytes = false) {
+  const auto invalid = [escapeBytes](unsigned char byte) {
+    return escapeBytes ? static_cast<wchar_t>(kEscapedByteBase + byte) : L'?';
+  };
   HWideString out;
   out.reserve(text.size());
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -67,13 +85,16 @@ HWideString utf8ToWide(const HMultiByteString& text) {
     } else if ((b & 0xF8) == 0xF0) {
       extra = 3, c = b & 0x07, minimum = 0x10000;
     } else {
-      out += L'?';
+      out += invalid(b);
       ++p;
       continue;
     }
     if (end - p <= extra) {
-      out += L'?';
-      break;
+      // A sequence cut by the end of the text: '?' for all of it, or each byte escaped.
+      out += invalid(b);
+      if (!escapeBytes) break;
+      ++p;
+      continue;
     }
     bool valid = true;
     for (int i = 1; i <= extra; ++i) {
@@ -84,7 +105,7 @@ HWideString utf8ToWide(const HMultiByteString& text) {
       c = (c << 6) | (p[i] & 0x3F);
     }
     if (!valid || c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += L'?';
+      out += invalid(b);
       ++p;
       continue;
     }
@@ -309,6 +330,12 @@ HString mbsToStr(const HMultiByteString& text) {
 }
 HString utf8ToStr(const HMultiByteString& text) {
   return HString(utf8ToWide(text));
+}
+HString fromNativePath(const std::string& path) {
+  return HString(utf8ToWide(path, true));
+}
+std::string toNativePath(const HString& path) {
+  return wideToUtf8(path.wide(), true);
 }
 
 HMultiByteString wideToMbs(const HWideString& text, unsigned codePage) {

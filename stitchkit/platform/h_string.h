@@ -111,9 +111,12 @@ HMultiByteString writeOldWideToMbs(const HWideString& text);
 // at most `maxBytes` long, so that a multi-byte character is never split.
 HMultiByteString encodeWithin(const HString& text, std::size_t maxBytes, unsigned codePage);
 
-// UTF-8 form of a path, as the POSIX file functions take it.
-inline std::string toNativePath(const HString& path) {
-  return strToUtf8(path);
-}
+// Paths are bytes to the system. fromNativePath reads a path's bytes as UTF-8 and keeps each
+// byte that is not part of valid UTF-8 as a code point of its own (U+DC80 to U+DCFF, lone
+// surrogates that no text holds); toNativePath gives the UTF-8 form back with those bytes
+// restored. So any name the system or the command line gives survives the round trip
+// unchanged, also one in another encoding.
+HString fromNativePath(const std::string& path);
+std::string toNativePath(const HString& path);
 
 }  // namespace stitchkit

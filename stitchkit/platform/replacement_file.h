@@ -6,12 +6,14 @@
 
 namespace stitchkit {
 
-// A new file that is to replace `target` once it is whole: a hidden file in the target's
-// directory with the target's extension (so that a writer choosing a format by extension
-// chooses the one it would for the target), created empty with the mode the target has, or
-// a new file's mode when there is no target yet. The target is never opened, truncated or
-// removed: commit renames the finished file over it in one step, and the file is removed
-// when this object is destroyed uncommitted. Not copyable.
+// A new file that is to replace `target` once it is whole: a hidden file with a short name
+// (".sk", six random characters and the target's extension) in the target's directory, so
+// that it can be made beside a target whose name is as long as names get, and a writer
+// choosing a format by extension chooses the one it would for the target. It is created
+// empty with the mode the target has, or a new file's mode when there is no target yet. The
+// target is never opened, truncated or removed: commit renames the finished file over it in
+// one step, and the file is removed when this object is destroyed uncommitted (and on a
+// signal, see removeReplacementFilesOnSignal). Not copyable.
 class ReplacementFile {
  public:
   explicit ReplacementFile(const HString& target);
@@ -33,6 +35,14 @@ class ReplacementFile {
   std::string target_;
   std::string path_;
   int error_ = 0;
+  int slot_ = -1;  // where the signal handler finds path_, -1 for none
 };
+
+// For a program to call once at its start: SIGINT, SIGTERM and SIGHUP then remove every
+// replacement file that is neither committed nor removed (up to 16 at a time, with paths
+// under 4096 bytes) before the process dies of the signal as it would have without the
+// handler. A signal whose action is not the default (ignored, or the program's own handler)
+// is left alone. The library never installs the handler by itself.
+void removeReplacementFilesOnSignal();
 
 }  // namespace stitchkit

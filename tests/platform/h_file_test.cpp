@@ -193,6 +193,24 @@ TEST_F(HFileTest, FailedCopyKeepsTheFileItWouldReplace) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
+// A name in another encoding than UTF-8 (here Latin-1) is opened, listed and written as the
+// bytes it is.
+TEST_F(HFileTest, NamesAreBytes) {
+  const std::string name = "Bl\xFCte.dst";
+  const std::string copy = "Bl\xFCte_out.dst";
+  writeFile(name, "design");
+  HFile in;
+  ASSERT_TRUE(in.open(path(name), kGenericRead, kOpenExisting, kShareRead));
+  in.close();
+  ASSERT_TRUE(HFile::copy(path(name), path(copy), true));
+  EXPECT_EQ(readFile(copy), "design");
+  HDirectory directory(path(""));
+  directory.setFileSpec(L"*.dst");
+  ASSERT_EQ(directory.open(), 2);
+  EXPECT_EQ(toNativePath(directory.getEntries()(0)), (dir_ / name).string());
+  EXPECT_EQ(toNativePath(directory.getEntries()(1)), (dir_ / copy).string());
+}
+
 TEST_F(HFileTest, FileExists) {
   writeFile("here.dst", "x");
   fs::create_directory(dir_ / "folder");

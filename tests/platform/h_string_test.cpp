@@ -64,6 +64,39 @@ TEST(HStringConversion, NamedConversionsUseTheirPages) {
   EXPECT_EQ(HString("caf\xC3\xA9"), HString(L"caf\u00e9"));  // narrow text is UTF-8
 }
 
+// Wide text from a list of code points (escaped bytes are lone surrogates, which a literal
+// cannot spell).
+HWideString wideOf(std::initializer_list<int> codes) {
+  HWideString out;
+  for (int c : codes)
+    out += static_cast<wchar_t>(c);
+  return out;
+}
+
+TEST(HStringConversion, PathsKeepEveryByte) {
+  struct Case {
+    std::string native;
+    HWideString wide;  // what fromNativePath makes of it
+  };
+  const Case cases[] = {
+      {"a/b.dst", L"a/b.dst"},
+      {bytesOf({'B', 'l', 0xC3, 0xBC, 't', 'e'}), L"Bl\u00fcte"},  // UTF-8 stays text
+      {bytesOf({'B', 'l', 0xFC, 't', 'e'}), wideOf({'B', 'l', 0xDCFC, 't', 'e'})},  // Latin-1
+      {bytesOf({'a', 0xC3}), wideOf({'a', 0xDCC3})},                                // cut sequence
+      {bytesOf({0xC0, 0xAF}), wideOf({0xDCC0, 0xDCAF})},                            // overlong form
+      {bytesOf({0xED, 0xA0, 0x80}), wideOf({0xDCED, 0xDCA0, 0xDC80})},  // encoded surrogate
+      {bytesOf({0xE6, 0x97, 0xFF, 'x'}), wideOf({0xDCE6, 0xDC97, 0xDCFF, 'x'})},  // broken
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.native);
+    const HString wide = fromNativePath(c.native);
+    EXPECT_EQ(wide.wide(), c.wide);
+    EXPECT_EQ(toNativePath(wide), c.native);
+  }
+  // Text that no path gave keeps its UTF-8 form; other lone surrogates cannot be encoded.
+  EXPECT_EQ(toNativePath(HString(wideOf({0x65E5, 0xD800}))), bytesOf({0xE6, 0x97, 0xA5, '?'}));
+}
+
 TEST(HStringConversion, CuttingToABytesLimitNeverSplitsACharacter) {
   struct Case {
     const wchar_t* text;

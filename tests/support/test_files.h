@@ -38,7 +38,7 @@ class TempDirTest : public testing::Test {
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  HString path(const std::string& name) const { return utf8ToStr((dir_ / name).string()); }
+  HString path(const std::string& name) const { return fromNativePath((dir_ / name).string()); }
   void writeFile(const std::string& name, const std::string& bytes) const {
     std::ofstream out(dir_ / name, std::ios::binary);
     out << bytes;
