@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "stitchkit/files/read_design.h"
 
 namespace stitchkit::cli {
 
@@ -56,6 +57,42 @@ int optionError(std::string_view command, std::string_view arg, OptionMatch matc
 std::string describeFailure(std::string_view action, int systemError, std::string_view message) {
   if (systemError == 0) return std::string(message);
   return std::string(action) + ": " + std::strerror(systemError);
+}
+
+std::string describeReadFailure(int result, int systemError, const DecodeEnding& ending) {
+  if (systemError != 0) return describeFailure("cannot be opened", systemError, "");
+  const std::string at = ending.offset >= 0 ? " at byte " + std::to_string(ending.offset) : "";
+  switch (ending.how) {
+    case DataEnding::kBrokenRecord:
+      return "the stitch record" + at + " is not well formed";
+    case DataEnding::kOutOfRange:
+      return "the stitch record" + at +
+             " moves the needle more than 3276.7 mm from the start, beyond what a stitch holds";
+    case DataEnding::kReadFailure:
+      if (result == kReadFailed) return "the stitch data cannot be read";
+      break;
+    default:
+      break;
+  }
+  return readResultMessage(result);
+}
+
+std::string_view describeEnding(DataEnding how) {
+  switch (how) {
+    case DataEnding::kEndRecord:
+      return "end record";
+    case DataEnding::kEndOfData:
+      return "end of file, without an end record";
+    case DataEnding::kBrokenRecord:
+      return "a broken record";
+    case DataEnding::kOutOfRange:
+      return "a move out of range";
+    case DataEnding::kReadFailure:
+      return "a read failure";
+    case DataEnding::kNotRead:
+      break;
+  }
+  return "not read record by record";
 }
 
 std::optional<HDiskFileFormat> parseFormatCode(std::string_view value, std::string_view command,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
 
 #include <cstddef>
@@ -38,6 +39,13 @@ int usageError(std::string_view command, std::string_view message, std::string_v
 // The system's own words for what happened to a file (`action` and the error, for example
 // "cannot be opened: Permission denied") when there is a system error, else `message`.
 std::string describeFailure(std::string_view action, int systemError, std::string_view message);
+
+// Why a design file could not be read: the system's error, the record that stopped reading
+// (where it starts and what is wrong with it), or the reading result's sentence.
+std::string describeReadFailure(int result, int systemError, const DecodeEnding& ending);
+
+// How a design's stitch records ended, in words ("end record", ...).
+std::string_view describeEnding(DataEnding how);
 
 // The disk format code a "--format CODE" value names; a code without a format row is a usage
 // error (printed; `exitCode` set to 2).

@@ -277,11 +277,10 @@ int runConvert(std::span<const std::string_view> args) {
                                  " cannot be written: " + writtenFormatsText());
   }
   int systemError = 0;
+  DecodeEnding ending;
   const int read = decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr,
-                              nullptr, &systemError);
-  if (read != kReadOk)
-    return fail(parsed->in,
-                describeFailure("cannot be opened", systemError, readResultMessage(read)));
+                              nullptr, &systemError, &ending);
+  if (read != kReadOk) return fail(parsed->in, describeReadFailure(read, systemError, ending));
   if (readStats.stitchCount == 0) return fail(parsed->in, "holds no stitches: nothing to write");
   const bool endAdded = addMissingDesignEnd(stitches);
 

@@ -66,11 +66,12 @@ int runDump(std::span<const std::string_view> args) {
   StitchStats stats;
   double scale = 1.0;
   int systemError = 0;
+  DecodeEnding ending;
   const int read = decodeFile(fromNativePath(std::string(path)), stitches, stats, scale, nullptr,
-                              nullptr, nullptr, nullptr, &systemError);
+                              nullptr, nullptr, nullptr, &systemError, &ending);
   if (read != kReadOk) {
     std::cerr << "stitchkit dump: " << path << ": "
-              << describeFailure("cannot be opened", systemError, readResultMessage(read)) << '\n';
+              << describeReadFailure(read, systemError, ending) << '\n';
     return kExitFailure;
   }
 

@@ -98,6 +98,7 @@ struct FileInfo {
   std::string_view path;
   FormatText format;
   StitchStats stats;
+  DecodeEnding ending;
 };
 
 double totalThreadMetres(const StitchStats& stats) {
@@ -134,6 +135,7 @@ void printText(std::ostream& out, const FileInfo& info) {
   out << line;
   std::snprintf(line, sizeof line, "  thread          %.2f m\n", totalThreadMetres(s));
   out << line;
+  out << "  data ends at    " << describeEnding(info.ending.how) << '\n';
   const std::vector<Block> blocks = blocksOf(s);
   std::snprintf(line, sizeof line, "  needle blocks   %zu\n", blocks.size());
   out << line;
@@ -182,6 +184,8 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(s.commandCount);
   json.key("colourChanges");
   json.value(static_cast<int>(s.colourChangeCount));
+  json.key("dataEnds");
+  json.value(describeEnding(info.ending.how));
   json.key("needleBlocks");
   json.beginArray();
   for (const Block& block : blocksOf(s)) {
@@ -263,18 +267,22 @@ int runInfo(std::span<const std::string_view> args) {
       continue;
     }
     const HString widePath = fromNativePath(std::string(path));
-    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}};
+    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}};
     HXArray<HStitch> stitches;
     double scale = 1.0;
     int systemError = 0;
     const int result = decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr,
-                                  nullptr, &systemError);
+                                  nullptr, &systemError, &info.ending);
     if (result != 0) {
       std::cerr << "stitchkit info: " << path << ": "
-                << describeFailure("cannot be opened", systemError, readResultMessage(result))
-                << '\n';
+                << describeReadFailure(result, systemError, info.ending) << '\n';
       exitCode = kExitFailure;
       continue;
+    }
+    // Machines refuse, or wait at the end of, a design whose records stop without an end.
+    if (info.ending.how == DataEnding::kEndOfData) {
+      std::cerr << "stitchkit info: " << path
+                << ": warning: the stitch data ends without an end record\n";
     }
     if (json) {
       writeJson(writer, info);
