@@ -174,6 +174,8 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.key("role");
   json.value(info.format.role);
   json.endObject();
+  json.key("dataEnds");
+  json.value(describeEnding(info.ending.how));
   json.key("stitches");
   json.value(s.stitchCount);
   json.key("jumps");
@@ -184,8 +186,6 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(s.commandCount);
   json.key("colourChanges");
   json.value(static_cast<int>(s.colourChangeCount));
-  json.key("dataEnds");
-  json.value(describeEnding(info.ending.how));
   json.key("needleBlocks");
   json.beginArray();
   for (const Block& block : blocksOf(s)) {
