@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "stitchkit/platform/h_file.h"
+#include "stitchkit/platform/replacement_file.h"
 
 namespace stitchkit {
 
@@ -129,11 +130,12 @@ int copyFile(HFile& in, HFile& out) {
   }
 }
 
-// Removes the temporary file when the call ends, however it ends: the temporary-file manager
-// hands the file over and deletes nothing itself.
+// Removes the temporary file when the call ends, however it ends (a signal the program has
+// asked replacement files to be cleaned up on included): the temporary-file manager hands the
+// file over and deletes nothing itself.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(HString path) : path_(std::move(path)) {}
+  explicit TemporaryFile(HString path) : path_(std::move(path)), onSignal_(path_) {}
   ~TemporaryFile() {
     try {
       std::error_code ignored;
@@ -148,6 +150,7 @@ class TemporaryFile {
 
  private:
   HString path_;
+  RemovedOnSignal onSignal_;
 };
 
 int addLeader(const HString& path, const HString& designName, int stitches, HDiskFileFormat format,

@@ -68,6 +68,12 @@ constexpr char kTemporaryPrefix[] = ".sk";
 
 }  // namespace
 
+RemovedOnSignal::RemovedOnSignal(const HString& path) : slot_(registerPath(toNativePath(path))) {}
+
+RemovedOnSignal::~RemovedOnSignal() {
+  unregisterPath(slot_);
+}
+
 void removeReplacementFilesOnSignal() {
   for (const int signal : kCleanupSignals) {
     struct sigaction current {};

@@ -38,6 +38,20 @@ class ReplacementFile {
   int slot_ = -1;  // where the signal handler finds path_, -1 for none
 };
 
+// Registers a temporary file of the caller's own (made elsewhere, for example in the
+// temporary directory) for removal on a signal, as replacement files are, for as long as this
+// object lives; removing the file in the ordinary way stays the caller's job. Not copyable.
+class RemovedOnSignal {
+ public:
+  explicit RemovedOnSignal(const HString& path);
+  ~RemovedOnSignal();
+  RemovedOnSignal(const RemovedOnSignal&) = delete;
+  RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+ private:
+  int slot_ = -1;
+};
+
 // For a program to call once at its start: SIGINT, SIGTERM and SIGHUP then remove every
 // replacement file that is neither committed nor removed (up to 16 at a time, with paths
 // under 4096 bytes) before the process dies of the signal as it would have without the

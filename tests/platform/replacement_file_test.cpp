@@ -47,7 +47,8 @@ TEST_F(ReplacementFileTest, ReplacesTargetsWithNamesOfAnyLength) {
   }
 }
 
-// A signal during a write removes the unfinished file, and the process still dies of it.
+// A signal during a write removes the unfinished file and a temporary file registered for it,
+// and the process still dies of it.
 TEST_F(ReplacementFileTest, SignalRemovesTheUnfinishedFile) {
   writeFile("design.dst", "old");
   for (const int signal : {SIGTERM, SIGINT}) {
@@ -61,6 +62,8 @@ TEST_F(ReplacementFileTest, SignalRemovesTheUnfinishedFile) {
       removeReplacementFilesOnSignal();
       ReplacementFile replacement(path("design.dst"));
       std::ofstream(toNativePath(replacement.path()), std::ios::binary) << "part";
+      writeFile("own.tmp", "scratch");
+      const RemovedOnSignal own(path("own.tmp"));
       const char byte = replacement.isCreated() ? 1 : 0;
       static_cast<void>(::write(ready[1], &byte, 1));
       for (;;)
@@ -71,7 +74,7 @@ TEST_F(ReplacementFileTest, SignalRemovesTheUnfinishedFile) {
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ::close(ready[0]);
     EXPECT_EQ(byte, 1);
-    EXPECT_EQ(entries(), 2u);  // the target and the unfinished file
+    EXPECT_EQ(entries(), 3u);  // the target, the unfinished file and the registered one
     ASSERT_EQ(::kill(child, signal), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
