@@ -203,6 +203,7 @@ int KorvanStitchEncoder::vBeginDesign(HCoord<short> /*start*/) {
   ownChenilleMode = kChenilleNone;
   ownChenilleHeight = 0;
   blankJumpLast_ = false;
+  trimInPlaceLast_ = false;
   return kEncodeOk;
 }
 
@@ -315,18 +316,21 @@ int KorvanStitchEncoder::sendStopCommand(const HStitch& s, HStitch& c) {
 }
 
 int KorvanStitchEncoder::vSendSoftStitch(HStitch& s) {
+  // A trim is written as a jump with no move. Next to another jump with no move it is there
+  // already: a trim in place after one, or a jump with no move right after a trim in place
+  // (as in a file this library wrote, read and written again).
+  const bool trimLike = s.isTrim() || s.isUpperTrim() || s.isJumpTrim();
+  const bool inPlace = s.getPoint() == current.getPoint();
+  if (inPlace && blankJumpLast_ && (trimLike || (s.isJump() && trimInPlaceLast_))) {
+    return kEncodeOk;
+  }
+  trimInPlaceLast_ = false;
   const CommandForm form = commandForm(s.getFlags());
   HStitch c(s, 0);
   switch (form.as) {
     case WrittenAs::Unchanged:
       break;
     case WrittenAs::Jump:
-      // A trim in place right after a jump with no move is written already: that record is
-      // the trim (as in a file this library wrote, read and written again).
-      if ((s.isTrim() || s.isUpperTrim() || s.isJumpTrim()) && blankJumpLast_ &&
-          s.getPoint() == current.getPoint()) {
-        return kEncodeOk;
-      }
       c.setFlags(StitchCode::Jump);
       break;
     case WrittenAs::ChangeOver:
@@ -347,7 +351,9 @@ int KorvanStitchEncoder::vSendSoftStitch(HStitch& s) {
 
   const bool carriesMove = form.placement == Placement::WithMove ||
                            (form.placement == Placement::UnlessSeparate && separateCommands == 0);
-  return sendCommandRecord(s, c, carriesMove);
+  const int r = sendCommandRecord(s, c, carriesMove);
+  trimInPlaceLast_ = trimLike && inPlace && blankJumpLast_;
+  return r;
 }
 
 StitchEncoder* KorvanStitchEncoderFactory::createEncoder(StitchEncoderOptions& options) {

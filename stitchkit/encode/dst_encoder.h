@@ -55,6 +55,8 @@ class KorvanStitchEncoder : public BytestreamStitchEncoder {
 
   // The last record written is a jump with no move, which is also how a trim is written.
   bool blankJumpLast_ = false;
+  // ... and it is the record of a trim in place.
+  bool trimInPlaceLast_ = false;
 };
 
 class KorvanStitchEncoderFactory : public StitchEncoderFactory {

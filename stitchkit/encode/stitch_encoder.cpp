@@ -761,19 +761,34 @@ int StitchEncoder::sendWithoutSplit(HStitch& c, std::span<const HStitch> real, i
     ++trailing;
   }
 
+  HStitch core(c, 0);
+  if (trailing > 0) core.setPoint(p);
+  if (trimAsJumps) core.setFlags(StitchCode::Jump);
+
+  // A command written in place before the move (a trim) goes where the needle is before any
+  // of the group's movements, as it does when the move is cut into pieces: the thread is cut
+  // before the needle travels, and a file read back and written again has it there too.
+  const bool inPlaceFirst = separate && !atDestination && leading > 0;
+  const HCoord<short> target = core.getPoint();
   int r = kEncodeOk;
+  if (inPlaceFirst) {
+    core.setPoint(current.getPoint());
+    r = sendSoftStitch(core);
+    if (r == kEncodeRefused) return r;
+  }
   for (int i = 0; i < leading; ++i) {
     HStitch move(real[i], 0);
     r = sendSoftStitch(move);
     if (r == kEncodeRefused) return r;
   }
 
-  HStitch core(c, 0);
-  if (trailing > 0) core.setPoint(p);
-  if (trimAsJumps) core.setFlags(StitchCode::Jump);
-
-  if ((separate || blank) && !(core.getPoint() == current.getPoint())) {
-    const HCoord<short> target = core.getPoint();
+  if (inPlaceFirst) {
+    if (!(target == current.getPoint())) {
+      HStitch jump(target.x, target.y, StitchCode::Jump, 0);
+      takeColourAndEffect(jump, c);
+      r = sendSoftStitch(jump);
+    }
+  } else if ((separate || blank) && !(target == current.getPoint())) {
     HStitch jump(target.x, target.y, StitchCode::Jump, 0);
     if (!atDestination) {
       takeColourAndEffect(jump, core);
