@@ -315,17 +315,6 @@ TEST_F(ReadDesignTest, DecodeDstFileReadsOnlyDstNames) {
   }
 }
 
-TEST(ReadDesignMessages, EachResultHasItsOwnMessage) {
-  std::set<std::string> seen;
-  for (int r = kReadOk; r <= kReadNoReader; ++r) {
-    const std::string message = readResultMessage(r);
-    EXPECT_FALSE(message.empty());
-    EXPECT_TRUE(seen.insert(message).second) << message;
-  }
-  EXPECT_STREQ(readResultMessage(-1), "unknown result");
-  EXPECT_STREQ(readResultMessage(7), "unknown result");
-}
-
 // --- Sample files -------------------------------------------------------------------------------
 
 // What a DST file's records say, walked here without the library: the position after each
