@@ -192,6 +192,7 @@ TEST(DstHeaderTest, LabelIsTheFileNameWithoutFolderAndExtensionInSixteenBytes) {
       {L"ABCDEFGHIJKLMNO\u00d6.DST", 0, "ABCDEFGHIJKLMNO "},
       {L"ABCDEFGHIJKLMN\u20ac.DST", 0, "ABCDEFGHIJKLMN  "},
       {L"ABCDEFGHIJKLM\U0001F33C.DST", 0, "ABCDEFGHIJKLM   "},
+      {L"AB\U00100000.DST", 0, "AB\xF4\x80\x80\x80          "},
       {L"ABCDEFGHIJKLMN\u00d6.DST", 0, "ABCDEFGHIJKLMN\xC3\x96"},
       {L"\u65e5\u65e5\u65e5\u65e5\u65e5\u65e5", 0, "\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5\xE6\x97\xA5 "},
       {L"\u03a9\u20ac\u00e9", 0, "\xCE\xA9\xE2\x82\xAC\xC3\xA9         "},

@@ -313,6 +313,14 @@ TEST_F(ReadDesignTest, DecodeDstFileReadsOnlyDstNames) {
       EXPECT_EQ(array.length(), 0) << "emptied, nothing read";
     }
   }
+  // Only .DST files read stops as needle changes: a stop in a .DSZ file stays a stop.
+  writeFile("g.DSZ", std::string(512, '\0') +
+                         testing_support::bytesOf({0x05, 0x03, 0x80, 0x00, 0x00, 0x82, 0x05, 0x03,
+                                                   0x80, 0x00, 0x00, 0x90}));
+  HXArray<HStitch> array;
+  StitchStats stats;
+  ASSERT_EQ(decodeDSTFile(path("g.DSZ").c_str(), array, stats), kReadOk);
+  EXPECT_EQ(codesOf(array), (std::vector<int>{C::Normal, C::Stop, C::Normal, C::DesignEnd}));
 }
 
 // --- Sample files -------------------------------------------------------------------------------
