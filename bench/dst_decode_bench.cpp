@@ -5,11 +5,11 @@
 #include <fstream>
 #include <string>
 
+#include "bench/allocation_counter.h"
 #include "bench/dst_bench_data.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/model/stitch_options.h"
-#include "tests/support/allocation_counter.h"
 
 namespace stitchkit {
 namespace {
@@ -28,7 +28,7 @@ void BM_DstDecodeFromMemory(benchmark::State& state) {
   std::size_t stitchCount = 0;
   for (auto _ : state) {
     HXArray<HStitch> stitches;
-    testing_support::AllocationCounter counter;
+    bench_support::AllocationCounter counter;
     StitchArrayWrapper wrapper(stitches);
     StitchFilter filter(wrapper);
     StitchDecoderOptions options;

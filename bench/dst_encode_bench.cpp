@@ -2,10 +2,10 @@
 
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "bench/dst_bench_data.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/model/stitch_options.h"
-#include "tests/support/allocation_counter.h"
 
 namespace stitchkit {
 namespace {
@@ -21,7 +21,7 @@ void BM_DstEncodeToMemory(benchmark::State& state) {
     HXArray<HStitch> stitches = bench::benchDesign();
     bytes.clear();
     state.ResumeTiming();
-    testing_support::AllocationCounter counter;
+    bench_support::AllocationCounter counter;
     StitchArrayWrapper wrapper(stitches);
     StitchFilter filter(wrapper);
     StitchEncoderOptions options;

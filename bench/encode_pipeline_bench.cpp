@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
+#include "bench/allocation_counter.h"
 #include "bench/bench_designs.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/model/stitch_options.h"
-#include "tests/support/allocation_counter.h"
 
 namespace stitchkit {
 namespace {
@@ -56,7 +56,7 @@ void BM_WriteDesign(benchmark::State& state) {
     HXArray<HStitch> stitches = source;
     bytes.clear();
     state.ResumeTiming();
-    testing_support::AllocationCounter counter;
+    bench_support::AllocationCounter counter;
     StitchArrayWrapper wrapper(stitches);
     StitchFilter filter(wrapper);
     VectorOutputBytestream out(bytes);

@@ -1,7 +1,9 @@
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
 #include <cstdint>
 
+#include "bench/allocation_counter.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/h_array.h"
@@ -60,13 +62,18 @@ void BM_StitchStatsSetup(benchmark::State& state) {
   const HXArray<HStitch>& stitches = design();
   const int keepStitchThread = static_cast<int>(state.range(0));
   stitchkit::StitchStats stats;
+  std::size_t allocations = 0;
   for (auto _ : state) {
+    stitchkit::bench_support::AllocationCounter counter;
     stats.setupStitchStats(stitches, 0, keepStitchThread, 0);
+    allocations = counter.count();
     benchmark::DoNotOptimize(stats.threadLength);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(stitches.length()));
   state.counters["needleBlocks"] = static_cast<double>(stats.needleCount);
+  // Only the per-stitch array and the block arrays may be allocated, never per stitch.
+  state.counters["allocs/stitch"] = static_cast<double>(allocations) / stitches.length();
 }
 BENCHMARK(BM_StitchStatsSetup)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

@@ -46,7 +46,7 @@ int FileInputBytestream::inputByte(unsigned char& byte) {
   if (buffer_ == nullptr) return kStreamFailure;
   if (endOffset_ >= 0 && position_ >= endOffset_) return kStreamEnd;
   const auto c = buffer_->sbumpc();
-  if (c == std::char_traits<char>::eof()) return kStreamEnd;
+  if (c == std::char_traits<char>::eof()) return endOrFailure();
   byte = static_cast<unsigned char>(c);
   ++position_;
   return kStreamOk;
@@ -64,11 +64,19 @@ int FileInputBytestream::readBytes(unsigned char* buffer, int offset, int count)
   return static_cast<int>(n);
 }
 
-// The buffer's own copy is the fast path; a short count means the end of the data (the
-// buffer does not tell a failure apart from the end, and neither does inputByte).
+// The buffer's own copy is the fast path; a short count is the end of the data or a read
+// failure, as endOrFailure tells.
 int FileInputBytestream::readExact(unsigned char* buffer, int count) {
   if (buffer_ == nullptr) return kStreamFailure;
-  return readBytes(buffer, 0, count) == count ? kStreamOk : kStreamEnd;
+  return readBytes(buffer, 0, count) == count ? kStreamOk : endOrFailure();
+}
+
+// The buffer answers a failed read as it answers the end of the file. Data that stops before
+// the end offset and short of the stream's size was not read: a failure.
+int FileInputBytestream::endOrFailure() const {
+  if (endOffset_ >= 0 && position_ >= endOffset_) return kStreamEnd;
+  const long total = size();
+  return total >= 0 && position_ < total ? kStreamFailure : kStreamEnd;
 }
 
 int FileInputBytestream::seek(long offset) {

@@ -64,6 +64,8 @@ class FileInputBytestream final : public InputBytestream {
   void setEndOffset(long offset) { endOffset_ = offset; }
 
  private:
+  int endOrFailure() const;
+
   std::streambuf* buffer_;
   long position_ = 0;
   long endOffset_ = -1;

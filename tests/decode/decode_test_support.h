@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/dst_test_records.h"
+#include "tests/support/stitch_builders.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +25,9 @@
 // told to fail, and a driver that runs any decoder over a design and keeps what came out.
 namespace stitchkit::decode_test {
 
-using Bytes = std::vector<unsigned char>;
+using testing_support::Bytes;
+using testing_support::cat;
+using testing_support::repeat;
 
 // Command bits of the third record byte.
 inline constexpr int kNormalBits = testing_support::kDstNormal;
@@ -55,23 +58,8 @@ inline Bytes endRecord() {
   return {0x00, 0x00, 0xF3};
 }
 
-// The concatenation of byte lists.
-inline Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-inline Bytes repeat(const Bytes& part, int times) {
-  Bytes out;
-  for (int i = 0; i < times; ++i)
-    out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
 // Serves `bytes`, then answers every further read with the codes of `after` in turn (the
-// last one repeating). Counts the reads it is asked for.
+// last one repeating). Counts the reads it is asked for; can tell its position and seek.
 class ScriptedStream final : public InputBytestream {
  public:
   ScriptedStream(Bytes bytes, std::vector<int> after)
@@ -87,6 +75,12 @@ class ScriptedStream final : public InputBytestream {
     ++failures_;
     return after_[k];
   }
+  long position() const override { return static_cast<long>(position_); }
+  int seek(long offset) override {
+    if (offset < 0 || offset > static_cast<long>(bytes_.size())) return kStreamFailure;
+    position_ = static_cast<std::size_t>(offset);
+    return kStreamOk;
+  }
   int reads() const { return reads_; }
 
  private:
@@ -95,16 +89,6 @@ class ScriptedStream final : public InputBytestream {
   std::size_t position_ = 0;
   std::size_t failures_ = 0;
   int reads_ = 0;
-};
-
-// What a delivered stitch looked like.
-struct Delivered {
-  int code;
-  int x;
-  int y;
-  int colour;
-  int head;
-  int real;
 };
 
 // The outcome of running a decoder over one design.
@@ -170,6 +154,55 @@ inline Decoded drainDecoder(StitchDecoder& decoder) {
 inline Decoded runDecoder(StitchDecoder& decoder, HCoord<short> start = {0, 0}, int needle = 1) {
   EXPECT_EQ(decoder.beginDesign(start, needle), kDecodeOk);
   return drainDecoder(decoder);
+}
+
+// The records of a format decoder: below the soft-stitch rules (rawRecord) or each taken
+// relative to the one before, as the framework does (readRecord).
+template <class D>
+class RecordReader : public D {
+ public:
+  using D::D;
+  int rawRecord(HStitch& s) { return this->vGetHardStitch(s); }
+  int readRecord(HStitch& s) { return this->getNextHardStitch(s); }
+};
+
+// The options a file of `format` is read with.
+inline StitchDecoderOptions readOptions(HDiskFileFormat format) {
+  StitchDecoderOptions o;
+  setDefaultDecoderOptions(o);
+  o.setFileFormat(format);
+  return o;
+}
+
+// Reads every hard record of `bytes` (relative to the one before) until a read returns
+// non-zero; `variant` >= 0 is the decoder's extended variant.
+template <class D>
+Decoded readHard(const Bytes& bytes, StitchOptions& o, HCoord<short> start = {0, 0}, int needle = 1,
+                 int variant = -1) {
+  MemoryInputBytestream stream(bytes);
+  RecordReader<D> reader(o);
+  reader.setBytestream(stream);
+  if (variant >= 0) reader.setExtendedVariant(variant);
+  EXPECT_EQ(reader.beginDesign(start, needle), kDecodeOk);
+  Decoded out;
+  for (int guard = 0; guard < (1 << 20); ++guard) {
+    HStitch s;
+    out.result = reader.readRecord(s);
+    if (out.result != kDecodeOk) break;
+    out.stitches.push_back(s);
+  }
+  return out;
+}
+
+// Runs decoder D over `bytes`; `variant` >= 0 is its extended variant.
+template <class D>
+Decoded decodeWith(const Bytes& bytes, StitchOptions& o, HCoord<short> start = {0, 0},
+                   int needle = 1, int variant = -1) {
+  MemoryInputBytestream stream(bytes);
+  D decoder(o);
+  decoder.setBytestream(stream);
+  if (variant >= 0) decoder.setExtendedVariant(variant);
+  return runDecoder(decoder, start, needle);
 }
 
 // The options a DST file is read with.

@@ -16,7 +16,6 @@ using namespace decode_test;  // NOLINT(google-build-using-namespace)
 
 using Codes = std::vector<int>;
 using Points = std::vector<std::pair<int, int>>;
-using Configure = std::function<void(StitchOptions&)>;
 
 // Delivers a scripted list of hard stitches (absolute positions), then the end of data. For
 // the command codes that DST records cannot carry.
@@ -163,13 +162,14 @@ TEST(StitchDecoderNeedles, SkipFirstColourChangeIgnoresAStopBeforeTheFirstStitch
     Codes stitchColours;  // colours of the normal stitches
     int maxLength;        // a rejected stop teaches nothing
   };
+  // clang-format off
   const Row rows[] = {
       {"leading stop ignored", 1, {}, Codes{6, 0, 2, 0, 7}, Codes{0, 1}, 10},
       {"leading stop kept without the option", 0, {}, Codes{2, 0, 2, 0, 7}, Codes{1, 2}, 100},
       {"a jump is not a stitch", 1, jump(5, 0), Codes{1, 6, 0, 2, 0, 7}, Codes{0, 1}, 10},
-      {"after a stitch the stop counts", 1, normal(5, 0), Codes{0, 2, 0, 2, 0, 7}, Codes{0, 1, 2},
-       100},
+      {"after a stitch the stop counts", 1, normal(5, 0), Codes{0, 2, 0, 2, 0, 7}, Codes{0, 1, 2}, 100},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     StitchDecoderOptions o = dstOptions();
@@ -455,12 +455,12 @@ TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalSti
 TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
   struct Row {
     const char* what;
-    Configure configure;
+    const char* configure;
     Bytes bytes;
     Codes codes;
     int trimAt;  // index of the stitch carrying the former jump, or -1
   };
-  const Configure none = [](StitchOptions&) {};
+  const char* none = "";
   const Bytes end = endRecord();
   const Row rows[] = {
       {"four jumps out and back", none, cat({normal(10, 0), jumpLoop(), normal(5, 0), end}),
@@ -486,28 +486,27 @@ TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
       {"fewer moving jumps than JumpsPerTrim", none,
        cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 0, 7},
        -1},
-      {"JumpsPerTrim 2", [](StitchOptions& o) { o.setJumpsPerTrim(2); },
+      {"JumpsPerTrim 2", "JumpsPerTrim=2",
        cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 14, 0, 7},
        2},
       {"zero-length jumps do not count", none,
        cat({normal(10, 0), jump(20, 0), jump(0, 0), jump(-20, 0), normal(5, 0), end}),
        Codes{0, 1, 1, 1, 0, 7}, -1},
-      {"JumpsPerTrim 0", [](StitchOptions& o) { o.setJumpsPerTrim(0); },
-       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"TrimsAsJumps delivers a trim", [](StitchOptions& o) { o.setTrimsAsJumps(1); },
+      {"JumpsPerTrim 0", "JumpsPerTrim=0", cat({normal(10, 0), jumpLoop(), normal(5, 0), end}),
+       Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"TrimsAsJumps delivers a trim", "TrimsAsJumps=1",
        cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 3, 0, 7}, 4},
-      {"UseNeedleUps leaves the jump trim", [](StitchOptions& o) { o.setUseNeedleUps(1); },
+      {"UseNeedleUps leaves the jump trim", "UseNeedleUps=1",
        cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 14, 0, 7}, 4},
       {"after a stop the needle is up", none,
        cat({normal(10, 0), stop(), jumpLoop(), normal(5, 0), end}), Codes{0, 6, 1, 1, 1, 1, 0, 7},
        -1},
       {"at the start of the design the needle is up", none,
        cat({jump(10, 0), jumpLoop(), normal(5, 0), end}), Codes{1, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered while a device mode is on",
-       [](StitchOptions& o) { o.setReadChangeoverType(kReadChangeoverBorer); },
+      {"jumps are not gathered while a device mode is on", "ReadChangeoverType=1",
        cat({normal(10, 0), changeover(), jumpLoop(), normal(5, 0), end}),
        Codes{0, 8, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered with PreserveJumps", [](StitchOptions& o) { o.setPreserveJumps(1); },
+      {"jumps are not gathered with PreserveJumps", "PreserveJumps=1",
        cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
       {"a run ending the data closes on its last jump", none, cat({normal(10, 0), jumpLoop()}),
        Codes{0, 1, 1, 1, 14}, 4},
@@ -515,7 +514,7 @@ TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     StitchDecoderOptions o = dstOptions();
-    r.configure(o);
+    testing_support::setOptions(o, r.configure);
     const Decoded d = decodeDst(r.bytes, o);
     EXPECT_EQ(d.codes(), r.codes);
     EXPECT_EQ(d.result, kDecodeEnd);
@@ -541,13 +540,14 @@ TEST(StitchDecoderJumpTrims, NeedleUpsCountAsJumpsAndTrimsInTheRunPreventATrim) 
     Codes codes;
   };
   constexpr std::uint8_t kNone = StitchCode::Normal;
+  // clang-format off
   const Row rows[] = {
       {"needle ups loop", StitchCode::NeedleUp, kNone, 0, Codes{0, 13, 13, 13, 14, 0}},
       {"needle ups delivered as jumps", StitchCode::NeedleUp, kNone, 1, Codes{0, 1, 1, 1, 14, 0}},
       {"a trim in the run", StitchCode::Jump, StitchCode::Trim, 0, Codes{0, 3, 1, 1, 1, 1, 0}},
-      {"an upper trim in the run", StitchCode::Jump, StitchCode::UpperTrim, 0,
-       Codes{0, 12, 1, 1, 1, 1, 0}},
+      {"an upper trim in the run", StitchCode::Jump, StitchCode::UpperTrim, 0, Codes{0, 12, 1, 1, 1, 1, 0}},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     std::vector<HStitch> script = {hard(StitchCode::Normal, 10, 0)};
@@ -568,12 +568,12 @@ TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
   // rejected one is still delivered but teaches nothing.
   struct Row {
     const char* what;
-    Configure configure;
+    const char* configure;
     Bytes bytes;
     std::size_t blankAt;
     int kept[5];  // by PreserveBlanks 0..4: 1 kept, 0 rejected, -1 not examined
   };
-  const Configure none = [](StitchOptions&) {};
+  const char* none = "";
   const Bytes blank = {0x00, 0x00, 0x03};
   const Row rows[] = {
       {"after a stop",
@@ -582,7 +582,7 @@ TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
        2,
        {0, 1, 0, 1, 1}},
       {"after a change-over",
-       [](StitchOptions& o) { o.setReadChangeoverType(kReadChangeoverPlain); },
+       "ReadChangeoverType=3",
        cat({normal(10, 0), changeover(), blank, normal(10, 0), changeover(), endRecord()}),
        2,
        {0, 1, 0, 1, 1}},
@@ -608,7 +608,7 @@ TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
       if (r.kept[mode] < 0) continue;
       SCOPED_TRACE(testing::Message() << r.what << ", PreserveBlanks " << mode);
       StitchDecoderOptions o = dstOptions();
-      r.configure(o);
+      testing_support::setOptions(o, r.configure);
       o.setPreserveBlanks(PreserveBlanksType(mode));
       const Decoded d = decodeDst(r.bytes, o, {0, 0}, 2);
       ASSERT_GT(d.stitches.size(), r.blankAt);
@@ -964,20 +964,16 @@ TEST(StitchDecoderStream, ReadFailureIsNotMistakenForTheEndOfData) {
     std::vector<int> after;
     int result;
   };
+  // clang-format off
   const Row rows[] = {
       {"end inside a record", cat({normal(10, 0), {0x01}}), {kStreamEnd}, kDecodeEnd},
       {"failure code other than 4", cat({normal(10, 0), {0x01}}), {7}, kDecodeFailure},
       {"failure while aligning, then the end", {}, {kStreamFailure, kStreamEnd}, kDecodeFailure},
       // A stream that fails and answers "end" when asked again still failed.
-      {"failure inside a record, then the end",
-       cat({normal(10, 0), {0x01}}),
-       {kStreamFailure, kStreamEnd},
-       kDecodeFailure},
-      {"failure at a record start, then the end",
-       normal(10, 0),
-       {kStreamFailure, kStreamEnd},
-       kDecodeFailure},
+      {"failure inside a record, then the end", cat({normal(10, 0), {0x01}}), {kStreamFailure, kStreamEnd}, kDecodeFailure},
+      {"failure at a record start, then the end", normal(10, 0), {kStreamFailure, kStreamEnd}, kDecodeFailure},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     ScriptedStream stream(r.bytes, r.after);

@@ -19,32 +19,13 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/decode/decode_test_support.h"
+#include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Points = std::vector<std::pair<int, int>>;
-
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0) {
-  return HStitch(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-                 static_cast<unsigned short>(colour));
-}
-
-// The format's two writing operations, reachable by the tests.
-class BarudanWriter : public BarudanStitchEncoder {
- public:
-  using BarudanStitchEncoder::BarudanStitchEncoder;
-  using BarudanStitchEncoder::vSendHardStitch;
-  using BarudanStitchEncoder::vSendSoftStitch;
-};
+using namespace format_test;  // NOLINT(google-build-using-namespace)
 
 StitchEncoderOptions writeOptions(int writeZ = 0, int maxNeedles = 0) {
   StitchEncoderOptions o;
@@ -54,105 +35,30 @@ StitchEncoderOptions writeOptions(int writeZ = 0, int maxNeedles = 0) {
   return o;
 }
 
-struct Written {
-  Bytes bytes;
-  int result = -1;
-};
-
-// Writes one record for `s` with the needle at (0, 0), straight through vSendHardStitch.
 Written writeHard(const HStitch& s) {
-  Written out;
-  VectorOutputBytestream stream(out.bytes);
-  const StitchEncoderOptions o = writeOptions();
-  BarudanWriter writer(o);
-  writer.setBytestream(stream);
-  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  out.result = writer.vSendHardStitch(s);
-  return out;
+  return writeOne<BarudanStitchEncoder>(s, writeOptions(), false);
 }
 
-// Writes one command for `s` with the needle at (0, 0), straight through vSendSoftStitch.
 Written writeSoft(const HStitch& s, int separate, const StitchOptions& o = writeOptions(),
                   int stopTable = 0) {
-  Written out;
-  VectorOutputBytestream stream(out.bytes);
-  BarudanWriter writer(o);
-  writer.setBytestream(stream);
-  writer.setSeparateCommands(separate);
-  writer.setMakeStopTable(stopTable);
-  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch copy = s;
-  out.result = writer.vSendSoftStitch(copy);
-  return out;
+  return writeOne<BarudanStitchEncoder>(s, o, true, separate, stopTable);
 }
 
-struct Encoded {
-  Bytes bytes;
-  std::vector<int> results;   // of each encodeStitch
-  std::vector<HStitch> sent;  // the stitches as encodeStitch left them (with what was written)
-};
-
-// Writes `stitches` as one design from (0, 0) through the encoder framework.
 Encoded encodeBarudan(const StitchOptions& o, std::vector<HStitch> stitches, int separate = 1,
                       int stopTable = 0, bool withStream = true) {
-  Encoded out;
-  VectorOutputBytestream stream(out.bytes);
-  BarudanStitchEncoder encoder(o);
-  if (withStream) encoder.setBytestream(stream);
-  encoder.setSeparateCommands(separate);
-  encoder.setMakeStopTable(stopTable);
-  StitchEncoder::setDesignBegun(0);
-  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  for (HStitch& s : stitches) {
-    out.results.push_back(encoder.encodeStitch(s, 0, 0));
-    out.sent.push_back(s);
-  }
-  EXPECT_EQ(encoder.endDesign(nullptr), kEncodeOk);
-  return out;
+  return encodeWith<BarudanStitchEncoder>(o, std::move(stitches), separate, withStream, false,
+                                          stopTable);
 }
 
-struct Decoded {
-  std::vector<HStitch> stitches;
-  int result = -1;
-};
-
-Decoded decodeBarudan(const Bytes& bytes, int extendedVariant) {
-  StitchDecoderOptions o;
-  setDefaultDecoderOptions(o);
-  o.setFileFormat(extendedVariant ? kFormatDsbVariant16 : kFormatDsb);
-  MemoryInputBytestream stream(bytes);
-  BarudanStitchDecoder decoder(o);
-  decoder.setBytestream(stream);
-  decoder.setExtendedVariant(extendedVariant);
-  Decoded out;
-  EXPECT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  for (int guard = 0; guard < (1 << 20); ++guard) {
-    HStitch s;
-    out.result = decoder.decodeStitch(s);
-    if (out.result != kDecodeOk) break;
-    out.stitches.push_back(s);
-  }
-  if (out.result == kDecodeEnd) decoder.endDesign();
-  return out;
+decode_test::Decoded decodeBarudan(const Bytes& bytes, int extendedVariant) {
+  StitchDecoderOptions o =
+      decode_test::readOptions(extendedVariant ? kFormatDsbVariant16 : kFormatDsb);
+  return decode_test::decodeWith<BarudanStitchDecoder>(bytes, o, {0, 0}, 1, extendedVariant);
 }
 
-// Needle penetrations in order.
-Points penetrations(const std::vector<HStitch>& stitches) {
-  Points out;
-  for (const HStitch& s : stitches) {
-    if (s.isNormal()) out.emplace_back(s.xval(), s.yval());
-  }
-  return out;
-}
-
-// The colours of the normal stitches, each run of one colour once.
-std::vector<int> colourSequence(const std::vector<HStitch>& stitches) {
-  std::vector<int> out;
-  for (const HStitch& s : stitches) {
-    if (s.isNormal() && (out.empty() || out.back() != s.getColor())) out.push_back(s.getColor());
-  }
-  return out;
-}
+using decode_test::Decoded;
+using testing_support::colourSequence;
+using testing_support::penetrations;
 
 // --- Records ------------------------------------------------------------------------------
 
@@ -375,60 +281,41 @@ TEST(BarudanEncoderCommands, CommandAtTheNeedleIsWrittenWithoutAJump) {
 }
 
 TEST(BarudanEncoderCommands, DesignsWrittenThroughTheFrameworkGiveTheirGoldenBytes) {
-  struct Row {
+  const struct {
     const char* name;
-    int writeZ;
-    int separate;
-    int stopTable;
+    int writeZ, separate;
     std::vector<HStitch> stitches;
     Bytes bytes;
-  };
-  const Row rows[] = {
-      {"stitch (+5, -3) and (-5, +3)",
-       0,
-       1,
-       0,
-       {stitch(5, -3), stitch(0, 0)},
-       {0x80, 0x03, 0x05, 0xE0, 0x03, 0x05}},
+  } rows[] = {
+      {"stitches", 0, 1, {stitch(5, -3), stitch(0, 0)}, {0x80, 0x03, 0x05, 0xE0, 0x03, 0x05}},
       // A trim is cut where the needle is, then the needle jumps on.
-      {"upper trim without Z is a trim",
+      {"upper trim without Z",
        0,
        1,
-       0,
        {stitch(5, -3, StitchCode::UpperTrim)},
        {0xE7, 0x00, 0x00, 0x81, 0x03, 0x05}},
       {"upper trim with Z",
        1,
        1,
-       0,
        {stitch(5, -3, StitchCode::UpperTrim)},
        {0xE6, 0x00, 0x00, 0x81, 0x03, 0x05}},
-      {"drop sequin is a jump",
-       0,
-       1,
-       0,
-       {stitch(5, -3, StitchCode::DropSequin)},
-       {0x81, 0x03, 0x05}},
+      {"drop sequin is a jump", 0, 1, {stitch(5, -3, StitchCode::DropSequin)}, {0x81, 0x03, 0x05}},
       {"stop in place",
        0,
        1,
-       0,
        {stitch(5, -3, StitchCode::Stop)},
        {0x81, 0x03, 0x05, 0xE8, 0x00, 0x00}},
       {"needle 12 with Z",
        1,
        1,
-       0,
        {stitch(0, 0, StitchCode::ChangeNeedle, 11)},
        {0xF2, 0x00, 0x00, 0xEA, 0x00, 0x00}},
       {"needle 9 without Z is needle 2",
        0,
        1,
-       0,
        {stitch(0, 0, StitchCode::ChangeNeedle, 8)},
        {0xEA, 0x00, 0x00}},
-      {"needle change carrying its move",
-       0,
+      {"needle change with its move",
        0,
        0,
        {stitch(5, -3, StitchCode::ChangeNeedle, 2)},
@@ -436,22 +323,18 @@ TEST(BarudanEncoderCommands, DesignsWrittenThroughTheFrameworkGiveTheirGoldenByt
       {"end in place",
        0,
        0,
-       0,
        {stitch(5, -3), stitch(5, -3, StitchCode::DesignEnd)},
        {0x80, 0x03, 0x05, 0xF8, 0x00, 0x00}},
       {"long move split into jumps",
        0,
        1,
-       0,
        {stitch(200, 0, StitchCode::Jump), stitch(201, 0)},
        {0xC1, 0x00, 0x64, 0xC1, 0x00, 0x64, 0xC0, 0x00, 0x01}},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const StitchEncoderOptions o = writeOptions(row.writeZ);
-    const Encoded e = encodeBarudan(o, row.stitches, row.separate, row.stopTable);
-    EXPECT_EQ(e.results, std::vector<int>(row.stitches.size(), kEncodeOk));
-    EXPECT_EQ(e.bytes, row.bytes);
+  for (const auto& row : rows) {
+    const Encoded e = encodeBarudan(writeOptions(row.writeZ), row.stitches, row.separate);
+    EXPECT_TRUE(allOk(e.results)) << row.name;
+    EXPECT_EQ(e.bytes, row.bytes) << row.name;
   }
 }
 
@@ -463,7 +346,7 @@ TEST(BarudanEncoderCommands, RefusedWriteIsReportedAtEveryRecord) {
     SCOPED_TRACE(testing::Message() << room << " bytes of room");
     unsigned char buffer[16] = {};
     MemoryOutputBytestream stream(buffer, room);
-    BarudanWriter writer(o);
+    Writer<BarudanStitchEncoder> writer(o);
     writer.setBytestream(stream);
     ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
     HStitch s = stitch(5, -3, StitchCode::ChangeNeedle, 11);
@@ -502,79 +385,6 @@ TEST(BarudanEncoderRoundTrip, DesignReadsBackWithItsStitchesAndNeedles) {
     EXPECT_TRUE(d.stitches.back().isEndRewind());
     EXPECT_EQ(d.stitches.back().getPoint(), (HCoord<short>{-60, 200}));
   }
-}
-
-// --- Real files ---------------------------------------------------------------------------
-
-// Needles a machine takes with WriteBarudanZ.
-constexpr int kZNeedles = 15;
-
-std::vector<std::filesystem::path> sampleFiles() {
-  std::vector<std::filesystem::path> out;
-  const std::filesystem::path dir = STITCHKIT_SAMPLES_DIR "/dsb";
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (entry.is_regular_file()) out.push_back(entry.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-TEST(BarudanEncoderSamples, DsbFilesWrittenAgainKeepTheirPenetrationsAndColours) {
-  const std::vector<std::filesystem::path> files = sampleFiles();
-  if (files.empty()) GTEST_SKIP() << "no sample files";
-  for (const std::filesystem::path& path : files) {
-    SCOPED_TRACE(path.filename().string());
-    std::ifstream in(path, std::ios::binary);
-    const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(file.size(), static_cast<std::size_t>(barudan::kDsbHeaderSize));
-    const Bytes records(file.begin() + barudan::kDsbHeaderSize, file.end());
-
-    // As the .DSB format is read and written: no extended records, commands carry moves.
-    const Decoded first = decodeBarudan(records, 0);
-    ASSERT_EQ(first.result, kDecodeEnd);
-    ASSERT_FALSE(first.stitches.empty());
-    ASSERT_TRUE(first.stitches.back().isEndRewind());
-
-    StitchEncoderOptions o = writeOptions(1);
-    o.setFileFormat(kFormatDsb);
-    const Encoded e = encodeBarudan(o, first.stitches, 0);
-    EXPECT_TRUE(
-        std::all_of(e.results.begin(), e.results.end(), [](int r) { return r == kEncodeOk; }));
-    const Decoded second = decodeBarudan(e.bytes, 0);
-    EXPECT_EQ(second.result, kDecodeEnd);
-    ASSERT_FALSE(second.stitches.empty());
-    EXPECT_TRUE(second.stitches.back().isEndRewind());
-    EXPECT_GT(penetrations(first.stitches).size(), 10u);
-    EXPECT_EQ(penetrations(second.stitches), penetrations(first.stitches));
-    // Needles up to 15 are kept; a design using more has them folded onto the 15.
-    std::vector<int> expectedColours;
-    for (const int colour : colourSequence(first.stitches)) {
-      const int folded = colour % kZNeedles;
-      if (expectedColours.empty() || expectedColours.back() != folded) {
-        expectedColours.push_back(folded);
-      }
-    }
-    EXPECT_EQ(colourSequence(second.stitches), expectedColours);
-  }
-}
-
-// --- Factory ------------------------------------------------------------------------------
-
-TEST(BarudanEncoderFactory, CreatesABarudanEncoderForItsOptions) {
-  StitchEncoderOptions o = writeOptions();
-  BarudanStitchEncoderFactory factory;
-  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
-  auto* barudan = dynamic_cast<BarudanStitchEncoder*>(encoder.get());
-  ASSERT_NE(barudan, nullptr);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  barudan->setBytestream(stream);
-  ASSERT_EQ(encoder->beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch s = stitch(5, -3);
-  EXPECT_EQ(encoder->encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(encoder->endDesign(nullptr), kEncodeOk);
-  EXPECT_EQ(bytes, (Bytes{0x80, 0x03, 0x05}));
 }
 
 }  // namespace

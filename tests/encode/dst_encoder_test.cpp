@@ -14,11 +14,12 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using namespace format_test;  // NOLINT(google-build-using-namespace)
 
 // Records used as golden output. The common move is (+13, -5): x = 9 + 3 + 1, y = -9 + 3 + 1.
 const Bytes kStitchMove = {0x65, 0x41, 0x03};
@@ -33,20 +34,6 @@ const Bytes kEndHere = {0x00, 0x00, 0xF3};
 constexpr short kMoveX = 13;
 constexpr short kMoveY = -5;
 
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0, int data = 0) {
-  HStitch s(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-            static_cast<unsigned short>(colour));
-  s.setData(static_cast<unsigned short>(data));
-  return s;
-}
-
 // Write options without the empty start record, so that the output is the stitches' records.
 StitchEncoderOptions noStartRecord() {
   StitchEncoderOptions o;
@@ -54,24 +41,8 @@ StitchEncoderOptions noStartRecord() {
   return o;
 }
 
-struct Encoded {
-  Bytes bytes;
-  std::vector<int> results;  // of each encodeStitch
-  EncoderState state;        // as endDesign leaves it
-};
-
-// Writes `stitches` as one design starting at (0, 0).
 Encoded encodeDst(const StitchOptions& o, std::vector<HStitch> stitches, bool separate = true) {
-  Encoded out;
-  VectorOutputBytestream stream(out.bytes);
-  KorvanStitchEncoder encoder(o);
-  encoder.setBytestream(stream);
-  encoder.setSeparateCommands(separate ? 1 : 0);
-  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  for (HStitch& s : stitches)
-    out.results.push_back(encoder.encodeStitch(s, 0, 0));
-  EXPECT_EQ(encoder.endDesign(&out.state), kEncodeOk);
-  return out;
+  return encodeWith<KorvanStitchEncoder>(o, std::move(stitches), separate ? 1 : 0);
 }
 
 // True when no weight has both its plus and its minus bit set.
@@ -98,47 +69,6 @@ TEST(DstEncoderMoves, EveryMoveWithinOneRecordDecodesBack) {
       EXPECT_EQ(m.dx, dx);
       EXPECT_EQ(m.dy, dy);
     }
-  }
-}
-
-TEST(DstEncoderMoves, DesignOfEveryMoveReadsBackThroughTheDecoder) {
-  // Each x move from -121 to 121 once, paired with a permutation of the same range on y.
-  StitchEncoderOptions o;  // with the start record, which the decoder skips
-  std::vector<HStitch> stitches;
-  std::vector<std::pair<int, int>> points;
-  int x = 0;
-  int y = 0;
-  for (int v = -dst::kMaxMove; v <= dst::kMaxMove; ++v) {
-    x += v;
-    y += (v + dst::kMaxMove) * 37 % 243 - dst::kMaxMove;
-    stitches.push_back(stitch(x, y));
-    points.emplace_back(x, y);
-  }
-  const Encoded e = encodeDst(o, stitches);
-  ASSERT_EQ(e.bytes.size(), 3u * (points.size() + 1));
-
-  StitchDecoderOptions d;
-  setDefaultDecoderOptions(d);
-  d.setFileFormat(kFormatDst);
-  MemoryInputBytestream in(e.bytes);
-  KorvanStitchDecoder decoder(d);
-  decoder.setBytestream(in);
-  ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  std::vector<std::pair<int, int>> decoded;
-  HStitch s;
-  while (decoded.size() <= points.size() && decoder.decodeStitch(s) == kDecodeOk) {
-    EXPECT_TRUE(s.isNormal());
-    decoded.emplace_back(s.xval(), s.yval());
-  }
-  EXPECT_EQ(decoded, points);
-}
-
-TEST(DstEncoderMoves, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
-  const std::pair<int, int> moves[] = {{122, 0}, {-122, 0}, {0, 122}, {0, -122}, {200, 5}};
-  for (const auto& [dx, dy] : moves) {
-    const Encoded e = encodeDst(noStartRecord(), {stitch(dx, dy)});
-    EXPECT_EQ(e.results, std::vector<int>{kEncodeRefused}) << dx << ", " << dy;
-    EXPECT_TRUE(e.bytes.empty()) << dx << ", " << dy;
   }
 }
 
@@ -253,87 +183,38 @@ TEST(DstEncoderCommands, PadStopPutsABlankJumpBeforeEachStop) {
 }
 
 TEST(DstEncoderCommands, RemoveDoubleStopsDropsARepeatedStopOrColourChange) {
-  struct Case {
+  const HStitch at = stitch(kMoveX, kMoveY);
+  const HStitch stop = stitch(kMoveX, kMoveY, StitchCode::Stop);
+  const HStitch change = stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 1);
+  // clang-format off
+  const struct {
     int removeDoubles;
     std::vector<HStitch> stitches;
     Bytes expected;
+  } cases[] = {
+      {1, {at, stop, stop}, cat({kStitchMove, kStopHere})},
+      {0, {at, stop, stop}, cat({kStitchMove, kStopHere, kStopHere})},
+      {1, {at, change, stop}, cat({kStitchMove, kStopHere})},  // a colour change is a stop
+      {1, {at, stop, stitch(0, 0), stitch(0, 0, StitchCode::Stop)}, cat({kStitchMove, kStopHere, Bytes{0x9A, 0x82, 0x03}, kStopHere})},
   };
-  const Case cases[] = {
-      {1,
-       {stitch(kMoveX, kMoveY), stitch(kMoveX, kMoveY, StitchCode::Stop),
-        stitch(kMoveX, kMoveY, StitchCode::Stop)},
-       cat({kStitchMove, kStopHere})},
-      {0,
-       {stitch(kMoveX, kMoveY), stitch(kMoveX, kMoveY, StitchCode::Stop),
-        stitch(kMoveX, kMoveY, StitchCode::Stop)},
-       cat({kStitchMove, kStopHere, kStopHere})},
-      // A colour change is written as a stop, so it repeats a stop.
-      {1,
-       {stitch(kMoveX, kMoveY), stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 1),
-        stitch(kMoveX, kMoveY, StitchCode::Stop, 1)},
-       cat({kStitchMove, kStopHere})},
-      // A stitch in between makes the second stop new again.
-      {1,
-       {stitch(kMoveX, kMoveY), stitch(kMoveX, kMoveY, StitchCode::Stop),
-        stitch(0, 0, StitchCode::Normal), stitch(0, 0, StitchCode::Stop)},
-       cat({kStitchMove, kStopHere, Bytes{0x9A, 0x82, 0x03}, kStopHere})},
-  };
-  for (const Case& c : cases) {
+  // clang-format on
+  for (const auto& c : cases) {
     StitchEncoderOptions o = noStartRecord();
     o.setKorvanRemoveDoubleStops(c.removeDoubles);
     const Encoded e = encodeDst(o, c.stitches);
     EXPECT_EQ(e.bytes, c.expected) << "remove doubles " << c.removeDoubles;
-    for (const int r : e.results)
-      EXPECT_EQ(r, kEncodeOk);
+    EXPECT_TRUE(allOk(e.results));
   }
-}
-
-TEST(DstEncoderCommands, ColourChangeStaysAColourChangeWithoutAStream) {
-  const StitchEncoderOptions o = noStartRecord();
+  // Without a stream a colour change is written as itself; with one, as a stop.
   for (const bool withStream : {false, true}) {
-    Bytes bytes;
-    VectorOutputBytestream stream(bytes);
-    KorvanStitchEncoder encoder(o);
-    if (withStream) encoder.setBytestream(stream);
-    encoder.setSeparateCommands(0);
-    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-    HStitch change = stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 2);
-    EXPECT_EQ(encoder.encodeStitch(change, 0, 0), kEncodeOk);
+    const Encoded e = encodeWith<KorvanStitchEncoder>(noStartRecord(), {change}, 0, withStream);
+    ASSERT_EQ(e.sent[0].getRealStitchCount(), withStream ? 1 : 0);
     if (withStream) {
-      ASSERT_EQ(change.getRealStitchCount(), 1);
-      EXPECT_EQ(change.getRealStitches()[0].getFlags(), StitchCode::Stop);
-    } else {
-      EXPECT_EQ(change.getRealStitchCount(), 0);  // written as itself, a colour change
+      EXPECT_EQ(e.sent[0].getRealStitches()[0].getFlags(), StitchCode::Stop);
     }
-    EXPECT_EQ(bytes, withStream ? kStopMove : Bytes{});
+    EXPECT_EQ(e.bytes, withStream ? kStopMove : Bytes{});
   }
 }
-
-TEST(DstEncoderCommands, WithoutAStreamNothingIsWrittenButMovesAreStillChecked) {
-  const StitchEncoderOptions o = noStartRecord();
-  KorvanStitchEncoder encoder(o);
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch near = stitch(kMoveX, kMoveY, StitchCode::Stop);
-  EXPECT_EQ(encoder.encodeStitch(near, 0, 0), kEncodeOk);
-  HStitch far = stitch(kMoveX + 122, kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(far, 0, 0), kEncodeRefused);
-}
-
-TEST(DstEncoderCommands, RefusedByteEndsTheWrite) {
-  unsigned char buffer[4] = {};
-  MemoryOutputBytestream stream(buffer, 4);
-  const StitchEncoderOptions o = noStartRecord();
-  KorvanStitchEncoder encoder(o);
-  encoder.setBytestream(stream);
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch first = stitch(kMoveX, kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(first, 0, 0), kEncodeOk);
-  HStitch second = stitch(2 * kMoveX, 2 * kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(second, 0, 0), kEncodeRefused);
-  EXPECT_EQ(stream.length(), 4);
-}
-
-// --- Start record ------------------------------------------------------------------------
 
 TEST(DstEncoderStart, StartRecordFollowsTheStartTypeAndTheFirstRecord) {
   struct Case {
@@ -341,6 +222,7 @@ TEST(DstEncoderStart, StartRecordFollowsTheStartTypeAndTheFirstRecord) {
     int firstCode;
     Bytes expected;  // the first stitch and a normal stitch after it
   };
+  // clang-format off
   const Case cases[] = {
       {kKorvanStartStitchNone, StitchCode::Normal, cat({kStitchMove, kStitchMove})},
       {kKorvanStartStitchFirst, StitchCode::Normal, cat({kStitchHere, kStitchMove, kStitchMove})},
@@ -348,9 +230,9 @@ TEST(DstEncoderStart, StartRecordFollowsTheStartTypeAndTheFirstRecord) {
       {kKorvanStartStitchSecond, StitchCode::Normal, cat({kJumpHere, kStitchMove, kStitchMove})},
       {kKorvanStartStitchSecond, StitchCode::Jump, cat({kJumpHere, kJumpMove, kStitchMove})},
       // Any other value writes the second form.
-      {static_cast<KorvanStartStitchType>(5), StitchCode::Normal,
-       cat({kJumpHere, kStitchMove, kStitchMove})},
+      {static_cast<KorvanStartStitchType>(5), StitchCode::Normal, cat({kJumpHere, kStitchMove, kStitchMove})},
   };
+  // clang-format on
   for (const Case& c : cases) {
     StitchEncoderOptions o;
     o.setKorvanStartStitchType(c.type);
@@ -496,23 +378,6 @@ TEST(DstEncoderChenille, SegmentStartsFromTheGivenChenilleState) {
     EXPECT_EQ(encoder.encodeStitch(again, 0, 0), kEncodeOk);
     EXPECT_EQ(bytes, cat({kStitchHere, kStopHere, kStopHere}));
   }
-}
-
-// --- Factory -----------------------------------------------------------------------------
-
-TEST(DstEncoderFactory, CreatesADstEncoderForTheOptions) {
-  StitchEncoderOptions o = noStartRecord();
-  KorvanStitchEncoderFactory factory;
-  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
-  auto* dstEncoder = dynamic_cast<KorvanStitchEncoder*>(encoder.get());
-  ASSERT_NE(dstEncoder, nullptr);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  dstEncoder->setBytestream(stream);
-  ASSERT_EQ(dstEncoder->beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch s = stitch(kMoveX, kMoveY);
-  EXPECT_EQ(dstEncoder->encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(bytes, kStitchMove);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "stitchkit/encode/stitch_encoder.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
+#include "tests/support/stitch_builders.h"
 
 // Helpers shared by the encoder framework tests: a format-neutral encoder that records every
 // hard record it is given, and a compact form of those records to compare against.

@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,27 +15,13 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
-#include "tests/support/allocation_counter.h"
+#include "tests/decode/decode_test_support.h"
+#include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Points = std::vector<std::pair<int, int>>;
-
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0, int data = 0) {
-  HStitch s(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-            static_cast<unsigned short>(colour));
-  s.setData(static_cast<unsigned short>(data));
-  return s;
-}
+using namespace format_test;  // NOLINT(google-build-using-namespace)
 
 StitchEncoderOptions writeOptions() {
   StitchEncoderOptions o;
@@ -49,68 +31,17 @@ StitchEncoderOptions writeOptions() {
   return o;
 }
 
-// The records of one command: the encoder's record writer and soft-command rules made
-// callable, with `current` at (0, 0).
-class RecordWriter : public ExpStitchEncoder {
- public:
-  using ExpStitchEncoder::ExpStitchEncoder;
-  using ExpStitchEncoder::vSendHardStitch;
-  using ExpStitchEncoder::vSendSoftStitch;
-};
-
-struct Written {
-  Bytes bytes;
-  int result = -1;
-};
-
 Written writeHard(const HStitch& s, const StitchOptions& o = writeOptions()) {
-  Written out;
-  VectorOutputBytestream stream(out.bytes);
-  RecordWriter writer(o);
-  writer.setBytestream(stream);
-  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  out.result = writer.vSendHardStitch(s);
-  return out;
+  return writeOne<ExpStitchEncoder>(s, o, false);
 }
 
 Written writeSoft(const HStitch& s, const StitchOptions& o = writeOptions()) {
-  Written out;
-  VectorOutputBytestream stream(out.bytes);
-  RecordWriter writer(o);
-  writer.setBytestream(stream);
-  EXPECT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch c = s;
-  out.result = writer.vSendSoftStitch(c);
-  return out;
+  return writeOne<ExpStitchEncoder>(s, o, true);
 }
 
-struct Encoded {
-  Bytes bytes;
-  std::vector<int> results;    // of each encodeStitch
-  std::vector<HStitch> input;  // the stitches as encodeStitch left them
-};
-
-// Writes `stitches` as one design starting at (0, 0) through the encoder framework.
 Encoded encodeExp(const StitchOptions& o, const std::vector<HStitch>& stitches,
                   bool withStream = true) {
-  Encoded out;
-  VectorOutputBytestream stream(out.bytes);
-  ExpStitchEncoder encoder(o);
-  if (withStream) encoder.setBytestream(stream);
-  StitchEncoder::setDesignBegun(0);
-  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  int afterTrim = 0;
-  for (HStitch s : stitches) {
-    out.results.push_back(encoder.encodeStitch(s, afterTrim, 0));
-    if (s.isNormal()) {
-      afterTrim = 0;
-    } else if (s.isTrim() || s.isColorChange() || s.isStop()) {
-      afterTrim = 1;
-    }
-    out.input.push_back(s);
-  }
-  EXPECT_EQ(encoder.endDesign(nullptr), kEncodeOk);
-  return out;
+  return encodeWith<ExpStitchEncoder>(o, stitches, 1, withStream, true);
 }
 
 // The golden move of the record tables: from (0, 0) to (13, -5), written as dx 0x0D, -dy 0x05.
@@ -203,26 +134,6 @@ TEST(ExpEncoderRecords, MovesAreOneSignedBytePerAxis) {
     EXPECT_EQ(w.result, row.result);
     EXPECT_EQ(w.bytes, row.bytes);
   }
-}
-
-TEST(ExpEncoderRecords, WritingRecordsAllocatesNothing) {
-  std::vector<unsigned char> buffer(4096);
-  MemoryOutputBytestream stream(buffer.data(), static_cast<int>(buffer.size()));
-  const StitchEncoderOptions o = writeOptions();
-  RecordWriter writer(o);
-  writer.setBytestream(stream);
-  ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  const HStitch records[] = {stitch(5, 5), stitch(5, 5, StitchCode::Jump),
-                             stitch(5, 5, StitchCode::Trim),
-                             stitch(5, 5, StitchCode::ChangeNeedle, 3)};
-
-  testing_support::AllocationCounter counter;
-  for (int i = 0; i < 250; ++i) {
-    for (const HStitch& s : records)
-      ASSERT_EQ(writer.vSendHardStitch(s), kEncodeOk);
-  }
-  EXPECT_EQ(counter.count(), 0u);
-  EXPECT_EQ(stream.length(), 250 * 14);
 }
 
 // --- What each command becomes ------------------------------------------------------------
@@ -331,15 +242,15 @@ TEST(ExpEncoderNeedles, NeedlesAboveMaxNeedlesFoldOntoTheMachine) {
     int maxNeedles;
     std::vector<int> bytes;  // for needles 1, 2, 3, ...
   };
+  // clang-format off
   const Row rows[] = {
-      {7,
-       {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03,
-        0x05}},
+      {7, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05}},
       // Needle 8 (colour 7) on six needles: 7 modulo 6 = 1, needle 2.
       {6, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03}},
       {3, {0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03}},
       {1, {0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03}},
   };
+  // clang-format on
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.bytes.size(); ++i) {
       const int needle = static_cast<int>(i) + 1;
@@ -359,7 +270,7 @@ TEST(ExpEncoderNeedles, NeedlesTheRecordCannotHoldAreRefusedWhenWriting) {
     // Without a stream nothing is written, so the needle passes.
     StitchEncoderOptions o = writeOptions();
     o.setMaxNeedles(static_cast<short>(maxNeedles));
-    RecordWriter writer(o);
+    Writer<ExpStitchEncoder> writer(o);
     ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
     EXPECT_EQ(writer.vSendHardStitch(stitch(0, 0, StitchCode::ChangeNeedle, needle - 1)),
               kEncodeOk);
@@ -381,8 +292,8 @@ TEST(ExpEncoderNeedles, WithoutAStreamTheColourIsNotFolded) {
   for (const bool withStream : {true, false}) {
     SCOPED_TRACE(withStream ? "with a stream" : "without a stream");
     const Encoded e = encodeExp(o, design, withStream);
-    ASSERT_EQ(e.input.size(), 2u);
-    const HXArray<HStitch>& real = e.input[1].getRealStitches();
+    ASSERT_EQ(e.sent.size(), 2u);
+    const HXArray<HStitch>& real = e.sent[1].getRealStitches();
     ASSERT_EQ(real.length(), 2);
     EXPECT_EQ(real[0].getFlags(), StitchCode::Jump);
     EXPECT_EQ(real[1].getFlags(), StitchCode::ChangeNeedle);
@@ -432,163 +343,27 @@ TEST(ExpEncoderDesign, CommandsAwayFromTheNeedleFollowAJumpThere) {
   }
 }
 
-// Accepts `limit` bytes, then refuses every write.
-class LimitedStream final : public OutputBytestream {
- public:
-  explicit LimitedStream(std::size_t limit) : limit_(limit) {}
-  int outputByte(unsigned char byte) override {
-    if (bytes.size() >= limit_) return kStreamFailure;
-    bytes.push_back(byte);
-    return kStreamOk;
-  }
-  Bytes bytes;
-
- private:
-  std::size_t limit_;
-};
-
-TEST(ExpEncoderFailures, ARefusedByteFailsTheRecord) {
-  // Jump 80 04 28 00, then needle 3 80 07 00 00: refuse at each byte in turn.
-  for (std::size_t limit = 0; limit < 8; ++limit) {
-    SCOPED_TRACE(testing::Message() << "accepting " << limit << " bytes");
-    LimitedStream stream(limit);
-    const StitchOptions options = writeOptions();
-    ExpStitchEncoder encoder(options);
-    encoder.setBytestream(stream);
-    StitchEncoder::setDesignBegun(0);
-    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-    HStitch s = stitch(40, 0, StitchCode::ChangeNeedle, 2);
-    EXPECT_EQ(encoder.encodeStitch(s, 0, 0), kEncodeRefused);
-    EXPECT_EQ(stream.bytes.size(), limit);
-  }
-}
-
-TEST(ExpEncoderFactory, CreatesAnExpEncoder) {
-  StitchEncoderOptions o = writeOptions();
-  ExpStitchEncoderFactory factory;
-  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
-  ASSERT_NE(dynamic_cast<ExpStitchEncoder*>(encoder.get()), nullptr);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  static_cast<ExpStitchEncoder&>(*encoder).setBytestream(stream);
-  ASSERT_EQ(encoder->beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch s = stitch(5, -5);
-  EXPECT_EQ(encoder->encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(bytes, (Bytes{0x05, 0x05}));
-}
-
 // --- Round trips --------------------------------------------------------------------------
 
-struct Read {
-  std::vector<HStitch> stitches;
-  int result = -1;
-};
-
-Read decodeBytes(const Bytes& bytes, StitchOptions& o) {
-  MemoryInputBytestream stream(bytes);
-  ExpStitchDecoder decoder(o);
-  decoder.setBytestream(stream);
-  Read out;
-  EXPECT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  for (int guard = 0; guard < (1 << 22); ++guard) {
-    HStitch s;
-    const int r = decoder.decodeStitch(s);
-    if (r != kDecodeOk) {
-      out.result = r;
-      break;
-    }
-    out.stitches.push_back(s);
-  }
-  if (out.result == kDecodeEnd) decoder.endDesign();
-  return out;
+// Reads `bytes` back as an EXP file.
+decode_test::Decoded decodeBytes(const Bytes& bytes, StitchOptions& o) {
+  return decode_test::decodeWith<ExpStitchDecoder>(bytes, o);
 }
 
 StitchDecoderOptions readOptions() {
-  StitchDecoderOptions o;
-  setDefaultDecoderOptions(o);
-  o.setFileFormat(kFormatExp);
-  return o;
-}
-
-// Reads single records back, below the decoder's soft-stitch rules.
-class RecordReader : public ExpStitchDecoder {
- public:
-  using ExpStitchDecoder::ExpStitchDecoder;
-  int readRecord(HStitch& s) { return getNextHardStitch(s); }
-};
-
-TEST(ExpRoundTrip, EveryRecordReadsBackAsWritten) {
-  struct Row {
-    int code;
-    int colour;
-    int data;
-    bool moves;
-  };
-  std::vector<Row> rows = {
-      {StitchCode::Normal, 0, 0, true},
-      {StitchCode::Jump, 0, 0, true},
-      {StitchCode::Stop, 0, 0, true},
-      {StitchCode::DesignEnd, 0, 0, true},
-      {StitchCode::NeedleUp, 0, 0, true},
-      {StitchCode::Trim, 0, 0, false},
-      {StitchCode::SlowDown, 0, 0, false},
-      {StitchCode::SpeedUp, 0, 0, false},
-      {StitchCode::BorerIn, 0, 0, false},
-      {StitchCode::BorerOut, 0, 0, false},
-      {StitchCode::ChenilleChain, 0, 0, false},
-      {StitchCode::ChenilleMoss, 0, 0, false},
-      {StitchCode::ChenilleHeight, 0, 0x1234, false},
-  };
-  for (int colour = 0; colour < 7; ++colour)
-    rows.push_back({StitchCode::ChangeNeedle, colour, 0, true});
-  const std::pair<int, int> moves[] = {{13, -5}, {-127, 127}, {127, -127}, {0, 128}, {-1, 1}};
-
-  for (const Row& row : rows) {
-    for (const auto& [x, y] : moves) {
-      SCOPED_TRACE(testing::Message() << "code " << row.code << " colour " << row.colour << " to ("
-                                      << x << "," << y << ")");
-      const Written w = writeHard(stitch(x, y, row.code, row.colour, row.data));
-      ASSERT_EQ(w.result, kEncodeOk);
-
-      // A leading jump of no length anchors the alignment: a lone "00 80" would read as a
-      // stray byte and an escape.
-      const Bytes bytes = cat({{0x80, 0x04, 0x00, 0x00}, w.bytes});
-      StitchDecoderOptions o = readOptions();
-      MemoryInputBytestream stream(bytes);
-      RecordReader reader(o);
-      reader.setBytestream(stream);
-      ASSERT_EQ(reader.beginDesign({0, 0}, 1), kDecodeOk);
-      HStitch s;
-      ASSERT_EQ(reader.readRecord(s), kDecodeOk);
-      ASSERT_EQ(reader.readRecord(s), kDecodeOk);
-      EXPECT_EQ(s.getFlags(), row.code);
-      EXPECT_EQ(s.xval(), row.moves ? x : 0);
-      EXPECT_EQ(s.yval(), row.moves ? y : 0);
-      EXPECT_EQ(s.getColor(), row.colour);
-      EXPECT_EQ(s.getData(), row.data);
-      HStitch after;
-      EXPECT_EQ(reader.readRecord(after), kDecodeEnd);
-    }
-  }
-}
-
-// Normal stitch positions, in order.
-Points penetrations(const std::vector<HStitch>& stitches) {
-  Points out;
-  for (const HStitch& s : stitches) {
-    if (s.isNormal()) out.emplace_back(s.xval(), s.yval());
-  }
-  return out;
+  return decode_test::readOptions(kFormatExp);
 }
 
 // The colour of each normal stitch, in order.
-std::vector<int> penetrationColours(const std::vector<HStitch>& stitches) {
+template <typename Range>
+std::vector<int> penetrationColours(const Range& stitches) {
   std::vector<int> out;
-  for (const HStitch& s : stitches) {
+  for (const HStitch& s : stitches)
     if (s.isNormal()) out.push_back(s.getColor());
-  }
   return out;
 }
+
+using testing_support::penetrations;
 
 TEST(ExpRoundTrip, ADesignReadsBackWithItsStitchesCommandsAndNeedles) {
   std::vector<HStitch> design = {
@@ -617,7 +392,7 @@ TEST(ExpRoundTrip, ADesignReadsBackWithItsStitchesCommandsAndNeedles) {
 
   StitchDecoderOptions ro = readOptions();
   ro.setPreserveJumps(1);
-  const Read d = decodeBytes(e.bytes, ro);
+  const decode_test::Decoded d = decodeBytes(e.bytes, ro);
   EXPECT_EQ(d.result, kDecodeEnd);
   std::vector<int> codes;
   for (const HStitch& s : d.stitches) {
@@ -653,55 +428,10 @@ TEST(ExpRoundTrip, StopsAsNeedlesKeepTheNeedleSequence) {
   StitchDecoderOptions ro = readOptions();
   ro.setStopsAsNeedles(1);
   ro.setMaxNeedles(7);
-  const Read d = decodeBytes(e.bytes, ro);
+  const decode_test::Decoded d = decodeBytes(e.bytes, ro);
   EXPECT_EQ(d.result, kDecodeEnd);
   EXPECT_EQ(penetrations(d.stitches), penetrations(design));
   EXPECT_EQ(penetrationColours(d.stitches), penetrationColours(design));
-}
-
-std::vector<std::filesystem::path> sampleFiles() {
-  std::vector<std::filesystem::path> out;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(STITCHKIT_SAMPLES_DIR "/exp", ec)) {
-    if (entry.is_regular_file()) out.push_back(entry.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-TEST(ExpRoundTrip, SampleFilesReencodeToTheSamePenetrationsAndColours) {
-  const std::vector<std::filesystem::path> files = sampleFiles();
-  if (files.empty()) GTEST_SKIP() << "no sample files";
-  for (const bool stopsAsNeedles : {false, true}) {
-    for (const std::filesystem::path& path : files) {
-      SCOPED_TRACE(testing::Message()
-                   << path.filename().string() << " StopsAsNeedles " << stopsAsNeedles);
-      std::ifstream in(path, std::ios::binary);
-      const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-
-      StitchDecoderOptions ro = readOptions();
-      ro.setStopsAsNeedles(stopsAsNeedles);
-      ro.setMaxNeedles(7);
-      const Read first = decodeBytes(bytes, ro);
-      ASSERT_EQ(first.result, kDecodeEnd);
-      ASSERT_FALSE(penetrations(first.stitches).empty());
-
-      StitchEncoderOptions wo = writeOptions();
-      wo.setStopsAsNeedles(stopsAsNeedles);
-      wo.setMaxNeedles(7);
-      const Encoded e = encodeExp(wo, first.stitches);
-      for (const int r : e.results)
-        ASSERT_EQ(r, kEncodeOk);
-
-      StitchDecoderOptions ro2 = readOptions();
-      ro2.setStopsAsNeedles(stopsAsNeedles);
-      ro2.setMaxNeedles(7);
-      const Read second = decodeBytes(e.bytes, ro2);
-      EXPECT_EQ(second.result, kDecodeEnd);
-      EXPECT_EQ(penetrations(second.stitches), penetrations(first.stitches));
-      EXPECT_EQ(penetrationColours(second.stitches), penetrationColours(first.stitches));
-    }
-  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/encode/encoder_test_support.h"
-#include "tests/support/allocation_counter.h"
 
 // The encoder framework, observed through a format-neutral recording encoder.
 namespace stitchkit {
@@ -16,60 +15,8 @@ namespace {
 
 using namespace encode_test;  // NOLINT(google-build-using-namespace)
 
-using Configure = std::function<void(StitchOptions&)>;
-
 // ---------------------------------------------------------------------------------------------
 // EncoderState
-
-TEST(EncoderState, DefaultsAreNeedleOneTrimmedAtOrigin) {
-  const EncoderState s;
-  EXPECT_EQ(s.getChenilleMode(), kChenilleNone);
-  EXPECT_EQ(s.getChenilleHeight(), 0);
-  EXPECT_EQ(s.isDoingChangeover(), 0);
-  EXPECT_EQ(s.isDoingBorer(), 0);
-  EXPECT_EQ(s.isDoingSequin(), 0);
-  EXPECT_EQ(s.isDoingBead(), 0);
-  EXPECT_EQ(s.isDoingLaser(), 0);
-  EXPECT_EQ(s.isProhibitedATH(), 0);
-  EXPECT_EQ(s.getCurrentPosition(), HCoord<short>());
-  EXPECT_EQ(s.getCurrentNeedle(), 1);
-  EXPECT_EQ(s.hasTrimmed(), 1);
-  EXPECT_EQ(s.isCurCmdStc(), 0);
-  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
-  EXPECT_FALSE(s.hasEffectColour());
-}
-
-TEST(EncoderState, FullConstructorStoresEveryFieldAsGiven) {
-  const EncoderState s(kChenilleChain, 1, 2, 3, 4, 5, HCoord<short>(10, -20), 7, 0,
-                       HCoord<short>(3, 4), 12, 6);
-  EXPECT_EQ(s.getChenilleMode(), kChenilleChain);
-  EXPECT_EQ(s.isDoingChangeover(), 1);
-  EXPECT_EQ(s.isDoingBorer(), 2);
-  EXPECT_EQ(s.isDoingSequin(), 3);
-  EXPECT_EQ(s.isDoingBead(), 4);
-  EXPECT_EQ(s.isDoingLaser(), 5);
-  EXPECT_EQ(s.getCurrentPosition(), HCoord<short>(10, -20));
-  EXPECT_EQ(s.getCurrentNeedle(), 7);
-  EXPECT_EQ(s.hasTrimmed(), 0);
-  EXPECT_EQ(s.getLastPenetration(), HCoord<short>(3, 4));
-  EXPECT_EQ(s.getChenilleHeight(), 12);  // the constructor does not clamp
-  EXPECT_EQ(s.isProhibitedATH(), 6);
-  EXPECT_EQ(s.isCurCmdStc(), 0);
-  EXPECT_FALSE(s.hasEffectColour());
-}
-
-TEST(EncoderState, ChenilleHeightSetterKeepsZeroToNineOnly) {
-  const struct {
-    int given;
-    int stored;
-  } cases[] = {{0, 0}, {1, 1}, {9, 9}, {10, 0}, {-1, 0}, {100, 0}};
-  for (const auto& c : cases) {
-    EncoderState s;
-    s.setChenilleHeight(5);
-    s.setChenilleHeight(c.given);
-    EXPECT_EQ(s.getChenilleHeight(), c.stored) << c.given;
-  }
-}
 
 TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmed) {
   EncoderState s;
@@ -166,10 +113,7 @@ TEST(StitchEncoderGranularity, EachAxisIsRoundedOnItsOwn) {
 // ---------------------------------------------------------------------------------------------
 // The drop rule
 
-Configure noTrimCode = [](StitchOptions& o) {
-  o.setHasTrimCode(0);
-  o.setTrimsAsJumps(0);
-};
+const char* const noTrimCode = "HasTrimCode=0 TrimsAsJumps=0";
 
 TEST(StitchEncoderDropRule, TrimWithoutTrimCodeBecomesJumpOrDisappears) {
   const struct {
@@ -186,7 +130,7 @@ TEST(StitchEncoderDropRule, TrimWithoutTrimCodeBecomesJumpOrDisappears) {
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    noTrimCode(o);
+    testing_support::setOptions(o, noTrimCode);
     RecordingEncoder e(o);
     begin(e);
     HStitch s = at(c.x, 0, c.code);
@@ -242,7 +186,7 @@ TEST(StitchEncoderDropRule, VirtualStitchKeepsTheMovementOfItsRealStitches) {
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    noTrimCode(o);
+    testing_support::setOptions(o, noTrimCode);
     RecordingEncoder e(o);
     begin(e);
     HStitch s = c.stitch;
@@ -272,32 +216,22 @@ TEST(StitchEncoderDropRule, StripBeginEndDropsDesignStartAndEnd) {
 // Redundant chenille
 
 TEST(StitchEncoderChenille, RedundantCommandsAreDropped) {
+  // clang-format off
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     std::vector<HStitch> input;
     Moves written;
   } cases[] = {
-      {"second chain in place is dropped",
-       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
-       {at(0, 0, 15), at(0, 0, 15)},
-       {{15, 0, 0}}},
-      {"second chain that moves becomes a jump",
-       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
-       {at(0, 0, 15), at(20, 0, 15)},
-       {{15, 0, 0}, {1, 20, 0}}},
-      {"chain then moss then moss",
-       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
-       {at(0, 0, 15), at(0, 0, 16), at(0, 0, 16)},
-       {{15, 0, 0}, {16, 0, 0}}},
-      {"without the option both are written",
-       [](StitchOptions&) {},
-       {at(0, 0, 15), at(0, 0, 15)},
-       {{15, 0, 0}, {15, 0, 0}}},
+      {"second chain in place is dropped", "RemoveRedundantChenille=1", {at(0, 0, 15), at(0, 0, 15)}, {{15, 0, 0}}},
+      {"second chain that moves becomes a jump", "RemoveRedundantChenille=1", {at(0, 0, 15), at(20, 0, 15)}, {{15, 0, 0}, {1, 20, 0}}},
+      {"chain then moss then moss", "RemoveRedundantChenille=1", {at(0, 0, 15), at(0, 0, 16), at(0, 0, 16)}, {{15, 0, 0}, {16, 0, 0}}},
+      {"without the option both are written", "", {at(0, 0, 15), at(0, 0, 15)}, {{15, 0, 0}, {15, 0, 0}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e);
     for (HStitch s : c.input)
@@ -341,6 +275,7 @@ TEST(StitchEncoderChenille, HeightCommands) {
 // Two and three stops, coded drops
 
 TEST(StitchEncoderStops, TwoAndThreeStops) {
+  // clang-format off
   const struct {
     const char* name;
     int code;
@@ -351,12 +286,9 @@ TEST(StitchEncoderStops, TwoAndThreeStops) {
       {"two stop with jump between", StitchCode::TwoStop, 1, 0, {{6, 0, 0}, {1, 0, 0}, {6, 0, 0}}},
       {"two stop without jump", StitchCode::TwoStop, 0, 0, {{6, 0, 0}, {6, 0, 0}}},
       {"three stop", StitchCode::ThreeStop, 1, 0, {{6, 0, 0}, {6, 0, 0}, {6, 0, 0}}},
-      {"two stop after its move",
-       StitchCode::TwoStop,
-       1,
-       50,
-       {{1, 50, 0}, {6, 50, 0}, {1, 50, 0}, {6, 50, 0}}},
+      {"two stop after its move", StitchCode::TwoStop, 1, 50, {{1, 50, 0}, {6, 50, 0}, {1, 50, 0}, {6, 50, 0}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
     o.setJumpBetweenTwoStops(c.jumpBetween);
@@ -399,6 +331,7 @@ TEST(StitchEncoderSequins, HeadThreeWritesEightDropRecords) {
 }
 
 TEST(StitchEncoderSequins, CombinedSequinBeadCounts) {
+  // clang-format off
   const struct {
     const char* name;
     int code;
@@ -416,9 +349,9 @@ TEST(StitchEncoderSequins, CombinedSequinBeadCounts) {
       {"drop bead head 0 as itself", StitchCode::DropBead, 0, kFormatDst, 0, 1, 66, 0},
       {"drop sequin head 2 as itself", StitchCode::DropSequin, 2, kFormatDst, 0, 1, 20, 2},
       {"other format: as itself", StitchCode::DropSequin, 0, kFormatNone, 0, 1, 20, 0},
-      {"coded drop head 0 skips the combined count", StitchCode::DropSequin, 0, kFormatDst, 1, 1,
-       20, 0},
+      {"coded drop head 0 skips the combined count", StitchCode::DropSequin, 0, kFormatDst, 1, 1, 20, 0},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
     o.setSupportsCombinedSequinBead(1);
@@ -558,68 +491,35 @@ TEST(StitchEncoderPenetrationStyle, NormalAfterNonNormal) {
 }
 
 TEST(StitchEncoderConversions, CommandsTheMachineHandlesOtherwise) {
+  // clang-format off
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     int code;
     int written;
   } cases[] = {
-      {"borer in as is", [](StitchOptions&) {}, 8, 8},
-      {"borer in as change over", [](StitchOptions& o) { o.setBorerType(kBorerAsChangeOver); }, 8,
-       10},
-      {"borer out as stop", [](StitchOptions& o) { o.setBorerType(kBorerAsStop); }, 9, 6},
-      {"sequin start as change over",
-       [](StitchOptions& o) { o.setSequinType(kSequinAsChangeOver); }, 18, 10},
-      {"sequin end as stop", [](StitchOptions& o) { o.setSequinType(kSequinAsStop); }, 19, 6},
-      {"drop sequin as jump", [](StitchOptions& o) { o.setSequinType(kSequinAsChangeOver); }, 20,
-       1},
-      {"drop sequin kept for DST blank-after-drops",
-       [](StitchOptions& o) {
-         o.setSequinType(kSequinAsChangeOver);
-         o.setBlankAfterDrops(1);
-         o.setFileFormat(kFormatDst);
-       },
-       20, 20},
-      {"drop sequin kept for DST moved drops",
-       [](StitchOptions& o) {
-         o.setSequinType(kSequinAsChangeOver);
-         o.setKorvanMoveDropSequins(1);
-         o.setFileFormat(kFormatDst);
-       },
-       20, 20},
-      {"drop sequin a jump for other formats despite blank-after-drops",
-       [](StitchOptions& o) {
-         o.setSequinType(kSequinAsChangeOver);
-         o.setBlankAfterDrops(1);
-         o.setFileFormat(kFormatExp);
-       },
-       20, 1},
-      {"drop sequin unchanged when sequins are stops",
-       [](StitchOptions& o) { o.setSequinType(kSequinAsStop); }, 20, 20},
-      {"bead start as change over",
-       [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsChangeOver); }, 64, 10},
-      {"bead end as stop", [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsStop); }, 65, 6},
-      {"drop bead as jump", [](StitchOptions& o) { o.setGlassBeadType(kGlassBeadAsChangeOver); },
-       66, 1},
-      {"jump as needle-up", [](StitchOptions& o) { o.setUseNeedleUps(1); }, 1, 13},
-      {"colour change as stop", [](StitchOptions& o) { o.setStopsAsNeedles(1); }, 2, 6},
-      {"copy original converts nothing",
-       [](StitchOptions& o) {
-         o.setCopyOriginal(1);
-         o.setBorerType(kBorerAsStop);
-         o.setUseNeedleUps(1);
-       },
-       8, 8},
-      {"copy original keeps jumps",
-       [](StitchOptions& o) {
-         o.setCopyOriginal(1);
-         o.setUseNeedleUps(1);
-       },
-       1, 1},
+      {"borer in as is", "", 8, 8},
+      {"borer in as change over", "BorerType=1", 8, 10},
+      {"borer out as stop", "BorerType=2", 9, 6},
+      {"sequin start as change over", "SequinType=1", 18, 10},
+      {"sequin end as stop", "SequinType=2", 19, 6},
+      {"drop sequin as jump", "SequinType=1", 20, 1},
+      {"drop sequin kept for DST blank-after-drops", "SequinType=1 BlankAfterDrops=1 FileFormat=0", 20, 20},
+      {"drop sequin kept for DST moved drops", "SequinType=1 KorvanMoveDropSequins=1 FileFormat=0", 20, 20},
+      {"drop sequin a jump for other formats despite blank-after-drops", "SequinType=1 BlankAfterDrops=1 FileFormat=2", 20, 1},
+      {"drop sequin unchanged when sequins are stops", "SequinType=2", 20, 20},
+      {"bead start as change over", "BeadType=1", 64, 10},
+      {"bead end as stop", "BeadType=2", 65, 6},
+      {"drop bead as jump", "BeadType=1", 66, 1},
+      {"jump as needle-up", "UseNeedleUps=1", 1, 13},
+      {"colour change as stop", "StopsAsNeedles=1", 2, 6},
+      {"copy original converts nothing", "CopyOriginal=1 BorerType=2 UseNeedleUps=1", 8, 8},
+      {"copy original keeps jumps", "CopyOriginal=1 UseNeedleUps=1", 1, 1},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e);
     const HStitch s = at(0, 0, c.code);
@@ -746,7 +646,7 @@ TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
 
   // A stitch that is dropped carries nothing, even when it came with real stitches.
   StitchEncoderOptions dropping = plainOptions();
-  noTrimCode(dropping);
+  testing_support::setOptions(dropping, noTrimCode);
   RecordingEncoder d(dropping);
   begin(d);
   HStitch dropped = virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)});
@@ -931,73 +831,6 @@ TEST(StitchEncoderLifecycle, BytestreamFlush) {
   EXPECT_EQ(e.flush(), kEncodeOk);
   stream.result = 1;
   EXPECT_EQ(e.flush(), kEncodeRefused);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Allocation
-
-// Writes nothing and keeps nothing, so that only the framework's own allocations are counted.
-class CountingEncoder : public StitchEncoder {
- public:
-  using StitchEncoder::emitted;
-  using StitchEncoder::sendStitchWithJumps;
-  using StitchEncoder::StitchEncoder;
-  int written = 0;
-
- protected:
-  int vSendHardStitch(const HStitch&) override {
-    ++written;
-    return kEncodeOk;
-  }
-  int vSendSoftStitch(HStitch& s) override { return sendHardStitch(s); }
-};
-
-TEST(StitchEncoderAllocation, PlacingAndSplittingReuseTheirArrays) {
-  StitchEncoderOptions o = plainOptions();
-  o.setHardLength(121);
-  CountingEncoder e(o);
-  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
-  const std::vector<HStitch> design = {
-      at(10, 0),
-      at(20, 5),
-      at(600, 0, StitchCode::Jump),
-      at(600, 0, StitchCode::Trim),
-      at(300, 0),
-      at(0, 0, StitchCode::ChangeNeedle, 1),
-      at(50, 50, StitchCode::Stop, 1),
-  };
-  auto run = [&] {
-    for (const HStitch& s : design) {
-      HStitch c = s;
-      e.emitted.clear();
-      ASSERT_EQ(e.sendStitchWithJumps(c, 0), kEncodeOk);
-    }
-  };
-  run();  // the scratch arrays grow once
-  testing_support::AllocationCounter counter;
-  for (int i = 0; i < 200; ++i)
-    run();
-  EXPECT_EQ(counter.count(), 0u);
-  EXPECT_GT(e.written, 200 * static_cast<int>(design.size()));
-}
-
-TEST(StitchEncoderAllocation, StitchesWrittenAsThemselvesAllocateNothing) {
-  StitchEncoderOptions o = plainOptions();
-  o.setHardLength(121);
-  CountingEncoder e(o);
-  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
-  std::vector<HStitch> design;
-  for (int i = 0; i < 1000; ++i)
-    design.push_back(at(i % 2 == 0 ? 0 : 100, i % 50, i % 100 == 0 ? StitchCode::Jump : 0));
-  HStitch first = at(0, 0);
-  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
-  testing_support::AllocationCounter counter;
-  for (HStitch& s : design)
-    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  // Stitches written as themselves carry no list of real stitches, so nothing is allocated
-  // per stitch; the statistics' block arrays may grow a few times.
-  EXPECT_LE(counter.count(), 8u);
-  EXPECT_EQ(design.back().getRealStitchCount(), 0);
 }
 
 }  // namespace

@@ -13,15 +13,8 @@ namespace {
 
 using namespace encode_test;  // NOLINT(google-build-using-namespace)
 
-using Configure = std::function<void(StitchOptions&)>;
-
 // Trims are written as JumpsPerTrim jumps of TrimJumpLength.
-void trimsAsJumps(StitchOptions& o) {
-  o.setHasTrimCode(0);
-  o.setTrimsAsJumps(1);
-  o.setJumpsPerTrim(3);
-  o.setTrimJumpLength(4);
-}
+const char* const trimsAsJumps = "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4";
 
 // ---------------------------------------------------------------------------------------------
 // needResplit
@@ -29,74 +22,45 @@ void trimsAsJumps(StitchOptions& o) {
 TEST(SplitNeedResplit, PlainStitches) {
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     HStitch stitch;
     int trim;
     int expected;
   } cases[] = {
-      {"normal within HardLength", [](StitchOptions&) {}, at(100, 0), 0, 0},
-      {"normal beyond HardLength", [](StitchOptions&) {}, at(128, 0), 0, 1},
-      {"diagonal beyond HardLength", [](StitchOptions&) {}, at(90, 90), 0, 1},
-      {"MaxLength lowers the limit", [](StitchOptions& o) { o.setMaxLength(50); }, at(60, 0), 0, 1},
-      {"MaxLength above HardLength is ignored", [](StitchOptions& o) { o.setMaxLength(500); },
-       at(128, 0), 0, 1},
-      {"SplitJumpLength limits jumps", [](StitchOptions& o) { o.setSplitJumpLength(50); },
-       at(100, 0, StitchCode::Jump), 0, 1},
-      {"SplitJumpLength does not limit normals", [](StitchOptions& o) { o.setSplitJumpLength(50); },
-       at(100, 0), 0, 0},
-      {"preserved jumps keep the hard limit",
-       [](StitchOptions& o) {
-         o.setSplitJumpLength(50);
-         o.setPreserveJumps(1);
-       },
+      {"normal within HardLength", "", at(100, 0), 0, 0},
+      {"normal beyond HardLength", "", at(128, 0), 0, 1},
+      {"diagonal beyond HardLength", "", at(90, 90), 0, 1},
+      {"MaxLength lowers the limit", "MaxLength=50", at(60, 0), 0, 1},
+      {"MaxLength above HardLength is ignored", "MaxLength=500", at(128, 0), 0, 1},
+      {"SplitJumpLength limits jumps", "SplitJumpLength=50", at(100, 0, StitchCode::Jump), 0, 1},
+      {"SplitJumpLength does not limit normals", "SplitJumpLength=50", at(100, 0), 0, 0},
+      {"preserved jumps keep the hard limit", "SplitJumpLength=50 PreserveJumps=1",
        at(100, 0, StitchCode::Jump), 0, 0},
-      {"chenille real length",
-       [](StitchOptions& o) {
-         o.setHasChenilleSupport(1);
-         o.setMaxRealLength(30);
-       },
-       at(40, 0), 0, 1},
-      {"real length without chenille support", [](StitchOptions& o) { o.setMaxRealLength(30); },
-       at(40, 0), 0, 0},
-      {"HardLength 0 never cuts", [](StitchOptions& o) { o.setHardLength(0); }, at(3000, 0), 0, 0},
-      {"KeepOriginalStitch never cuts", [](StitchOptions& o) { o.setKeepOriginalStitch(1); },
-       at(3000, 0), 0, 0},
+      {"chenille real length", "HasChenilleSupport=1 MaxRealLength=30", at(40, 0), 0, 1},
+      {"real length without chenille support", "MaxRealLength=30", at(40, 0), 0, 0},
+      {"HardLength 0 never cuts", "HardLength=0", at(3000, 0), 0, 0},
+      {"KeepOriginalStitch never cuts", "KeepOriginalStitch=1", at(3000, 0), 0, 0},
       {"KeepOriginalStitch never cuts a trim",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setKeepOriginalStitch(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 KeepOriginalStitch=1",
        at(3000, 0, StitchCode::Trim), 1, 0},
       {"trim as jumps always needs its jumps", trimsAsJumps, at(2, 0, StitchCode::Trim), 1, 1},
       {"trim without the trim flag", trimsAsJumps, at(2, 0, StitchCode::Trim), 0, 0},
       {"trim flag cleared while jumps are preserved",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPreserveJumps(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PreserveJumps=1",
        at(2, 0, StitchCode::Trim), 1, 0},
       {"penetrating trims always need their pattern",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPenetrateAtTrims(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PenetrateAtTrims=1",
        at(2, 0, StitchCode::Trim), 1, 1},
       {"one jump per trim, long enough",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setJumpsPerTrim(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 JumpsPerTrim=1",
        at(20, 0, StitchCode::Jump), 1, 0},
       {"one jump per trim, too short",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setJumpsPerTrim(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 JumpsPerTrim=1",
        at(2, 0, StitchCode::Jump), 1, 1},
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e);
     EXPECT_EQ(e.needResplit(c.stitch, c.trim, 0), c.expected) << c.name;
@@ -118,26 +82,24 @@ TEST(SplitNeedResplit, SplitStitchToJumpsLooksAtTheWholeMove) {
 TEST(SplitNeedResplit, RealStitches) {
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     HStitch stitch;
     int trim;
     int atGroupEnd;
     int forceResplit;
     int expected;
   } cases[] = {
-      {"short jumps pass", [](StitchOptions&) {},
-       virtualStitch(200, 0, 1, {at(100, 0, 1), at(200, 0, 1)}), 0, 0, 0, 0},
-      {"one long jump", [](StitchOptions&) {},
-       virtualStitch(200, 0, 1, {at(50, 0, 1), at(200, 0, 1)}), 0, 0, 0, 1},
-      {"jumps against SplitJumpLength", [](StitchOptions& o) { o.setSplitJumpLength(60); },
+      {"short jumps pass", "", virtualStitch(200, 0, 1, {at(100, 0, 1), at(200, 0, 1)}), 0, 0, 0,
+       0},
+      {"one long jump", "", virtualStitch(200, 0, 1, {at(50, 0, 1), at(200, 0, 1)}), 0, 0, 0, 1},
+      {"jumps against SplitJumpLength", "SplitJumpLength=60",
        virtualStitch(200, 0, 1, {at(100, 0, 1), at(200, 0, 1)}), 0, 0, 0, 1},
-      {"normals are not held to SplitJumpLength",
-       [](StitchOptions& o) { o.setSplitJumpLength(60); },
+      {"normals are not held to SplitJumpLength", "SplitJumpLength=60",
        virtualStitch(200, 0, 0, {at(100, 0), at(200, 0)}), 0, 0, 0, 0},
-      {"forced resplit of a group", [](StitchOptions&) {},
-       virtualStitch(20, 0, 1, {at(10, 0, 1), at(20, 0, 1)}), 0, 0, 1, 1},
-      {"forced resplit of a single stitch", [](StitchOptions&) {},
-       virtualStitch(20, 0, 1, {at(20, 0, 1)}), 0, 0, 1, 0},
+      {"forced resplit of a group", "", virtualStitch(20, 0, 1, {at(10, 0, 1), at(20, 0, 1)}), 0, 0,
+       1, 1},
+      {"forced resplit of a single stitch", "", virtualStitch(20, 0, 1, {at(20, 0, 1)}), 0, 0, 1,
+       0},
       {"trim with enough jumps", trimsAsJumps,
        virtualStitch(30, 0, 3, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}), 1, 0, 0, 0},
       {"trim with enough jumps at the group end", trimsAsJumps,
@@ -145,23 +107,17 @@ TEST(SplitNeedResplit, RealStitches) {
       {"trim with too few long jumps", trimsAsJumps,
        virtualStitch(30, 0, 3, {at(10, 0, 1), at(12, 0, 1), at(30, 0, 1)}), 1, 0, 0, 1},
       {"penetration pattern that returns",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPenetrateAtTrims(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PenetrateAtTrims=1",
        virtualStitch(20, 0, 3, {at(4, 0, 1), at(8, 0, 1), at(0, 0, 1), at(20, 0, 1)}), 1, 0, 0, 0},
       {"penetration pattern that does not return",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPenetrateAtTrims(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PenetrateAtTrims=1",
        virtualStitch(20, 0, 3, {at(4, 0, 1), at(8, 0, 1), at(12, 0, 1), at(20, 0, 1)}), 1, 0, 0, 1},
       {"forced resplit of a trim", trimsAsJumps,
        virtualStitch(30, 0, 3, {at(10, 0, 1), at(20, 0, 1), at(30, 0, 1)}), 1, 0, 1, 1},
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e, HCoord<short>(), c.forceResplit);
     EXPECT_EQ(e.needResplit(c.stitch, c.trim, c.atGroupEnd), c.expected) << c.name;
@@ -174,46 +130,30 @@ TEST(SplitNeedResplit, RealStitches) {
 TEST(SplitCountSplits, PiecesNeeded) {
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     HStitch stitch;
     int expected;
   } cases[] = {
-      {"300 with HardLength 121", [](StitchOptions& o) { o.setHardLength(121); },
+      {"300 with HardLength 121", "HardLength=121", at(300, 0, StitchCode::Jump), 3},
+      {"no move", "", at(0, 0, StitchCode::Jump), 0},
+      {"no move, normal", "", at(0, 0), 0},
+      {"within the limit", "", at(100, 0, StitchCode::Jump), 1},
+      {"SplitJumpLength sets the piece length", "SplitJumpLength=50", at(300, 0, StitchCode::Jump),
+       6},
+      {"MaxLength sets limit and piece length", "MaxLength=100", at(250, 0), 3},
+      {"MaxLength ignored while jumps are preserved", "MaxLength=100 PreserveJumps=1", at(250, 0),
+       2},
+      {"chenille real length", "HasChenilleSupport=1 MaxRealLength=30", at(100, 0), 4},
+      {"KeepOriginalStitch does not change the count", "HardLength=121 KeepOriginalStitch=1",
        at(300, 0, StitchCode::Jump), 3},
-      {"no move", [](StitchOptions&) {}, at(0, 0, StitchCode::Jump), 0},
-      {"no move, normal", [](StitchOptions&) {}, at(0, 0), 0},
-      {"within the limit", [](StitchOptions&) {}, at(100, 0, StitchCode::Jump), 1},
-      {"SplitJumpLength sets the piece length", [](StitchOptions& o) { o.setSplitJumpLength(50); },
-       at(300, 0, StitchCode::Jump), 6},
-      {"MaxLength sets limit and piece length", [](StitchOptions& o) { o.setMaxLength(100); },
-       at(250, 0), 3},
-      {"MaxLength ignored while jumps are preserved",
-       [](StitchOptions& o) {
-         o.setMaxLength(100);
-         o.setPreserveJumps(1);
-       },
-       at(250, 0), 2},
-      {"chenille real length",
-       [](StitchOptions& o) {
-         o.setHasChenilleSupport(1);
-         o.setMaxRealLength(30);
-       },
-       at(100, 0), 4},
-      {"KeepOriginalStitch does not change the count",
-       [](StitchOptions& o) {
-         o.setHardLength(121);
-         o.setKeepOriginalStitch(1);
-       },
-       at(300, 0, StitchCode::Jump), 3},
-      {"bent virtual path: every leg by the whole distance",
-       [](StitchOptions& o) { o.setHardLength(121); },
+      {"bent virtual path: every leg by the whole distance", "HardLength=121",
        virtualStitch(200, 200, 1, {at(0, 200, 1), at(200, 200, 1)}), 6},
-      {"virtual loop back to the needle", [](StitchOptions&) {},
+      {"virtual loop back to the needle", "",
        virtualStitch(0, 0, 1, {at(0, 100, 1), at(100, 100, 1), at(0, 0, 1)}), 3},
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e);
     EXPECT_EQ(e.countSplits(c.stitch), c.expected) << c.name;
@@ -423,7 +363,7 @@ TEST(SplitLegs, ResplitPath) {
 TEST(SplitIntoJumps, Pieces) {
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     HStitch stitch;
     int trim;
     int extra;
@@ -431,20 +371,20 @@ TEST(SplitIntoJumps, Pieces) {
     Moves pieces;
   } cases[] = {
       {"300 with HardLength 121",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        at(300, 0, StitchCode::Jump),
        0,
        0,
        {},
        {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}}},
       {"one more piece with extra",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        at(300, 0, StitchCode::Jump),
        0,
        1,
        {},
        {{1, 75, 0}, {1, 150, 0}, {1, 225, 0}, {1, 300, 0}}},
-      {"no move still gives one piece", [](StitchOptions&) {}, at(0, 0), 0, 0, {}, {{1, 0, 0}}},
+      {"no move still gives one piece", "", at(0, 0), 0, 0, {}, {{1, 0, 0}}},
       {"short trim: three pattern points then the target",
        trimsAsJumps,
        at(2, 0, StitchCode::Trim),
@@ -467,10 +407,7 @@ TEST(SplitIntoJumps, Pieces) {
        {1000, 0},
        {{1, 4, 0}, {1, 8, 0}, {1, 0, 0}}},
       {"long trim: the jumps themselves",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setHardLength(121);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 HardLength=121",
        at(300, 0, StitchCode::Trim),
        1,
        0,
@@ -484,42 +421,36 @@ TEST(SplitIntoJumps, Pieces) {
        {},
        {{1, 25, 0}, {1, 50, 0}, {1, 75, 0}, {1, 100, 0}}},
       {"penetrating trim: pattern in place then the move",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPenetrateAtTrims(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PenetrateAtTrims=1",
        at(20, 0, StitchCode::Trim),
        1,
        0,
        {1000, 0},
        {{1, 4, 0}, {1, 8, 0}, {1, 0, 0}, {1, 20, 0}}},
       {"one jump per trim penetrates twice",
-       [](StitchOptions& o) {
-         trimsAsJumps(o);
-         o.setPenetrateAtTrims(1);
-         o.setJumpsPerTrim(1);
-       },
+       "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=3 TrimJumpLength=4 PenetrateAtTrims=1 "
+       "JumpsPerTrim=1",
        at(20, 0, StitchCode::Trim),
        1,
        0,
        {1000, 0},
        {{1, 4, 0}, {1, 0, 0}, {1, 20, 0}}},
       {"bent virtual jump follows its path",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        virtualStitch(200, 200, 1, {at(0, 200, 1), at(200, 200, 1)}),
        0,
        0,
        {},
        {{1, 0, 66}, {1, 0, 133}, {1, 0, 200}, {1, 66, 200}, {1, 133, 200}, {1, 200, 200}}},
       {"straight virtual jump collapses to one leg",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        virtualStitch(300, 0, 1, {at(100, 5, 1), at(200, -3, 1), at(300, 0, 1)}),
        0,
        0,
        {},
        {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}}},
       {"straight virtual jump within the limit is one piece",
-       [](StitchOptions&) {},
+       "",
        virtualStitch(100, 0, 1, {at(30, 4, 1), at(60, -4, 1), at(100, 0, 1)}),
        0,
        0,
@@ -528,7 +459,7 @@ TEST(SplitIntoJumps, Pieces) {
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e, c.centre);
     HXArray<HStitch> out;
@@ -571,66 +502,63 @@ TEST(SplitIntoJumps, PiecesTakeTheNeedlesColourAndEffect) {
 TEST(SplitPlacement, CommandsAndTheirMoves) {
   const struct {
     const char* name;
-    Configure configure;
+    const char* configure;
     int separateCommands;
     HStitch stitch;
     std::vector<Rec> written;
   } cases[] = {
       {"long jump",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        1,
        at(300, 0, StitchCode::Jump, 0),
        {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
       {"colour change, commands not separate",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        0,
        at(300, 0, StitchCode::ChangeNeedle, 2),
        {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {2, 300, 0, 2, 0}}},
       {"colour change, commands separate",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        1,
        at(300, 0, StitchCode::ChangeNeedle, 2),
        {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}, {2, 300, 0, 2, 0}}},
       {"trim with trim code: in place, then the jumps",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        1,
        at(300, 0, StitchCode::Trim, 0),
        {{3, 0, 0, 0, 0}, {1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
       {"trim stays separate when other commands are not",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        0,
        at(300, 0, StitchCode::Trim, 0),
        {{3, 0, 0, 0, 0}, {1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
       {"copy original: the first piece is the trim",
-       [](StitchOptions& o) {
-         o.setHardLength(121);
-         o.setCopyOriginal(1);
-       },
+       "HardLength=121 CopyOriginal=1",
        1,
        at(300, 0, StitchCode::Trim, 0),
        {{3, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {1, 300, 0, 0, 0}}},
       {"short trim with trim code: in place, then one jump",
-       [](StitchOptions&) {},
+       "",
        0,
        at(50, 0, StitchCode::Trim, 0),
        {{3, 0, 0, 0, 0}, {1, 50, 0, 0, 0}}},
       {"short trim, copy original: at its point",
-       [](StitchOptions& o) { o.setCopyOriginal(1); },
+       "CopyOriginal=1",
        1,
        at(50, 0, StitchCode::Trim, 0),
        {{3, 50, 0, 0, 0}}},
       {"short stop: jump first, stop at the end",
-       [](StitchOptions&) {},
+       "",
        1,
        at(50, 0, StitchCode::Stop, 0),
        {{1, 50, 0, 0, 0}, {6, 50, 0, 0, 0}}},
       {"short stop, commands not separate",
-       [](StitchOptions&) {},
+       "",
        0,
        at(50, 0, StitchCode::Stop, 0),
        {{6, 50, 0, 0, 0}}},
       {"copy original keeps commands together",
-       [](StitchOptions& o) { o.setCopyOriginal(1); },
+       "CopyOriginal=1",
        1,
        at(50, 0, StitchCode::Stop, 0),
        {{6, 50, 0, 0, 0}}},
@@ -645,27 +573,24 @@ TEST(SplitPlacement, CommandsAndTheirMoves) {
        at(2, 0, StitchCode::Trim, 0),
        {{3, 2, 0, 0, 0}}},
       {"normal beyond the limit: jumps then the stitch",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        1,
        at(300, 0, 0, 0),
        {{1, 100, 0, 0, 0}, {1, 200, 0, 0, 0}, {0, 300, 0, 0, 0}}},
       {"KeepOriginalStitch writes one record",
-       [](StitchOptions& o) {
-         o.setHardLength(121);
-         o.setKeepOriginalStitch(1);
-       },
+       "HardLength=121 KeepOriginalStitch=1",
        1,
        at(300, 0, StitchCode::Jump, 0),
        {{1, 300, 0, 0, 0}}},
       {"stitch at the needle needs no jump",
-       [](StitchOptions& o) { o.setHardLength(121); },
+       "HardLength=121",
        1,
        at(0, 0, StitchCode::Stop, 0),
        {{6, 0, 0, 0, 0}}},
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    c.configure(o);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e, HCoord<short>(1000, 0));
     e.setSeparateCommands(c.separateCommands);
@@ -784,6 +709,7 @@ TEST(SplitPlacement, PiecesCarryTheNeedlesEffectColour) {
 // InsertBlankStitchAfterTrim
 
 TEST(SplitBlankAfterTrim, ZeroLengthStitchAfterTheJumps) {
+  // clang-format off
   const struct {
     const char* name;
     int insertBlank;
@@ -794,27 +720,12 @@ TEST(SplitBlankAfterTrim, ZeroLengthStitchAfterTheJumps) {
       {"short move after a trim: jump then stitch", 1, 1, 50, {{1, 50, 0}, {0, 50, 0}}},
       {"short move, not after a trim", 1, 0, 50, {{0, 50, 0}}},
       {"option off", 0, 1, 50, {{0, 50, 0}}},
-      {"long move after a trim: jumps then blank stitch",
-       1,
-       1,
-       300,
-       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {0, 300, 0}}},
-      {"long move without the option: the last piece is the stitch",
-       0,
-       1,
-       300,
-       {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
-      {"more pieces than jumps per trim",
-       1,
-       0,
-       500,
-       {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {1, 400, 0}, {1, 500, 0}, {0, 500, 0}}},
-      {"as many pieces as jumps per trim, not after a trim",
-       1,
-       0,
-       300,
-       {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
+      {"long move after a trim: jumps then blank stitch", 1, 1, 300, {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {0, 300, 0}}},
+      {"long move without the option: the last piece is the stitch", 0, 1, 300, {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
+      {"more pieces than jumps per trim", 1, 0, 500, {{1, 100, 0}, {1, 200, 0}, {1, 300, 0}, {1, 400, 0}, {1, 500, 0}, {0, 500, 0}}},
+      {"as many pieces as jumps per trim, not after a trim", 1, 0, 300, {{1, 100, 0}, {1, 200, 0}, {0, 300, 0}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
     o.setHardLength(121);

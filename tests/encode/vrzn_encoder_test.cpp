@@ -14,6 +14,7 @@
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
 #include "tests/encode/encoder_test_support.h"
+#include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
 namespace {
@@ -22,7 +23,10 @@ using encode_test::Moves;
 using encode_test::pieceMoves;
 using encode_test::pointList;
 using encode_test::Points;
-using Bytes = std::vector<unsigned char>;
+using format_test::Bytes;
+using format_test::cat;
+using format_test::Encoded;
+using format_test::stitch;
 
 // Records used as golden output. The common move is (+13, -5): x = 9 + 3 + 1, y = -9 + 3 + 1.
 const Bytes kStitchMove = {0x65, 0x41, 0x03};
@@ -50,20 +54,6 @@ Bytes alongX(const std::uint8_t (&move)[2], std::uint8_t byte2) {
   return {move[0], move[1], static_cast<std::uint8_t>(byte2 | kX81)};
 }
 
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0, int data = 0) {
-  HStitch s(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-            static_cast<unsigned short>(colour));
-  s.setData(static_cast<unsigned short>(data));
-  return s;
-}
-
 // Write options without the empty start record, so that the output is the stitches' records.
 StitchEncoderOptions noStartRecord() {
   StitchEncoderOptions o;
@@ -87,25 +77,10 @@ class OpenVrznEncoder : public KorvanVRZNStitchEncoder {
   using KorvanVRZNStitchEncoder::vSendHardStitch;
 };
 
-struct Encoded {
-  Bytes bytes;
-  std::vector<int> results;  // of each encodeStitch
-  EncoderState state;        // as endDesign leaves it
-};
-
 // Writes `stitches` as one design starting at (0, 0), with commands written with their move,
 // as the filter sets it up for this format.
 Encoded encodeVrzn(const StitchOptions& o, std::vector<HStitch> stitches) {
-  Encoded out;
-  VectorOutputBytestream stream(out.bytes);
-  KorvanVRZNStitchEncoder encoder(o);
-  encoder.setBytestream(stream);
-  encoder.setSeparateCommands(0);
-  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  for (HStitch& s : stitches)
-    out.results.push_back(encoder.encodeStitch(s, 0, 0));
-  EXPECT_EQ(encoder.endDesign(&out.state), kEncodeOk);
-  return out;
+  return format_test::encodeWith<KorvanVRZNStitchEncoder>(o, std::move(stitches), 0);
 }
 
 // --- Records -----------------------------------------------------------------------------
@@ -508,15 +483,15 @@ TEST(VrznEncoderSplit, SplitStitchToJumpsWritesThirdsThenTheStitch) {
     HStitch s;
     Bytes expected;
   };
+  // clang-format off
   const Case cases[] = {
-      {"thirds", 1, stitch(240, 0),
-       cat({alongX(kAlongX80, 0x83), alongX(kAlongX80, 0x83), alongX(kAlongX80, 0x03)})},
-      {"the stitch at its own point", 1, stitch(250, 0),
-       cat({alongX(kAlongX83, 0x83), alongX(kAlongX83, 0x83), alongX(kAlongX84, 0x03)})},
+      {"thirds", 1, stitch(240, 0), cat({alongX(kAlongX80, 0x83), alongX(kAlongX80, 0x83), alongX(kAlongX80, 0x03)})},
+      {"the stitch at its own point", 1, stitch(250, 0), cat({alongX(kAlongX83, 0x83), alongX(kAlongX83, 0x83), alongX(kAlongX84, 0x03)})},
       {"within MaxLength", 1, stitch(90, 0), {}},
       {"not a normal stitch", 1, stitch(240, 0, StitchCode::Jump), {}},
       {"not cutting", 0, stitch(240, 0), {}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     StitchEncoderOptions o = cuttingLongStitches();
     o.setSplitStitchToJumps(c.option);

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -18,12 +15,12 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Points = std::vector<std::pair<int, int>>;
+using namespace format_test;  // NOLINT(google-build-using-namespace)
 
 // The common move is (+13, -5): b0 = |dy| = 05, b1 = |dx| = 0D, no direction bit.
 constexpr short kMoveX = 13;
@@ -34,18 +31,6 @@ Bytes moveRecord(unsigned char b2) {
 }
 Bytes hereRecord(unsigned char b2) {
   return {0x00, 0x00, b2};
-}
-
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts)
-    out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0) {
-  return HStitch(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-                 static_cast<unsigned short>(colour));
 }
 
 StitchEncoderOptions dszOptions() {
@@ -78,30 +63,10 @@ struct Writer {
   VectorOutputBytestream stream;
 };
 
-struct Encoded {
-  Bytes bytes;
-  std::vector<HStitch> stitches;  // as encodeStitch left them
-  std::vector<int> results;
-};
-
 // Writes `stitches` as one design starting at (0, 0), as the stitch filter drives an encoder.
 Encoded encodeDsz(const StitchOptions& o, std::vector<HStitch> stitches, int separate = 0,
                   bool withStream = true) {
-  Encoded out;
-  VectorOutputBytestream stream(out.bytes);
-  ZangsStitchEncoder encoder(o);
-  if (withStream) encoder.setBytestream(stream);
-  encoder.setSeparateCommands(separate);
-  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  int afterTrim = 0;
-  for (HStitch& s : stitches) {
-    out.results.push_back(encoder.encodeStitch(s, afterTrim, 0));
-    if (s.isTrim() || s.isColorChange()) afterTrim = 1;
-    if (s.isNormal()) afterTrim = 0;
-  }
-  EXPECT_EQ(encoder.endDesign(nullptr), kEncodeOk);
-  out.stitches = std::move(stitches);
-  return out;
+  return encodeWith<ZangsStitchEncoder>(o, std::move(stitches), separate, withStream, true);
 }
 
 // --- Records of each command --------------------------------------------------------------
@@ -323,7 +288,7 @@ TEST(ZangsEncoderCommands, MaxNeedlesFoldsHighNeedlesOnlyWhenWriting) {
     // Without a byte stream the colour change is kept as it came.
     const Encoded dry = encodeDsz(o, {stitch(0, 0, StitchCode::ChangeNeedle, r.colour)}, 0, false);
     EXPECT_TRUE(dry.bytes.empty());
-    EXPECT_EQ(dry.stitches[0].getRealStitchCount(), 0);
+    EXPECT_EQ(dry.sent[0].getRealStitchCount(), 0);
   }
 }
 
@@ -346,13 +311,6 @@ TEST(ZangsEncoderCommands, RefusedByteEndsTheWrite) {
     HStitch s = stitch(3, 3, StitchCode::ChangeNeedle, r.colour);
     EXPECT_EQ(encoder.encodeStitch(s, 0, 0), kEncodeRefused);
   }
-}
-
-TEST(ZangsEncoderCommands, FactoryCreatesAZangsEncoder) {
-  StitchEncoderOptions o = dszOptions();
-  ZangsStitchEncoderFactory factory;
-  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
-  ASSERT_NE(dynamic_cast<ZangsStitchEncoder*>(encoder.get()), nullptr);
 }
 
 // --- Round trips through the decoder ------------------------------------------------------
@@ -472,86 +430,6 @@ TEST(ZangsRoundTrip, DesignsThroughEncodeStitchKeepPenetrationsAndColours) {
     EXPECT_EQ(penetrations, expected);
     EXPECT_EQ(colours, expectedColours);
     EXPECT_EQ(needleColours, expectedNeedles);
-  }
-}
-
-// --- Real files ---------------------------------------------------------------------------
-
-std::vector<std::filesystem::path> sampleFiles() {
-  std::vector<std::filesystem::path> out;
-  const std::filesystem::path dir = STITCHKIT_SAMPLES_DIR "/dsz";
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (entry.is_regular_file()) out.push_back(entry.path());
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
-struct SoftRun {
-  std::vector<HStitch> stitches;
-  int result = -1;
-};
-
-SoftRun decodeAll(const Bytes& bytes) {
-  StitchDecoderOptions o;
-  setDefaultDecoderOptions(o);
-  o.setFileFormat(kFormatDsz);
-  MemoryInputBytestream stream(bytes);
-  ZangsStitchDecoder decoder(o);
-  decoder.setBytestream(stream);
-  decoder.setExtendedVariant(0);
-  EXPECT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  SoftRun out;
-  HStitch s;
-  while ((out.result = decoder.decodeStitch(s)) == kDecodeOk)
-    out.stitches.push_back(s);
-  if (out.result == kDecodeEnd) {
-    EXPECT_EQ(decoder.endDesign(), kDecodeOk);
-  }
-  return out;
-}
-
-Points penetrationsOf(const std::vector<HStitch>& stitches) {
-  Points out;
-  for (const HStitch& s : stitches) {
-    if (s.isNormal()) out.emplace_back(s.xval(), s.yval());
-  }
-  return out;
-}
-
-// The colour of each change of colour among the sewn stitches.
-std::vector<int> colourSequenceOf(const std::vector<HStitch>& stitches) {
-  std::vector<int> out;
-  for (const HStitch& s : stitches) {
-    if (s.isNormal() && (out.empty() || out.back() != s.getColor())) out.push_back(s.getColor());
-  }
-  return out;
-}
-
-TEST(ZangsRoundTrip, SampleFilesReencodeToTheSamePenetrationsAndColours) {
-  const std::vector<std::filesystem::path> files = sampleFiles();
-  if (files.empty()) GTEST_SKIP() << "no sample files";
-  for (const std::filesystem::path& path : files) {
-    SCOPED_TRACE(path.filename().string());
-    std::ifstream in(path, std::ios::binary);
-    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GT(bytes.size(), static_cast<size_t>(zangs::kHeaderSize));
-    const Bytes records(bytes.begin() + zangs::kHeaderSize, bytes.end());
-
-    const SoftRun first = decodeAll(records);
-    ASSERT_EQ(first.result, kDecodeEnd);
-    const Encoded e = encodeDsz(dszOptions(), first.stitches);
-    for (int r : e.results) {
-      ASSERT_EQ(r, kEncodeOk);
-    }
-    const SoftRun second = decodeAll(e.bytes);
-    ASSERT_EQ(second.result, kDecodeEnd);
-
-    const Points penetrations = penetrationsOf(first.stitches);
-    EXPECT_FALSE(penetrations.empty());
-    EXPECT_EQ(penetrationsOf(second.stitches), penetrations);
-    EXPECT_EQ(colourSequenceOf(second.stitches), colourSequenceOf(first.stitches));
   }
 }
 

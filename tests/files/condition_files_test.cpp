@@ -31,6 +31,7 @@ TEST_F(ChenilleConditionFileTest, OneLinePerCommand) {
   };
   const HStitch n = command(StitchCode::Normal, 0);
   const HStitch chain = command(StitchCode::ChenilleChain, 0, 1);
+  // clang-format off
   const Case cases[] = {
       {"chain chenille", {n, n, n}, command(StitchCode::ChenilleChain, 2, 4), 0, "cC4-\r"},
       {"needle chenille", {n, n}, command(StitchCode::Normal, 0), 0, "1---\r"},
@@ -38,14 +39,11 @@ TEST_F(ChenilleConditionFileTest, OneLinePerCommand) {
       {"repeated chain kept", {chain, chain}, n, 1, "aC1-\raC1-\r"},
       {"stitch between chains", {chain, n, chain}, n, 0, "aC1-\raC1-\r"},
       {"moss after chain", {chain, command(StitchCode::ChenilleMoss, 7, 3)}, n, 0, "aC1-\rbL3-\r"},
-      {"needles 15 and 16",
-       {command(StitchCode::ChangeNeedle, 14), command(StitchCode::Stop, 15)},
-       n,
-       0,
-       "F---\r1---\r"},
+      {"needles 15 and 16", {command(StitchCode::ChangeNeedle, 14), command(StitchCode::Stop, 15)}, n, 0, "F---\r1---\r"},
       {"height above 9", {command(StitchCode::ChenilleChain, 5, 12)}, n, 0, "fC9-\r"},
       {"silent commands", {command(StitchCode::Jump, 0), command(StitchCode::Trim, 0)}, n, 0, ""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HXArray<HStitch> design;

@@ -60,22 +60,16 @@ struct Target {
   std::function<void(StitchOptions&)> options;
 };
 
+// clang-format off
 const Target kTargets[] = {
     {".dst", 0, [](StitchOptions& o) { o.setFileFormat(kFormatDst); }},
     // Fourteen needles, higher ones folded onto them.
-    {".dsz", 14,
-     [](StitchOptions& o) {
-       o.setFileFormat(kFormatDsz);
-       o.setMaxNeedles(14);
-     }},
+    {".dsz", 14, [](StitchOptions& o) { o.setFileFormat(kFormatDsz); o.setMaxNeedles(14); }},
     {".dsb", 7, [](StitchOptions& o) { o.setFileFormat(kFormatDsb); }},
     // Seven needles, higher ones folded onto them.
-    {".exp", 7,
-     [](StitchOptions& o) {
-       o.setFileFormat(kFormatExp);
-       o.setMaxNeedles(7);
-     }},
+    {".exp", 7, [](StitchOptions& o) { o.setFileFormat(kFormatExp); o.setMaxNeedles(7); }},
 };
+// clang-format on
 
 const Target& target(const std::string& extension) {
   for (const Target& t : kTargets) {

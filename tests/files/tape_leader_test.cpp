@@ -125,15 +125,6 @@ class TapeLeaderTest : public TempDirTest {
   std::optional<TemporaryDirectoryOverride> tmp_;
 };
 
-TEST_F(TapeLeaderTest, ResultCodesHaveTheirValues) {
-  EXPECT_EQ(kTapeLeaderCopyFailed, 0);
-  EXPECT_EQ(kTapeLeaderDone, 1);
-  EXPECT_EQ(kTapeLeaderNoTemporaryFile, 2);
-  EXPECT_EQ(kTapeLeaderCannotOpen, 5);
-  EXPECT_EQ(kTapeLeaderWriteFailed, 13);
-  EXPECT_EQ(kTapeLeaderInvalidArgument, 87);
-}
-
 TEST_F(TapeLeaderTest, PlainFormatGetsZeroBytes) {
   const std::string body = designBytes(10000);
   writeFile("a.dst", body);

@@ -90,6 +90,7 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
     std::vector<HStitch> before;  // after a stitch at (10,0), before the stitch at (30,0)
     bool blankJump;
   };
+  // clang-format off
   const Case cases[] = {
       {"trim", {at(10, 0, C::Trim)}, true},
       {"upper trim", {at(10, 0, C::UpperTrim)}, true},
@@ -100,14 +101,11 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
       {"slow down", {at(10, 0, C::SlowDown)}, false},
       {"stop", {at(10, 0, C::Stop)}, false},
       {"laser off", {at(10, 0, C::LaserOff)}, false},
-      {"trim, then a command that does not penetrate",
-       {at(10, 0, C::Trim), at(10, 0, C::SlowDown)},
-       true},
+      {"trim, then a command that does not penetrate", {at(10, 0, C::Trim), at(10, 0, C::SlowDown)}, true},
       {"trim, then a drop sequin", {at(10, 0, C::Trim), at(20, 0, C::DropSequin)}, false},
-      {"trim, then a stitch variant",
-       {at(10, 0, C::Trim), at(20, 0, C::FirstStitchVariant)},
-       false},
+      {"trim, then a stitch variant", {at(10, 0, C::Trim), at(20, 0, C::FirstStitchVariant)}, false},
   };
+  // clang-format on
   StitchOptions options;
   options.setInsertBlankStitchAfterTrim(1);
   for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
 #include "tests/filter/stitch_filter_test_peer.h"
+#include "tests/support/stitch_builders.h"
 
 namespace stitchkit {
 namespace {
@@ -53,19 +54,17 @@ std::pair<int, std::vector<unsigned char>> write(HXArray<HStitch> stitches,
 TEST(EncodePaths, PlainStitchesAreWrittenAsTheGeneralPathWritesThem) {
   struct Case {
     std::string name;
-    std::function<void(StitchOptions&)> set;
+    const char* set;
   };
   const std::vector<Case> cases = {
-      {"defaults", [](StitchOptions&) {}},
-      {"granularity", [](StitchOptions& o) { o.setGranularity(3); }},
-      {"blank after trim", [](StitchOptions& o) { o.setInsertBlankStitchAfterTrim(1); }},
-      {"short moves", [](StitchOptions& o) { o.setMaxLength(50); }},
-      {"stitches cut to jumps",
-       [](StitchOptions& o) { o.setSplitStitchToJumps(1), o.setMaxLength(80); }},
-      {"chenille length",
-       [](StitchOptions& o) { o.setHasChenilleSupport(1), o.setMaxRealLength(40); }},
-      {"original stitches", [](StitchOptions& o) { o.setKeepOriginalStitch(1); }},
-      {"trims as jumps", [](StitchOptions& o) { o.setTrimsAsJumps(1), o.setHasTrimCode(0); }},
+      {"defaults", ""},
+      {"granularity", "Granularity=3"},
+      {"blank after trim", "InsertBlankStitchAfterTrim=1"},
+      {"short moves", "MaxLength=50"},
+      {"stitches cut to jumps", "SplitStitchToJumps=1 MaxLength=80"},
+      {"chenille length", "HasChenilleSupport=1 MaxRealLength=40"},
+      {"original stitches", "KeepOriginalStitch=1"},
+      {"trims as jumps", "TrimsAsJumps=1 HasTrimCode=0"},
   };
   const HXArray<HStitch> plain = mixedDesign();
   HXArray<HStitch> annotated = plain;
@@ -80,7 +79,7 @@ TEST(EncodePaths, PlainStitchesAreWrittenAsTheGeneralPathWritesThem) {
       options.setFileFormat(format);
       options.setHardLength(format == kFormatDst ? 121 : 127);
       options.setMaxNeedles(format == kFormatExp ? 7 : 14);
-      c.set(options);
+      testing_support::setOptions(options, c.set);
       const auto expected = write(annotated, options);
       EXPECT_GT(expected.second.size(), 3000u);
       EXPECT_EQ(write(plain, options), expected);
@@ -126,26 +125,26 @@ TEST(EncodePaths, GroupsThatChangeTheLengthLeaveTheDesignAsWritten) {
   using testing_support::N;
   struct Case {
     std::string name;
-    std::function<void(StitchOptions&)> set;
+    const char* set;
     std::vector<CodedPoint> design;
     std::vector<int> written;  // command codes of the design afterwards
   };
   const std::vector<Case> cases = {
       {"forced first colour change",
-       [](StitchOptions& o) { o.setForceFirstColourChange(1); },
+       "ForceFirstColourChange=1",
        {N(10), N(20), At(C::DesignEnd, 20)},
        {C::ChangeNeedle, C::Normal, C::Normal, C::DesignEnd}},
       {"trim dropped without a trim code",
-       [](StitchOptions& o) { o.setHasTrimCode(0), o.setJumpsPerTrim(0); },
+       "HasTrimCode=0 JumpsPerTrim=0",
        {N(10), At(C::Trim, 10), N(20), N(30), At(C::DesignEnd, 30)},
        {C::Normal, C::Normal, C::Normal, C::DesignEnd}},
       {"redundant chenille command dropped",
-       [](StitchOptions& o) { o.setRemoveRedundantChenille(1); },
+       "RemoveRedundantChenille=1",
        {N(10), At(C::ChenilleChain, 10), N(20), At(C::ChenilleChain, 20), N(30),
         At(C::DesignEnd, 30)},
        {C::Normal, C::ChenilleChain, C::Normal, C::Normal, C::DesignEnd}},
       {"trim before the move to the end, trims as jumps",
-       [](StitchOptions& o) { o.setJumpBeforeEnd(1), o.setTrimsAsJumps(1), o.setHasTrimCode(0); },
+       "JumpBeforeEnd=1 TrimsAsJumps=1 HasTrimCode=0",
        {N(10), N(20), J(60), J(90), At(C::DesignEnd, 100)},
        {C::Normal, C::Normal, C::Jump, C::Jump, C::JumpTrim, C::Jump, C::DesignEnd}},
   };
@@ -155,7 +154,7 @@ TEST(EncodePaths, GroupsThatChangeTheLengthLeaveTheDesignAsWritten) {
     setDefaultEncoderOptions(options);
     options.setFileFormat(kFormatDst);
     options.setHardLength(121);
-    c.set(options);
+    testing_support::setOptions(options, c.set);
     HXArray<HStitch> array;
     testing_support::fillDesign(array, c.design);
     VectorWrapper host(array);

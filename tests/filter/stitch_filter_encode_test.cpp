@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -678,65 +677,6 @@ TEST(StitchFilterEncode, SegmentsContinueFromTheStateOfThePreviousOne) {
   ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
   EXPECT_EQ(designOf(backStitches),
             (std::vector<CodedPoint>{N(10), N(20), N(30), At(C::DesignEnd, 30)}));
-}
-
-// --- Round trip -------------------------------------------------------------------------------
-
-// The needle penetrations of a design, in order, and the needle of each block of them.
-struct SewnPath {
-  std::vector<CodedPoint> penetrations;
-  std::vector<int> colours;
-};
-
-SewnPath sewnPathOf(const HXArray<HStitch>& design) {
-  SewnPath path;
-  for (const HStitch& s : design) {
-    if (!s.isNormal()) continue;
-    path.penetrations.push_back({C::Normal, s.xval(), s.yval()});
-    if (path.colours.empty() || path.colours.back() != s.getColor()) {
-      path.colours.push_back(s.getColor());
-    }
-  }
-  return path;
-}
-
-TEST(StitchFilterRoundTrip, DstFilesKeepTheirSewnPathThroughEncodeAndDecode) {
-  const std::filesystem::path dir = std::filesystem::path(STITCHKIT_SAMPLES_DIR) / "dst";
-  ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir;
-  int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (!entry.is_regular_file()) continue;
-    SCOPED_TRACE(entry.path().filename().string());
-    ++files;
-
-    HXArray<HStitch> original;
-    StitchStats stats;
-    double scale = 0.0;
-    ASSERT_EQ(decodeFile(utf8ToStr(entry.path().string()), original, stats, scale, nullptr, nullptr,
-                         nullptr, nullptr),
-              kReadOk);
-    const SewnPath before = sewnPathOf(original);
-    ASSERT_FALSE(before.penetrations.empty());
-
-    StitchArrayWrapper stitches(original);
-    StitchFilter writer(stitches);
-    std::vector<unsigned char> bytes;
-    VectorOutputBytestream out(bytes);
-    ASSERT_EQ(writer.encodeStitches(dstEncoderOptions(), &out), kFilterOk);
-
-    HXArray<HStitch> again;
-    StitchArrayWrapper againStitches(again);
-    StitchFilter reader(againStitches);
-    StitchOptions readOptions = dstDecoderOptions();
-    MemoryInputBytestream in(bytes);
-    ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
-    const SewnPath after = sewnPathOf(again);
-
-    EXPECT_EQ(after.penetrations.size(), before.penetrations.size());
-    EXPECT_TRUE(after.penetrations == before.penetrations) << "the needle penetrations differ";
-    EXPECT_EQ(after.colours, before.colours);
-  }
-  EXPECT_GT(files, 0);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cstddef>
 #include <string>
 
-#include "stitchkit/machine/machine_repeat_settings.h"
-
 namespace stitchkit {
 namespace {
 
@@ -41,48 +39,6 @@ TEST(HeadGroupTypeCode, UnlistedCharactersReadAsTypeZeroAndOddTypesWriteAsOne) {
     setHeadGroupTypeCode(static_cast<HeadGroupType>(type), code);
     EXPECT_EQ(code, '1');
   }
-}
-
-TEST(HeadGrouping, StartsClearedAndCopiesEverything) {
-  const HeadGrouping fresh;
-  EXPECT_EQ(fresh.type, kHeadGroupTypeDefault);
-  EXPECT_EQ(fresh.headCount, 0);
-  for (const HeadPattern& pattern : fresh.patterns) {
-    for (const auto element : pattern.elements)
-      EXPECT_EQ(element, 0);
-  }
-
-  HeadGrouping grouping;
-  grouping.type = kHeadGroupTypeFreePattern;
-  grouping.headCount = 20;
-  grouping.patterns[19].elements[63] = 1;
-  grouping.patterns[0].elements[0] = 1;
-  HeadGrouping copy;
-  copy = grouping;
-  EXPECT_EQ(copy.type, kHeadGroupTypeFreePattern);
-  EXPECT_EQ(copy.headCount, 20);
-  EXPECT_EQ(copy.patterns[19].elements[63], 1);
-  EXPECT_EQ(copy.patterns[0].elements[0], 1);
-
-  copy.patterns[19].clear();
-  for (const auto element : copy.patterns[19].elements)
-    EXPECT_EQ(element, 0);
-  EXPECT_EQ(copy.patterns[0].elements[0], 1) << "clear touches one pattern only";
-}
-
-TEST(HeadGroupingRepeatSettings, StartWithOneCopyAlongEachAxisSwitchedOff) {
-  const MachineRepeatSettings r;
-  EXPECT_EQ(r.direction, 0);
-  EXPECT_EQ(r.firstCount, 1);
-  EXPECT_EQ(r.secondCount, 1);
-  EXPECT_EQ(r.firstAxisFlag, 0);
-  EXPECT_EQ(r.secondAxisFlag, 0);
-  EXPECT_EQ(r.reserved1, 0.0);
-  EXPECT_EQ(r.reserved2, 0.0);
-  EXPECT_EQ(r.firstOffset, 0.0);
-  EXPECT_EQ(r.secondOffset, 0.0);
-  EXPECT_EQ(r.enabled, 0);
-  EXPECT_EQ(r.colour, 0xC7C7C7u);
 }
 
 }  // namespace

@@ -5,39 +5,9 @@
 #include <set>
 
 #include "stitchkit/model/stop_info.h"
-#include "tests/support/allocation_counter.h"
 
 namespace stitchkit {
 namespace {
-
-using testing_support::AllocationCounter;
-
-TEST(HStitch, PlainStitchIsSmallAndNeverAllocates) {
-  static_assert(sizeof(HStitch) <= 24);
-  static_assert(std::is_nothrow_move_constructible_v<HStitch>);
-  HXArray<HStitch> array;
-  array.setAllocSize(64);
-  AllocationCounter counter;
-  HStitch a(10, -20, StitchCode::Jump, 3);
-  HStitch b(a);
-  HStitch c(a, 1);
-  c = b;
-  c.copyStitch(a, 0);
-  c.setData(17);
-  c.setSequinHead(5);
-  c.preserve();
-  c.setAutoCleaned();
-  // Setting an attribute to its default value does not create the rare block either.
-  c.setComment(HString());
-  c.setHeadCode(0);
-  c.setEffectInfo(0, 0, HString());
-  for (int i = 0; i < 64; ++i)
-    array.add(c);
-  HStitch d(std::move(c));
-  EXPECT_EQ(counter.count(), 0u);
-  EXPECT_EQ(d.getData(), 17);
-  EXPECT_TRUE(d.isPreserved() && d.isAutoCleaned());
-}
 
 TEST(HStitch, RareAttributesAreDeepCopiedAndIndependent) {
   HStitch virtualJump(100, 50, StitchCode::Jump, 2);
@@ -165,19 +135,6 @@ TEST(HStitch, PredicatesMatchTheirCodes) {
       EXPECT_EQ((s.*row.predicate)(), row.codes.count(code) == 1) << "code " << code;
     }
   }
-}
-
-TEST(HStitch, CodeNamesAreTheTextEncoderLabels) {
-  const std::pair<int, const char*> names[] = {
-      {0, "Stitch"},         {2, "Change Needle"},
-      {7, "Design End"},     {11, "Design Start"},
-      {14, "Jump Trim"},     {28, "Stitch"},
-      {49, "Laser Pause"},   {57, "ATH Prohibited Start"},
-      {67, "Drop Sequin W"}, {15, "Unknown"},
-      {40, "Unknown"},       {200, "Unknown"},
-  };
-  for (const auto& [code, name] : names)
-    EXPECT_STREQ(stitchCodeName(code), name) << code;
 }
 
 TEST(HStitch, StopInfoCarriesTheCommandBehindAStop) {

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <utility>
+
+#include "stitchkit/decode/dst_decoder.h"
+#include "tests/support/dst_test_records.h"
 
 namespace stitchkit {
 namespace {
@@ -62,6 +67,61 @@ TEST(InputBytestream, FileStreamHonoursItsEndOffset) {
   unsigned char b;
   EXPECT_EQ(broken.inputByte(b), kStreamFailure);
   EXPECT_EQ(broken.size(), -1);
+}
+
+// A file whose reads stop after `good` bytes though it is longer, as a disk error in the
+// middle of a file shows through a stream buffer: the buffer answers it as the end.
+class FailingFileBuffer final : public std::streambuf {
+ public:
+  FailingFileBuffer(std::string data, std::size_t good) : data_(std::move(data)) {
+    setg(data_.data(), data_.data(), data_.data() + good);
+  }
+
+ protected:
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
+    if (off != 0) return pos_type(off_type(-1));
+    return dir == std::ios_base::end ? pos_type(off_type(data_.size()))
+                                     : pos_type(off_type(gptr() - eback()));
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
+    if (off_type(pos) > egptr() - eback()) return pos_type(off_type(-1));
+    setg(eback(), eback() + off_type(pos), egptr());
+    return pos;
+  }
+
+ private:
+  std::string data_;
+};
+
+TEST(InputBytestream, FileStreamTellsAFailedReadFromTheEnd) {
+  FailingFileBuffer buffer("abcdefgh", 3);
+  std::istream source(&buffer);
+  FileInputBytestream in(source);
+  unsigned char b = 0;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(in.inputByte(b), kStreamOk);
+  EXPECT_EQ(in.inputByte(b), kStreamFailure);
+  unsigned char record[3];
+  EXPECT_EQ(in.seek(1), kStreamOk);
+  EXPECT_EQ(in.readExact(record, 3), kStreamFailure);
+  in.setEndOffset(3);  // data that ends where the reads stop is the end
+  EXPECT_EQ(in.inputByte(b), kStreamEnd);
+
+  // A damaged design is a read failure, not a shorter design.
+  const std::string design =
+      testing_support::DstRecords().stitch(10, 0).stitch(20, 0).stitch(30, 0).end().bytes();
+  FailingFileBuffer damaged(design, 4);
+  std::istream file(&damaged);
+  FileInputBytestream stream(file);
+  StitchDecoderOptions o;
+  setDefaultDecoderOptions(o);
+  o.setFileFormat(kFormatDst);
+  KorvanStitchDecoder decoder(o);
+  decoder.setBytestream(stream);
+  ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+  HStitch s;
+  EXPECT_EQ(decoder.decodeStitch(s), kDecodeOk);
+  EXPECT_EQ(decoder.decodeStitch(s), kDecodeFailure);
 }
 
 TEST(OutputBytestream, FixedBufferRefusesWhatDoesNotFit) {

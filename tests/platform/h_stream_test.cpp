@@ -219,14 +219,15 @@ TEST(HStreamStrings, BadCountsAndShortDataFail) {
     int maxBytes;
     int expected;
   };
+  // clang-format off
   const Case cases[] = {
       {"count above the cap", bytesOf({5, 0, 0, 0}) + "hello", 4, kHStreamBadLength},
       {"negative count", bytesOf({0xFF, 0xFF, 0xFF, 0xFF}) + "x", 100, kHStreamBadLength},
       {"body cut short", bytesOf({5, 0, 0, 0}) + "hel", 100, kHStreamShort},
       {"count cut short", bytesOf({5, 0}), 100, kHStreamShort},
-      {"huge count, little data", bytesOf({0xFF, 0xFF, 0xFF, 0x7F}) + "abc", INT_MAX,
-       kHStreamShort},
+      {"huge count, little data", bytesOf({0xFF, 0xFF, 0xFF, 0x7F}) + "abc", INT_MAX, kHStreamShort},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::istringstream source(c.data);

@@ -77,6 +77,8 @@ TEST(ThreadDB, DefaultsWrapAndLookupsGoByBrandAndCode) {
   ASSERT_GT(db.defaultThreadCount(), 0);
   EXPECT_EQ(db.getDefaultThread(db.defaultThreadCount()), db.getDefaultThread(0));
   EXPECT_EQ(db.getDefaultThread(-1), db.getDefaultThread(db.defaultThreadCount() - 1));
+  EXPECT_EQ(db.getDefaultThread(0).code, L"1");  // default threads are numbered from 1
+  EXPECT_EQ(db.getDefaultThread(1).code, L"2");
 
   db.addBrand(3, L"Korvan ZEL");
   EXPECT_EQ(db.getBrandNumber(L"korvan zel"), 3);

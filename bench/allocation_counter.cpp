@@ -1,9 +1,9 @@
-#include "tests/support/allocation_counter.h"
+#include "bench/allocation_counter.h"
 
 #include <cstdlib>
 #include <new>
 
-namespace stitchkit::testing_support {
+namespace stitchkit::bench_support {
 namespace {
 thread_local int activeCounters = 0;
 thread_local std::size_t allocations = 0;
@@ -27,13 +27,13 @@ void* countedAllocate(std::size_t size) {
   throw std::bad_alloc();
 }
 
-}  // namespace stitchkit::testing_support
+}  // namespace stitchkit::bench_support
 
 void* operator new(std::size_t size) {
-  return stitchkit::testing_support::countedAllocate(size);
+  return stitchkit::bench_support::countedAllocate(size);
 }
 void* operator new[](std::size_t size) {
-  return stitchkit::testing_support::countedAllocate(size);
+  return stitchkit::bench_support::countedAllocate(size);
 }
 void operator delete(void* p) noexcept {
   std::free(p);
@@ -49,7 +49,7 @@ void operator delete[](void* p, std::size_t) noexcept {
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
-    return stitchkit::testing_support::countedAllocate(size);
+    return stitchkit::bench_support::countedAllocate(size);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 
-namespace stitchkit::testing_support {
+namespace stitchkit::bench_support {
 
 // Counts calls of the global operator new made by this thread while an instance lives.
-// The test program replaces operator new to feed it.
+// The benchmark program replaces operator new to feed it.
 class AllocationCounter {
  public:
   AllocationCounter();
@@ -16,4 +16,4 @@ class AllocationCounter {
   std::size_t count() const;
 };
 
-}  // namespace stitchkit::testing_support
+}  // namespace stitchkit::bench_support

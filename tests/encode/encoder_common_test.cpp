@@ -1,0 +1,115 @@
+// What every format encoder does alike: made by its factory it writes a design, a move
+// beyond one record is refused and writes nothing, a byte the stream refuses fails the
+// write wherever it falls, and without a stream nothing is written.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "stitchkit/encode/barudan_encoder.h"
+#include "stitchkit/encode/dst_encoder.h"
+#include "stitchkit/encode/exp_encoder.h"
+#include "stitchkit/encode/vrzn_encoder.h"
+#include "stitchkit/encode/zangs_encoder.h"
+#include "tests/encode/format_encoder_support.h"
+
+namespace stitchkit {
+namespace {
+
+using namespace format_test;  // NOLINT(google-build-using-namespace)
+
+template <class E, class F, HDiskFileFormat kFormat>
+struct Format {
+  using Encoder = E;
+  using Factory = F;
+  static StitchEncoderOptions options() {
+    StitchEncoderOptions o;
+    setDefaultEncoderOptions(o);
+    o.setFileFormat(kFormat);
+    o.setKorvanStartStitchType(kKorvanStartStitchNone);
+    return o;
+  }
+};
+
+using Formats =
+    testing::Types<Format<KorvanStitchEncoder, KorvanStitchEncoderFactory, kFormatDst>,
+                   Format<KorvanVRZNStitchEncoder, void, kFormatDst>,
+                   Format<BarudanStitchEncoder, BarudanStitchEncoderFactory, kFormatDsb>,
+                   Format<ExpStitchEncoder, ExpStitchEncoderFactory, kFormatExp>,
+                   Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz>>;
+
+template <typename F>
+class EncoderCommon : public testing::Test {};
+TYPED_TEST_SUITE(EncoderCommon, Formats);
+
+// Stitches, a colour change away from the needle, a trim and the end.
+std::vector<HStitch> smallDesign() {
+  return {stitch(5, -3), stitch(40, 0, StitchCode::ChangeNeedle, 2), stitch(45, 5),
+          stitch(45, 5, StitchCode::Trim), stitch(60, 5, StitchCode::DesignEnd)};
+}
+
+TYPED_TEST(EncoderCommon, FactoryMakesTheEncoderThatWritesTheDesign) {
+  StitchEncoderOptions o = TypeParam::options();
+  std::unique_ptr<StitchEncoder> made;
+  if constexpr (std::is_void_v<typename TypeParam::Factory>) {
+    made = std::make_unique<typename TypeParam::Encoder>(o);  // a variant without a factory
+  } else {
+    typename TypeParam::Factory factory;
+    made.reset(factory.createEncoder(o));
+  }
+  auto* encoder = dynamic_cast<typename TypeParam::Encoder*>(made.get());
+  ASSERT_NE(encoder, nullptr);
+  Bytes bytes;
+  VectorOutputBytestream stream(bytes);
+  encoder->setBytestream(stream);
+  StitchEncoder::setDesignBegun(0);
+  ASSERT_EQ(encoder->beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  for (HStitch s : smallDesign())
+    EXPECT_EQ(encoder->encodeStitch(s, 0, 0), kEncodeOk);
+  EXPECT_EQ(encoder->endDesign(nullptr), kEncodeOk);
+  EXPECT_EQ(bytes, encodeWith<typename TypeParam::Encoder>(o, smallDesign()).bytes);
+  EXPECT_FALSE(bytes.empty());
+}
+
+TYPED_TEST(EncoderCommon, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
+  for (const auto& [x, y] : Points{{200, 0}, {0, -200}, {-300, 5}}) {
+    for (const int code : {StitchCode::Normal, StitchCode::Jump}) {
+      const Written w =
+          writeOne<typename TypeParam::Encoder>(stitch(x, y, code), TypeParam::options(), false);
+      EXPECT_EQ(w.result, kEncodeRefused) << x << "," << y << " code " << code;
+      EXPECT_TRUE(w.bytes.empty());
+    }
+  }
+}
+
+TYPED_TEST(EncoderCommon, RefusedByteFailsTheWriteAndNoStreamWritesNothing) {
+  const StitchEncoderOptions o = TypeParam::options();
+  const Encoded full = encodeWith<typename TypeParam::Encoder>(o, smallDesign());
+  ASSERT_TRUE(allOk(full.results));
+  for (std::size_t room = 0; room < full.bytes.size(); ++room) {
+    std::vector<unsigned char> buffer(full.bytes.size());
+    MemoryOutputBytestream stream(buffer.data(), static_cast<int>(room));
+    typename TypeParam::Encoder encoder(o);
+    encoder.setBytestream(stream);
+    StitchEncoder::setDesignBegun(0);
+    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+    int result = kEncodeOk;
+    for (HStitch s : smallDesign()) {
+      result = encoder.encodeStitch(s, 0, 0);
+      if (result != kEncodeOk) break;
+    }
+    EXPECT_EQ(result, kEncodeRefused) << room << " bytes of room";
+    EXPECT_EQ(stream.length(), static_cast<int>(room));
+  }
+  // A colour change needs the stream to be run; everything else passes without one.
+  std::vector<HStitch> dryDesign = smallDesign();
+  dryDesign.erase(dryDesign.begin() + 1);
+  const Encoded dry = encodeWith<typename TypeParam::Encoder>(o, dryDesign, 1, false);
+  EXPECT_TRUE(allOk(dry.results));
+  EXPECT_TRUE(dry.bytes.empty());
+}
+
+}  // namespace
+}  // namespace stitchkit
