@@ -42,32 +42,46 @@ FileInputBytestream::FileInputBytestream(std::istream& stream)
   }
 }
 
+bool FileInputBytestream::refill() {
+  // Bytes left in the chunk are held back by the end offset, not used up.
+  if (buffer_ == nullptr || chunkAt_ < chunkEnd_) return false;
+  if (chunk_.empty()) chunk_.resize(kChunkSize);
+  chunkAt_ = 0;
+  chunkEnd_ = static_cast<long>(buffer_->sgetn(reinterpret_cast<char*>(chunk_.data()), kChunkSize));
+  return readableInChunk() > 0;
+}
+
 int FileInputBytestream::inputByte(unsigned char& byte) {
   if (buffer_ == nullptr) return kStreamFailure;
-  if (endOffset_ >= 0 && position_ >= endOffset_) return kStreamEnd;
-  const auto c = buffer_->sbumpc();
-  if (c == std::char_traits<char>::eof()) return endOrFailure();
-  byte = static_cast<unsigned char>(c);
+  if (readableInChunk() < 1 && !refill()) return endOrFailure();
+  byte = chunk_[static_cast<std::size_t>(chunkAt_++)];
   ++position_;
   return kStreamOk;
 }
 
 int FileInputBytestream::readBytes(unsigned char* buffer, int offset, int count) {
   if (buffer_ == nullptr || count <= 0) return 0;
-  if (endOffset_ >= 0) {
-    const long left = endOffset_ - position_;
-    if (left <= 0) return 0;
-    count = static_cast<int>(std::min<long>(count, left));
+  int done = 0;
+  while (done < count) {
+    if (readableInChunk() < 1 && !refill()) break;
+    const long n = std::min<long>(count - done, readableInChunk());
+    std::memcpy(buffer + offset + done, chunk_.data() + chunkAt_, static_cast<std::size_t>(n));
+    chunkAt_ += n;
+    position_ += n;
+    done += static_cast<int>(n);
   }
-  const auto n = buffer_->sgetn(reinterpret_cast<char*>(buffer + offset), count);
-  position_ += static_cast<long>(n);
-  return static_cast<int>(n);
+  return done;
 }
 
-// The buffer's own copy is the fast path; a short count is the end of the data or a read
-// failure, as endOrFailure tells.
+// Most reads are a record that lies in the chunk: one copy and no call into the stream.
 int FileInputBytestream::readExact(unsigned char* buffer, int count) {
   if (buffer_ == nullptr) return kStreamFailure;
+  if (count > 0 && readableInChunk() >= count) {
+    std::memcpy(buffer, chunk_.data() + chunkAt_, static_cast<std::size_t>(count));
+    chunkAt_ += count;
+    position_ += count;
+    return kStreamOk;
+  }
   return readBytes(buffer, 0, count) == count ? kStreamOk : endOrFailure();
 }
 
@@ -81,6 +95,7 @@ int FileInputBytestream::endOrFailure() const {
 
 int FileInputBytestream::seek(long offset) {
   if (buffer_ == nullptr || offset < 0) return kStreamFailure;
+  chunkAt_ = chunkEnd_ = 0;
   const auto at = buffer_->pubseekpos(offset, std::ios_base::in);
   if (at < 0) return kStreamFailure;
   position_ = offset;

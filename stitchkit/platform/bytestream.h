@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <istream>
 #include <ostream>
@@ -48,8 +49,10 @@ class OutputBytestream {
   virtual int flush() { return kStreamOk; }
 };
 
-// Reads a standard input stream through its buffer. Does not own the stream, which must
-// outlive this object. setEndOffset makes the data end at that offset of the stream.
+// Reads a standard input stream in chunks of its own: records of a few bytes are copied out of
+// the chunk, and the stream is called once per chunk. Does not own the stream, which must
+// outlive this object and is read ahead of position(): read it only through this object.
+// setEndOffset makes the data end at that offset of the stream.
 class FileInputBytestream final : public InputBytestream {
  public:
   explicit FileInputBytestream(std::istream& stream);
@@ -65,10 +68,22 @@ class FileInputBytestream final : public InputBytestream {
 
  private:
   int endOrFailure() const;
+  // Bytes that may be read from the chunk without passing the end offset.
+  long readableInChunk() const {
+    const long inChunk = chunkEnd_ - chunkAt_;
+    return endOffset_ >= 0 ? std::min(inChunk, std::max(0L, endOffset_ - position_)) : inChunk;
+  }
+  // Reads the next chunk once this one is used up; false when no byte may be read from it.
+  bool refill();
+
+  static constexpr long kChunkSize = 64 * 1024;
 
   std::streambuf* buffer_;
-  long position_ = 0;
+  long position_ = 0;  // of the next byte delivered
   long endOffset_ = -1;
+  std::vector<unsigned char> chunk_;
+  long chunkAt_ = 0;   // next byte of the chunk to deliver
+  long chunkEnd_ = 0;  // bytes in the chunk
 };
 
 // Reads a byte range in memory. Does not copy or own the bytes, which must outlive it.
