@@ -135,22 +135,47 @@ int FileOutputBytestream::failed() {
 
 // errno is cleared before each write so that a failure reports its own error, not an older
 // one.
-int FileOutputBytestream::outputByte(unsigned char byte) {
+FileOutputBytestream::~FileOutputBytestream() {
+  static_cast<void>(drain());
+}
+
+int FileOutputBytestream::drain() {
+  if (chunk_.empty()) return kStreamOk;
+  if (stream_->rdbuf() == nullptr) return failed();
   errno = 0;
-  const auto c = stream_->rdbuf() ? stream_->rdbuf()->sputc(static_cast<char>(byte))
-                                  : std::char_traits<char>::eof();
-  return c == std::char_traits<char>::eof() ? failed() : kStreamOk;
+  const auto n = stream_->rdbuf()->sputn(reinterpret_cast<const char*>(chunk_.data()),
+                                         static_cast<std::streamsize>(chunk_.size()));
+  const bool whole = n == static_cast<std::streamsize>(chunk_.size());
+  chunk_.clear();
+  return whole ? kStreamOk : failed();
+}
+
+int FileOutputBytestream::outputByte(unsigned char byte) {
+  return outputBytes(&byte, 1);
 }
 
 int FileOutputBytestream::outputBytes(const unsigned char* bytes, std::size_t count) {
-  if (stream_->rdbuf() == nullptr) return failed();
-  errno = 0;
-  const auto n = stream_->rdbuf()->sputn(reinterpret_cast<const char*>(bytes),
-                                         static_cast<std::streamsize>(count));
-  return n == static_cast<std::streamsize>(count) ? kStreamOk : failed();
+  if (systemError_ != 0) return kStreamFailure;
+  if (chunk_.capacity() < kChunkSize) chunk_.reserve(kChunkSize);
+  if (chunk_.size() + count > kChunkSize) {
+    const int r = drain();
+    if (r != kStreamOk) return r;
+  }
+  if (count >= kChunkSize) {
+    errno = 0;
+    const auto n = stream_->rdbuf() == nullptr
+                       ? 0
+                       : stream_->rdbuf()->sputn(reinterpret_cast<const char*>(bytes),
+                                                 static_cast<std::streamsize>(count));
+    return n == static_cast<std::streamsize>(count) ? kStreamOk : failed();
+  }
+  chunk_.insert(chunk_.end(), bytes, bytes + count);
+  return kStreamOk;
 }
 
 int FileOutputBytestream::flush() {
+  const int r = drain();
+  if (r != kStreamOk) return r;
   errno = 0;
   stream_->flush();
   return stream_->good() ? kStreamOk : failed();

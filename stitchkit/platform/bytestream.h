@@ -114,6 +114,10 @@ class MemoryInputBytestream final : public InputBytestream {
 class FileOutputBytestream final : public OutputBytestream {
  public:
   explicit FileOutputBytestream(std::ostream& stream) : stream_(&stream) {}
+  // Hands what is still collected to the stream (a failure then shows in the stream's state).
+  ~FileOutputBytestream() override;
+  FileOutputBytestream(const FileOutputBytestream&) = delete;
+  FileOutputBytestream& operator=(const FileOutputBytestream&) = delete;
 
   int outputByte(unsigned char byte) override;
   int outputBytes(const unsigned char* bytes, std::size_t count) override;
@@ -125,9 +129,15 @@ class FileOutputBytestream final : public OutputBytestream {
 
  private:
   int failed();
+  // Writes the collected bytes to the stream.
+  int drain();
+
+  static constexpr std::size_t kChunkSize = 64 * 1024;
 
   std::ostream* stream_;
   int systemError_ = 0;
+  // Records are collected here and handed to the stream a chunk at a time.
+  std::vector<unsigned char> chunk_;
 };
 
 // Writes into a caller's fixed buffer of `size` bytes; a write beyond it fails.
