@@ -209,7 +209,6 @@ int StitchEncoder::beginDesign(HCoord<short> start, HCoord<short> centre, int re
 }
 
 int StitchEncoder::beginSegment(const EncoderState& state, HCoord<short> centre, int resplit) {
-  carry = HCoord<short>();
   current.reset();
   emitted.clear();
   forceResplit = resplit;
@@ -355,9 +354,9 @@ void StitchEncoder::updateStats(const HStitch& s, int result) {
 bool StitchEncoder::isPlainWrite(const HStitch& s, std::span<const HStitch> real,
                                  int afterTrim) const {
   if (s.getFlags() != StitchCode::Normal || !real.empty() || !s.isPlain()) return false;
-  // No granularity error to carry: the move stays as it is.
+  // No granularity to round to: the move stays as it is.
   const StitchOptions& o = *options;
-  if (o.getGranularity() > 1 || carry.x != 0 || carry.y != 0) return false;
+  if (o.getGranularity() > 1) return false;
   // No blank stitch to add after a trim.
   if (o.getInsertBlankStitchAfterTrim() && afterTrim != 0) return false;
   // The move needs no cutting (what needResplit answers for a plain stitch).
@@ -437,20 +436,15 @@ short StitchEncoder::granulate(short v) const {
   return static_cast<short>(snapTo(v, options->getGranularity()));
 }
 
+// Stitches come with absolute coordinates, and the needle's position already holds the
+// rounding of every move before: rounding the move from the needle to the stitch keeps every
+// written move a multiple of the granularity and the needle within half a step of the design.
+// An axis that does not move keeps the stitch's own coordinate.
 void StitchEncoder::fixStitch(HStitch& c) {
-  const short moveX = static_cast<short>(c.xval() + carry.x - current.xval());
-  const short moveY = static_cast<short>(c.yval() + carry.y - current.yval());
-  carry = HCoord<short>();
-  if (moveX != 0) {
-    const short g = granulate(moveX);
-    if (g != moveX) carry.x = static_cast<short>(carry.x + (moveX - g));
-    c.xval() = static_cast<short>(current.xval() + g);
-  }
-  if (moveY != 0) {
-    const short g = granulate(moveY);
-    if (g != moveY) carry.y = static_cast<short>(carry.y + (moveY - g));
-    c.yval() = static_cast<short>(current.yval() + g);
-  }
+  const short moveX = static_cast<short>(c.xval() - current.xval());
+  const short moveY = static_cast<short>(c.yval() - current.yval());
+  if (moveX != 0) c.xval() = static_cast<short>(current.xval() + granulate(moveX));
+  if (moveY != 0) c.yval() = static_cast<short>(current.yval() + granulate(moveY));
 }
 
 // ---------------------------------------------------------------------------------------------

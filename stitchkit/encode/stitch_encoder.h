@@ -199,7 +199,7 @@ class StitchEncoder {
   // `real` are the real stitches of `c`.
   int filterStitch(HStitch& c, std::span<const HStitch> real);
   int filterStitch(HStitch& c) { return filterStitch(c, realStitchesOf(c)); }
-  // Rounds the move to the granularity and carries the error.
+  // Rounds the move from the needle to the granularity.
   void fixStitch(HStitch& c);
   short granulate(short v) const;
   // One record through the format, with penetration style and command conversions.
@@ -244,7 +244,6 @@ class StitchEncoder {
   const StitchOptions* options;
   StitchStats stats;
   StitchStats segmentStats;
-  HCoord<short> carry;
   int doingChangeover = 0;
   int doingBorer = 0;
   int doingSequin = 0;

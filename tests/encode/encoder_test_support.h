@@ -75,7 +75,6 @@ class RecordingEncoder : public StitchEncoder {
 
   using StitchEncoder::addPenetrationPattern;
   using StitchEncoder::buildPath;
-  using StitchEncoder::carry;
   using StitchEncoder::current;
   using StitchEncoder::filterStitch;
   using StitchEncoder::fixStitch;
