@@ -331,11 +331,13 @@ int StitchEncoder::encodeGroup(HStitch& s, std::span<const HStitch> real, int af
   }
   HStitch c(s, 0);
   if (filterStitch(c, real)) {
+    // Dropped: nothing was written, so nothing is counted (the header's stitch count is the
+    // records').
     s.setAutoCleaned(c.isAutoCleaned());
-  } else {
-    result = sendStitchWithJumps(c, real, afterTrim);
-    s.setAutoCleaned(false);
+    return kEncodeOk;
   }
+  result = sendStitchWithJumps(c, real, afterTrim);
+  s.setAutoCleaned(false);
 
   updateStats(s, result);
   return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;

@@ -192,8 +192,10 @@ TEST(StitchEncoderDropRule, StripBeginEndDropsDesignStartAndEnd) {
   RecordingEncoder e(o);
   begin(e);
   HStitch start = at(0, 0, StitchCode::DesignStart);
+  const int counted = e.getStats().stitchCount;
   EXPECT_EQ(e.encodeStitch(start, 0, 0), kEncodeOk);
   EXPECT_TRUE(start.isAutoCleaned());
+  EXPECT_EQ(e.getStats().stitchCount, counted);  // nothing written, nothing counted
   HStitch end = at(30, 0, StitchCode::DesignEnd);
   EXPECT_EQ(e.encodeStitch(end, 0, 0), kEncodeOk);
   EXPECT_FALSE(end.isAutoCleaned());
