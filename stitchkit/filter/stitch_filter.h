@@ -199,7 +199,7 @@ class StitchFilter {
   // `keepBlankJumps` ends a group at a movement that does not move.
   int findGroupEnd(int start, int preserveJumps, int trimAsJump, int keepBlankJumps);
   // With trims written as jumps, a run of `jumpsPerTrim` or more moving jumps that starts at
-  // `start` and is not already part of a trim is what a machine trims on: its first jump is
+  // `start` (and not before it) and is not already part of a trim is what a machine trims on: its first jump is
   // made a trim, so that the run is written as a trim and comes out as a run of at least
   // that many jumps again, instead of being merged with its neighbours and cut by length.
   void markJumpRunAsTrim(int start);

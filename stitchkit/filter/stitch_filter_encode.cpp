@@ -390,6 +390,9 @@ void StitchFilter::virtualizeStitch(HStitch& out, int first, int last) {
 
 void StitchFilter::markJumpRunAsTrim(int start) {
   if (jumpsPerTrim <= 0 || !work_[start].isJump()) return;
+  // A run is judged once, where it starts: a group that starts inside it (after a blank jump
+  // ended the one before) would otherwise scan the rest of the run again.
+  if (start > 0 && detail::isJumpOrNeedleUp(work_[start - 1])) return;
   HCoord<short> previous = start > 0 ? work_[start - 1].getPoint() : startPoint_;
   int moving = 0;
   int k = start;
