@@ -287,11 +287,10 @@ int runConvert(std::span<const std::string_view> args) {
   // Without --set the writer makes its own record for the format, the defaults with the
   // format set; `options` is the same record then.
   StitchEncoderOptions options;
+  if (!parsed->settings.empty()) setDefaultEncoderOptions(options);
   options.setFileFormat(parsed->format.value_or(writeFormatOfPath(outPath)));
   StitchOptions* optionsToUse = nullptr;
   if (!parsed->settings.empty()) {
-    setDefaultEncoderOptions(options);
-    options.setFileFormat(parsed->format.value_or(writeFormatOfPath(outPath)));
     const StitchOptionsSerializer serializer;
     for (const OptionSetting& setting : parsed->settings)
       serializer.setOptionValue(setting.id, options, setting.value);
@@ -327,9 +326,7 @@ int runConvert(std::span<const std::string_view> args) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
 
-  const HDiskFileFormat format = optionsToUse != nullptr
-                                     ? optionsToUse->getFileFormat()
-                                     : parsed->format.value_or(writeFormatOfPath(outPath));
+  const HDiskFileFormat format = options.getFileFormat();
   // The summary gives the figures info gives for OUT: the stitches, the needle blocks and the
   // size of OUT read back. (The writer's own statistics count what it sent, which is not
   // what a reader makes of the file: stops read as needle changes, folded needles, ...)
