@@ -18,6 +18,7 @@ class KorvanStitchDecoder : public BytestreamStitchDecoder {
  protected:
   int vBeginDesign(HCoord<short> start, int needle) override;
   int vGetHardStitch(HStitch& s) override;
+  int vDecodePlainStitches(std::span<HStitch> out) override;
 
  private:
   // Reads one record into buf: kDecodeOk, kDecodeMalformed for bad sync bits, or the read's

@@ -186,17 +186,25 @@ void StitchDecoder::processSoftStitch(HStitch& s) {
   StitchOptions& o = *options_;
   const int dx = std::abs(s.xval() - lastStitch_.xval());
   const int dy = std::abs(s.yval() - lastStitch_.yval());
+  if (s.isNormal()) {
+    learnPlainMove(dx, dy);
+    return;
+  }
   const int d = dx > dy ? dx : dy;
   if (d > o.getMaxLength()) o.setMaxLength(clampToShort(d));
-  if (s.isNormal()) {
-    const long long squared = static_cast<long long>(dx) * dx + static_cast<long long>(dy) * dy;
-    const long long clean = o.getCleanLength();
-    if (squared < clean * clean) {
-      o.setCleanLength(static_cast<short>(std::sqrt(static_cast<double>(squared))));
-    }
-  }
   if ((s.isJump() || s.isJumpTrim() || s.isNeedleUp()) && d > o.getSplitJumpLength()) {
     o.setSplitJumpLength(clampToShort(d));
+  }
+}
+
+void StitchDecoder::learnPlainMove(int dx, int dy) {
+  StitchOptions& o = *options_;
+  const int d = dx > dy ? dx : dy;
+  if (d > o.getMaxLength()) o.setMaxLength(clampToShort(d));
+  const long long squared = static_cast<long long>(dx) * dx + static_cast<long long>(dy) * dy;
+  const long long clean = o.getCleanLength();
+  if (squared < clean * clean) {
+    o.setCleanLength(static_cast<short>(std::sqrt(static_cast<double>(squared))));
   }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cmath>
+#include <span>
+
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/model/stitch_stats.h"
@@ -66,6 +69,13 @@ class StitchDecoder {
   virtual int decodeStitch(HStitch& s);
   // Closes the statistics; returns vEndDesign's result.
   int endDesign();
+  // Delivers into `out` a run of plain stitches (needle movements without a command), exactly
+  // as decodeStitch would deliver them one by one, as far as the format can read them in bulk;
+  // returns how many. 0 says nothing of the end of the data: decodeStitch delivers the next
+  // stitch, whatever it is, and tells how decoding ended.
+  int decodePlainStitches(std::span<HStitch> out) {
+    return plainRunReady() ? vDecodePlainStitches(out) : 0;
+  }
 
   const StitchStats& getStats() const { return stats_; }
   // True once the design's end record has been delivered.
@@ -90,6 +100,20 @@ class StitchDecoder {
   virtual int vGetSoftStitch(HStitch& s);
   // Reads one record into `s` (absolute position and command code).
   virtual int vGetHardStitch(HStitch& s);
+  // Bulk reading of plain stitches, called only while nothing is pending (no pushed-back
+  // record, no gathered jump run, no device mode). A format that can reads consecutive plain
+  // records, puts each through takePlainStitch and stops at the first it cannot take. The
+  // format's vGetSoftStitch must leave a plain stitch as it is. The base reads none.
+  virtual int vDecodePlainStitches(std::span<HStitch> /*out*/) { return 0; }
+
+  // Plain stitches as decodeStitch delivers them (the needle's colour, the learned lengths,
+  // the statistics), for the moves `move(i, dx, dy)` gives for i = 0, 1, ... until it returns
+  // false or `out` is full; returns how many were delivered. Stops without taking it at a move
+  // that leaves the range of a stitch or, when blanks are judged, goes nowhere: the full rules
+  // decide about those. Takes none when the last stitch delivered is not where the last record
+  // left the needle, or the statistics keep per-stitch thread or a new needle block is due.
+  template <typename Move>
+  int takePlainStitches(std::span<HStitch> out, Move move);
 
   // The next hard stitch: from the push-back stack, or read (applying the stop table).
   int getNextHardStitch(HStitch& s);
@@ -136,6 +160,13 @@ class StitchDecoder {
  private:
   int getHardStitch(HStitch& s);
   int getSoftStitch(HStitch& s);
+  bool plainRunReady() const {
+    return !designEnded_ && hardStatus_ == 0 && runIndex_ >= run_.length() && pushback_.isEmpty() &&
+           !(changeoverMode_ | sequinMode_ | beadMode_ | borerMode_ | laserMode_) &&
+           !options_->getCopyOriginal();
+  }
+  // The longest move and the shortest stitch learned from a plain stitch's move.
+  void learnPlainMove(int dx, int dy);
   void processSoftStitch(HStitch& s);
   void jumpTrimProcess(HXArray<HStitch>& run) const;
   bool isBlankKept() const;
@@ -173,6 +204,72 @@ class StitchDecoder {
   static constexpr int kMinCoordinate = -32768;
   static constexpr int kMaxCoordinate = 32767;
 };
+
+template <typename Move>
+int StitchDecoder::takePlainStitches(std::span<HStitch> out, Move move) {
+  const unsigned short colour = static_cast<unsigned short>(currentNeedle_ - 1);
+  if (lastStitch_.getPoint() != lastHardStitch_.getPoint() || stats_.stitchThreadLengths ||
+      static_cast<short>(colour) != stats_.currentNeedle) {
+    return 0;
+  }
+  // The state the loop changes, in locals so that it stays in registers.
+  StitchOptions& o = *options_;
+  int x = lastStitch_.xval();
+  int y = lastStitch_.yval();
+  int maxLength = o.getMaxLength();
+  int clean = o.getCleanLength();
+  StitchStats& st = stats_;
+  double thread = st.threadLength;
+  int inFabric = st.threadInFabric;
+  short curX = st.curX, curY = st.curY, minX = st.minX, maxX = st.maxX, minY = st.minY,
+        maxY = st.maxY, maxMove = st.maxMove;
+  const double allowance = st.threadStitchAllowance;
+
+  int n = 0;
+  const int capacity = static_cast<int>(out.size());
+  for (int dx = 0, dy = 0; n < capacity && move(n, dx, dy); ++n) {
+    const int nx = x + dx;
+    const int ny = y + dy;
+    if (nx != static_cast<short>(nx) || ny != static_cast<short>(ny)) break;
+    if ((dx | dy) == 0 && clean != 0) break;
+    x = nx;
+    y = ny;
+    out[static_cast<std::size_t>(n)].assignPlain(static_cast<short>(x), static_cast<short>(y),
+                                                 StitchCode::Normal, colour);
+    const int ax = dx < 0 ? -dx : dx;
+    const int ay = dy < 0 ? -dy : dy;
+    const int d = ax > ay ? ax : ay;
+    if (d > maxLength) maxLength = d;
+    const long long squared = static_cast<long long>(ax) * ax + static_cast<long long>(ay) * ay;
+    if (squared < static_cast<long long>(clean) * clean) {
+      clean = static_cast<int>(std::sqrt(static_cast<double>(squared)));
+    }
+    if (inFabric != 0) {
+      thread +=
+          StitchStats::threadOfMove(static_cast<double>(x) - static_cast<double>(curX),
+                                    static_cast<double>(y) - static_cast<double>(curY), allowance);
+    }
+    inFabric = 1;
+    StitchStats::addAxis(static_cast<short>(x), curX, maxX, minX, maxMove);
+    StitchStats::addAxis(static_cast<short>(y), curY, maxY, minY, maxMove);
+  }
+  if (n == 0) return 0;
+
+  o.setMaxLength(static_cast<short>(maxLength > 32767 ? 32767 : maxLength));
+  o.setCleanLength(static_cast<short>(clean));
+  st.threadLength = thread;
+  st.threadInFabric = inFabric;
+  st.curX = curX, st.curY = curY, st.minX = minX, st.maxX = maxX, st.minY = minY;
+  st.maxY = maxY, st.maxMove = maxMove;
+  st.stitchCount += n;
+  st.stitchIndex += n;
+  firstStitchSeen_ = 1;
+  needleUp_ = 0;
+  lastStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), StitchCode::Normal, colour);
+  lastHardStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), StitchCode::Normal,
+                              colour);
+  return n;
+}
 
 // A decoder that reads its records from an input byte stream. Does not own the stream, which
 // must outlive the decoder (and any later use of it).

@@ -257,6 +257,9 @@ void StitchFilter::reserveFor(const InputBytestream& stream) {
 
 namespace {
 
+// Plain stitches taken from the decoder in one call.
+constexpr std::size_t kDecodeBatch = 256;
+
 DataEnding endingOf(int result, bool endRecordSeen) {
   switch (result) {
     case kDecodeEnd:
@@ -298,7 +301,14 @@ int StitchFilter::decode(StitchOptions& options, const HXArray<StopInfo>* stops,
 
     int r = decoder_->beginDesign(startPoint_, needle);
     HStitch s;
+    std::array<HStitch, kDecodeBatch> batch;
     while (r == kDecodeOk) {
+      const int plain = decoder_->decodePlainStitches(batch);
+      if (plain > 0) {
+        stitches_.appendAll(
+            std::span<const HStitch>(batch.data(), static_cast<std::size_t>(plain)));
+        continue;
+      }
       r = decoder_->decodeStitch(s);
       if (r == kDecodeOk) stitches_.append(s);
     }

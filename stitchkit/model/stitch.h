@@ -174,6 +174,13 @@ class HStitch {
     }
     copyStitchWithExtras(other, withRealStitches);
   }
+  // Makes this a plain stitch at (x, y) with `flags` and `colour`: data word, sequin head and
+  // marks cleared, any rare attributes dropped.
+  void assignPlain(short x, short y, std::uint8_t flags, unsigned short colour) {
+    if (extras_.get() != nullptr) extras_.reset();
+    x_ = x, y_ = y, colour_ = colour, data_ = 0;
+    flags_ = flags, sequinHead_ = 0, marks_ = 0;
+  }
   // True when the stitch has no rare attributes (no block behind its pointer).
   bool isPlain() const { return extras_.get() == nullptr; }
 

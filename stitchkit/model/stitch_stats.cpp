@@ -99,18 +99,6 @@ int blockIndex(std::uint64_t block) {
   return block <= static_cast<std::uint64_t>(INT_MAX) ? static_cast<int>(block) : -1;
 }
 
-// One axis of addX/addY. The difference and its magnitude are 16-bit values: the conversions
-// to short wrap modulo 65536, and the magnitude is taken in int first so that -32768 is not
-// negated in 16 bits.
-void addAxis(short v, short& cur, short& maxV, short& minV, short& maxMove) {
-  const short d = static_cast<short>(v - cur);
-  cur = v;
-  maxV = std::max(cur, maxV);
-  minV = std::min(cur, minV);
-  const short magnitude = static_cast<short>(d < 0 ? -static_cast<int>(d) : static_cast<int>(d));
-  maxMove = std::max(magnitude, maxMove);
-}
-
 }  // namespace
 
 void StitchStats::reset() {
@@ -173,13 +161,9 @@ int StitchStats::AddThreadLength(const HStitch& s) {
       s.isTrim() || s.isColorChange() || s.isJumpTrim() || s.isNeedleUp() || s.isEndRewind();
   int added = 0;
   if (threadInFabric != 0 && !excluded) {
-    const double dx = static_cast<double>(s.xval()) - static_cast<double>(curX);
-    const double dy = static_cast<double>(s.yval()) - static_cast<double>(curY);
-    // Coordinates are 16-bit, so the squares are exact and sqrt needs no overflow guard.
-    const double d = std::sqrt(dx * dx + dy * dy);
-    // The thread follows the move, plus what the stitch takes up going through the fabric and
-    // back: an allowance on each side and two thirds of the stitch length again.
-    const double t = d + 2.0 * threadStitchAllowance + (2.0 / 3.0) * d;
+    const double t = threadOfMove(static_cast<double>(s.xval()) - static_cast<double>(curX),
+                                  static_cast<double>(s.yval()) - static_cast<double>(curY),
+                                  threadStitchAllowance);
     threadLength += t;
     const int slot = stitchIndex - 1;
     if (stitchThreadLengths && slot >= 0 && slot < stitchThreadLengths.size()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -119,6 +121,25 @@ class StitchStats {
   // freshly reset object (finish is not called).
   void setupStitchStats(const HXArray<HStitch>& stitches, int countEmptyParent,
                         int keepStitchThread, int skipRealStitches);
+
+  // The thread a stitch move of (dx, dy) takes: the move, plus what the stitch takes up going
+  // through the fabric and back (an allowance on each side and two thirds of the move again).
+  static double threadOfMove(double dx, double dy, double allowance) {
+    // Coordinates are 16-bit, so the squares are exact and sqrt needs no overflow guard.
+    const double d = std::sqrt(dx * dx + dy * dy);
+    return d + 2.0 * allowance + (2.0 / 3.0) * d;
+  }
+  // Moves one axis's current value to `v`, widening its extent and raising maxMove. The
+  // difference and its magnitude are 16-bit values: the conversions to short wrap modulo
+  // 65536, and the magnitude is taken in int first so that -32768 is not negated in 16 bits.
+  static void addAxis(short v, short& cur, short& maxV, short& minV, short& maxMove) {
+    const short d = static_cast<short>(v - cur);
+    cur = v;
+    maxV = std::max(cur, maxV);
+    minV = std::min(cur, minV);
+    const short magnitude = static_cast<short>(d < 0 ? -static_cast<int>(d) : static_cast<int>(d));
+    maxMove = std::max(magnitude, maxMove);
+  }
 
   int getFirstNeedle() const { return firstNeedle; }
   // Thread of the stitch moves from `from` up to, not including, `to`; 0.0 without a

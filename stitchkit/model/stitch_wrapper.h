@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/platform/h_array.h"
 
@@ -19,6 +21,11 @@ class StitchWrapper {
   virtual void truncate(int count) = 0;
   virtual void clear() = 0;
   virtual void append(const HStitch& stitch) = 0;
+  // Appends each stitch of `stitches` in order.
+  virtual void appendAll(std::span<const HStitch> stitches) {
+    for (const HStitch& s : stitches)
+      append(s);
+  }
   // Inserts `count` default stitches before `index`.
   virtual void insertEmpty(int index, int count) = 0;
   virtual void insert(int index, const HStitch& stitch) = 0;
@@ -41,6 +48,9 @@ class StitchArrayWrapper final : public StitchWrapper {
   }
   void clear() override { stitches_->clear(); }
   void append(const HStitch& stitch) override { stitches_->add(stitch); }
+  void appendAll(std::span<const HStitch> stitches) override {
+    stitches_->addAll(stitches.data(), static_cast<int>(stitches.size()));
+  }
   void insertEmpty(int index, int count) override { stitches_->insert(index, count, HStitch()); }
   void insert(int index, const HStitch& stitch) override { stitches_->insert(index, stitch); }
   void remove(int index, int count) override { stitches_->remove(index, count); }

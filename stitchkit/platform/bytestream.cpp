@@ -85,6 +85,12 @@ int FileInputBytestream::readExact(unsigned char* buffer, int count) {
   return readBytes(buffer, 0, count) == count ? kStreamOk : endOrFailure();
 }
 
+std::span<const unsigned char> FileInputBytestream::buffered() {
+  if (buffer_ == nullptr) return {};
+  if (readableInChunk() < 1 && !refill()) return {};
+  return {chunk_.data() + chunkAt_, static_cast<std::size_t>(readableInChunk())};
+}
+
 // The buffer answers a failed read as it answers the end of the file. Data that stops before
 // the end offset and short of the stream's size was not read: a failure.
 int FileInputBytestream::endOrFailure() const {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <istream>
 #include <ostream>
+#include <span>
 #include <vector>
 
 namespace stitchkit {
@@ -35,6 +36,13 @@ class InputBytestream {
   virtual int seek(long offset);
   // Total size of the data in bytes, or -1 when unknown.
   virtual long size() const { return -1; }
+  // The bytes that can be read next without asking the source for more: a view of the
+  // stream's own buffer, refilled first when it is used up. Valid until the next call on the
+  // stream; empty at the end of the data and for streams that keep no buffer. Decoders read
+  // runs of records straight from it and then consume() what they took.
+  virtual std::span<const unsigned char> buffered() { return {}; }
+  // Reads `count` bytes of what buffered() showed (count <= its size).
+  virtual void consume(std::size_t /*count*/) {}
 };
 
 // A sink of bytes written one at a time.
@@ -63,6 +71,11 @@ class FileInputBytestream final : public InputBytestream {
   long position() const override { return position_; }
   int seek(long offset) override;
   long size() const override;
+  std::span<const unsigned char> buffered() override;
+  void consume(std::size_t count) override {
+    chunkAt_ += static_cast<long>(count);
+    position_ += static_cast<long>(count);
+  }
   // Data ends at `offset` (a negative value removes the limit).
   void setEndOffset(long offset) { endOffset_ = offset; }
 
@@ -103,6 +116,10 @@ class MemoryInputBytestream final : public InputBytestream {
   long position() const override { return static_cast<long>(position_); }
   int seek(long offset) override;
   long size() const override { return static_cast<long>(size_); }
+  std::span<const unsigned char> buffered() override {
+    return {data_ + position_, size_ - std::min(position_, size_)};
+  }
+  void consume(std::size_t count) override { position_ += count; }
 
  private:
   const unsigned char* data_;

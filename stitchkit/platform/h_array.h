@@ -42,6 +42,11 @@ class HXArray {
     return length() - 1;
   }
 
+  // Appends copies of `count` values from `values`.
+  void addAll(const T* values, int count) {
+    if (count > 0) items_.insert(items_.end(), values, values + count);
+  }
+
   // Inserts `value` before `index`; an index past the end appends, a negative one prepends.
   void insert(int index, const T& value) {
     items_.insert(items_.begin() + clampIndex(index), value);

@@ -5,6 +5,7 @@
 #include "tests/support/dst_test_records.h"
 #include "tests/support/stitch_builders.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -132,11 +133,19 @@ struct Decoded {
   }
 };
 
-// Calls decodeStitch until it returns non-zero, then endDesign when the data ended.
-inline Decoded drainDecoder(StitchDecoder& decoder) {
+// Calls decodeStitch until it returns non-zero, then endDesign when the data ended. With
+// `bulk`, runs of plain stitches are taken as the stitch filter takes them, a few at a time
+// so that runs are cut at every point.
+inline Decoded drainDecoder(StitchDecoder& decoder, bool bulk = true) {
   constexpr int kGuard = 1 << 20;
   Decoded out;
   for (int n = 0; n < kGuard; ++n) {
+    std::array<HStitch, 7> batch;
+    const int plain = bulk ? decoder.decodePlainStitches(batch) : 0;
+    if (plain > 0) {
+      out.stitches.insert(out.stitches.end(), batch.begin(), batch.begin() + plain);
+      continue;
+    }
     HStitch s;
     const int r = decoder.decodeStitch(s);
     if (r != kDecodeOk) {
@@ -151,9 +160,10 @@ inline Decoded drainDecoder(StitchDecoder& decoder) {
 }
 
 // Runs `decoder` over a whole design: beginDesign, then drainDecoder.
-inline Decoded runDecoder(StitchDecoder& decoder, HCoord<short> start = {0, 0}, int needle = 1) {
+inline Decoded runDecoder(StitchDecoder& decoder, HCoord<short> start = {0, 0}, int needle = 1,
+                          bool bulk = true) {
   EXPECT_EQ(decoder.beginDesign(start, needle), kDecodeOk);
-  return drainDecoder(decoder);
+  return drainDecoder(decoder, bulk);
 }
 
 // The records of a format decoder: below the soft-stitch rules (rawRecord) or each taken
@@ -215,11 +225,11 @@ inline StitchDecoderOptions dstOptions() {
 
 // Decodes DST records with `options` (which receive the learned lengths).
 inline Decoded decodeDst(const Bytes& bytes, StitchOptions& options, HCoord<short> start = {0, 0},
-                         int needle = 1) {
+                         int needle = 1, bool bulk = true) {
   MemoryInputBytestream stream(bytes);
   KorvanStitchDecoder decoder(options);
   decoder.setBytestream(stream);
-  return runDecoder(decoder, start, needle);
+  return runDecoder(decoder, start, needle, bulk);
 }
 
 inline Decoded decodeDst(const Bytes& bytes) {
