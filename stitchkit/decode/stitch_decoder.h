@@ -111,7 +111,7 @@ class StitchDecoder {
   // false or `out` is full; returns how many were delivered. Stops without taking it at a move
   // that leaves the range of a stitch or, when blanks are judged, goes nowhere: the full rules
   // decide about those. Takes none when the last stitch delivered is not where the last record
-  // left the needle, or the statistics keep per-stitch thread or a new needle block is due.
+  // left the needle.
   template <typename Move>
   int takePlainStitches(std::span<HStitch> out, Move move);
 
@@ -207,24 +207,14 @@ class StitchDecoder {
 
 template <typename Move>
 int StitchDecoder::takePlainStitches(std::span<HStitch> out, Move move) {
-  const unsigned short colour = static_cast<unsigned short>(currentNeedle_ - 1);
-  if (lastStitch_.getPoint() != lastHardStitch_.getPoint() || stats_.stitchThreadLengths ||
-      static_cast<short>(colour) != stats_.currentNeedle) {
-    return 0;
-  }
+  if (lastStitch_.getPoint() != lastHardStitch_.getPoint()) return 0;
   // The state the loop changes, in locals so that it stays in registers.
   StitchOptions& o = *options_;
+  const unsigned short colour = static_cast<unsigned short>(currentNeedle_ - 1);
   int x = lastStitch_.xval();
   int y = lastStitch_.yval();
   int maxLength = o.getMaxLength();
   int clean = o.getCleanLength();
-  StitchStats& st = stats_;
-  double thread = st.threadLength;
-  int inFabric = st.threadInFabric;
-  short curX = st.curX, curY = st.curY, minX = st.minX, maxX = st.maxX, minY = st.minY,
-        maxY = st.maxY, maxMove = st.maxMove;
-  const double allowance = st.threadStitchAllowance;
-
   int n = 0;
   const int capacity = static_cast<int>(out.size());
   for (int dx = 0, dy = 0; n < capacity && move(n, dx, dy); ++n) {
@@ -244,25 +234,12 @@ int StitchDecoder::takePlainStitches(std::span<HStitch> out, Move move) {
     if (squared < static_cast<long long>(clean) * clean) {
       clean = static_cast<int>(std::sqrt(static_cast<double>(squared)));
     }
-    if (inFabric != 0) {
-      thread +=
-          StitchStats::threadOfMove(static_cast<double>(x) - static_cast<double>(curX),
-                                    static_cast<double>(y) - static_cast<double>(curY), allowance);
-    }
-    inFabric = 1;
-    StitchStats::addAxis(static_cast<short>(x), curX, maxX, minX, maxMove);
-    StitchStats::addAxis(static_cast<short>(y), curY, maxY, minY, maxMove);
   }
   if (n == 0) return 0;
 
   o.setMaxLength(static_cast<short>(maxLength > 32767 ? 32767 : maxLength));
   o.setCleanLength(static_cast<short>(clean));
-  st.threadLength = thread;
-  st.threadInFabric = inFabric;
-  st.curX = curX, st.curY = curY, st.minX = minX, st.maxX = maxX, st.minY = minY;
-  st.maxY = maxY, st.maxMove = maxMove;
-  st.stitchCount += n;
-  st.stitchIndex += n;
+  stats_.updatePlainRun(out.first(static_cast<std::size_t>(n)));
   firstStitchSeen_ = 1;
   needleUp_ = 0;
   lastStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), StitchCode::Normal, colour);

@@ -39,6 +39,7 @@ class KorvanStitchEncoder : public BytestreamStitchEncoder {
   int vEndSegment(EncoderState* state) override;
   int vSendHardStitch(const HStitch& s) override;
   int vSendSoftStitch(HStitch& s) override;
+  int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) override;
 
   // The record being built: b0, b1, b2.
   std::array<std::uint8_t, 3> record{};

@@ -1,5 +1,7 @@
 #include "stitchkit/encode/exp_encoder.h"
 
+#include <algorithm>
+#include <array>
 #include <new>
 
 #include "stitchkit/decode/exp_records.h"
@@ -86,6 +88,33 @@ int ExpStitchEncoder::vSendHardStitch(const HStitch& s) {
       break;
   }
   return sendBytes();
+}
+
+// Plain records collected in one buffer and handed to the stream in one call.
+int ExpStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
+  constexpr std::size_t kBatch = 256;
+  constexpr std::size_t kPlainRecord = 2;
+  std::array<std::uint8_t, kBatch * kPlainRecord> bytes;
+  const std::size_t count = std::min(run.size(), kBatch);
+  int x = current.xval();
+  int y = current.yval();
+  std::size_t n = 0;
+  for (; n < count; ++n) {
+    const HStitch& s = run[n];
+    const int dx = s.xval() - x;
+    const int ndy = y - s.yval();
+    // A plain stitch must not start with the escape byte.
+    if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, ndy, limit) ||
+        !fitsByte(dx) || !fitsByte(ndy) || (dx & 0xFF) == exp::kEscape) {
+      break;
+    }
+    bytes[n * kPlainRecord] = static_cast<std::uint8_t>(dx & 0xFF);
+    bytes[n * kPlainRecord + 1] = static_cast<std::uint8_t>(ndy & 0xFF);
+    x = s.xval();
+    y = s.yval();
+  }
+  written = static_cast<int>(n);
+  return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * kPlainRecord);
 }
 
 int ExpStitchEncoder::vSendSoftStitch(HStitch& s) {

@@ -26,6 +26,7 @@ class ExpStitchEncoder : public BytestreamStitchEncoder {
   int vBeginDesign(HCoord<short> start) override;
   int vSendHardStitch(const HStitch& s) override;
   int vSendSoftStitch(HStitch& s) override;
+  int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) override;
 
  private:
   // Appends dx and -dy, one byte each: kEncodeOk, or kEncodeRefused when either does not fit

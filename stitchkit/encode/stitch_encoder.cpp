@@ -11,11 +11,6 @@ namespace {
 // "A design has begun", kept per thread so that separate threads may write separate designs.
 thread_local int tDesignBegun = 0;
 
-// exceeds(dx, dy, L): L >= 1 and dx^2 + dy^2 > L^2, in integer arithmetic.
-bool exceeds(long long dx, long long dy, long long limit) {
-  return limit >= 1 && dx * dx + dy * dy > limit * limit;
-}
-
 // Rounds `v` to a multiple of `g` (halves away from zero) when g > 1 and v is not one.
 int snapTo(int v, int g) {
   if (g <= 1 || v % g == 0) return v;
@@ -341,6 +336,41 @@ int StitchEncoder::encodeGroup(HStitch& s, std::span<const HStitch> real, int af
 
   updateStats(s, result);
   return result == kEncodeRefused ? kEncodeRefused : kEncodeOk;
+}
+
+int StitchEncoder::vSendPlainStitches(std::span<const HStitch> /*run*/, int /*limit*/,
+                                      int& written) {
+  written = 0;
+  return kEncodeOk;
+}
+
+int StitchEncoder::encodePlainStitches(std::span<const HStitch> run, int afterTrim, int& written) {
+  written = 0;
+  const StitchOptions& o = *options;
+  // What isPlainWrite and sendHardStitch look at, once for the whole run: no rounding, no
+  // blank stitch to add, no cutting rule other than the longest move, no start record or
+  // penetration style still to come.
+  if (started == 0 || anyOutput == 0 || !current.isNormal() || o.getGranularity() > 1 ||
+      (o.getInsertBlankStitchAfterTrim() && afterTrim != 0) || o.getSplitStitchToJumps() ||
+      (o.getHasChenilleSupport() && !preserveJumps())) {
+    return kEncodeOk;
+  }
+  int limit = 0;
+  if (!o.getKeepOriginalStitch()) {
+    limit = o.getHardLength();
+    if (o.getMaxLength() > 0 && o.getMaxLength() < limit) limit = o.getMaxLength();
+  }
+  const int r = vSendPlainStitches(run, limit, written);
+  if (written <= 0) return r;
+  const std::span<const HStitch> done = run.first(static_cast<std::size_t>(written));
+  tDesignBegun = 1;
+  anyOutput = 1;
+  anyStitchOutput = 1;
+  current.copyStitch(done.back(), 0);
+  emitted.clear();
+  stats.updatePlainRun(done);
+  if (keepSegmentStats) segmentStats.updatePlainRun(done);
+  return r;
 }
 
 void StitchEncoder::updateStats(const HStitch& s, int result) {

@@ -134,6 +134,12 @@ class StitchEncoder {
   // are ignored. What was written is not attached to `s` but left in lastWritten() until the
   // next stitch.
   int encodeGroup(HStitch& s, std::span<const HStitch> real, int afterTrim, int skipUnlessBegun);
+  // Writes leading stitches of `run` as encodeGroup(s, {}, afterTrim, 0) writes a plain
+  // stitch whose move needs neither rounding nor cutting: as one record of itself, each a
+  // group of its own. Goes as far as the format writes such stitches in bulk and leaves the
+  // rest, from the first it cannot take, to encodeGroup. `written` tells how many were
+  // written. Returns kEncodeOk, or kEncodeRefused when the stream refused them.
+  int encodePlainStitches(std::span<const HStitch> run, int afterTrim, int& written);
   // The records written for the last stitch encoded.
   const HXArray<HStitch>& lastWritten() const { return emitted; }
   // True when the last stitch encoded, `s`, was written as nothing or as exactly one record of
@@ -188,6 +194,18 @@ class StitchEncoder {
   virtual int outputHeader();
   virtual int outputTrailer();
   virtual int vSendSoftStitch(HStitch& s) = 0;
+  // The records of leading stitches of `run`, for a format that writes plain stitches in bulk:
+  // each stitch is normal without attributes, and its move from the one before (the first's
+  // from `current`) is not longer than `limit` (0: no limit), or the format stops before it;
+  // it also stops before a move its plain record cannot carry. Called only once the first
+  // record is out and while `current` is a normal stitch. `written` tells how many stitches
+  // were written; returns kEncodeOk or kEncodeRefused. The base writes none.
+  virtual int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written);
+
+  // Whether a move of (dx, dy) is longer than `limit` (0 or less: no limit).
+  static bool exceeds(long long dx, long long dy, long long limit) {
+    return limit >= 1 && dx * dx + dy * dy > limit * limit;
+  }
 
   // The real stitches of `s` as a run (empty when it has none).
   static std::span<const HStitch> realStitchesOf(const HStitch& s) {

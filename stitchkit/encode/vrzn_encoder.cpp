@@ -95,11 +95,6 @@ constexpr CommandForm commandForm(std::uint8_t code) {
   }
 }
 
-// exceeds(dx, dy, L): L >= 1 and dx^2 + dy^2 > L^2.
-bool exceeds(long long dx, long long dy, long long limit) {
-  return limit >= 1 && dx * dx + dy * dy > limit * limit;
-}
-
 HCoord<short> offsetBy(HCoord<short> from, HVector<short> step, int k) {
   return {static_cast<short>(from.x + k * step.x), static_cast<short>(from.y + k * step.y)};
 }

@@ -199,9 +199,9 @@ class StitchFilter {
   // `keepBlankJumps` ends a group at a movement that does not move.
   int findGroupEnd(int start, int preserveJumps, int trimAsJump, int keepBlankJumps);
   // With trims written as jumps, a run of `jumpsPerTrim` or more moving jumps that starts at
-  // `start` (and not before it) and is not already part of a trim is what a machine trims on: its first jump is
-  // made a trim, so that the run is written as a trim and comes out as a run of at least
-  // that many jumps again, instead of being merged with its neighbours and cut by length.
+  // `start` (and not before it) and is not already part of a trim is what a machine trims on: its
+  // first jump is made a trim, so that the run is written as a trim and comes out as a run of at
+  // least that many jumps again, instead of being merged with its neighbours and cut by length.
   void markJumpRunAsTrim(int start);
   // Moves each trim that follows a run of jumps to the start of the run: the trim and the
   // run's first jump swap their command codes, the points stay. Returns 0.

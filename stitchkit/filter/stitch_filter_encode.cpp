@@ -190,6 +190,18 @@ int StitchFilter::revirtualizeAndEncode(BytestreamStitchEncoder* encoder, int st
     // Most of a design: a plain stitch in a stretch already cleaned is a group of its own that
     // none of the steps below change; it is written and replaced by what was written.
     if (i <= cleanedUpTo && work_[i].getFlags() == StitchCode::Normal && work_[i].isPlain()) {
+      // As many as the encoder writes in bulk, then one at a time.
+      int written = 0;
+      const int rb =
+          encoder->encodePlainStitches(work_.afterGap(i, cleanedUpTo - i + 1), afterTrim, written);
+      if (rb != kEncodeOk) return rb;
+      if (written > 0) {
+        work_.passOver(written);
+        afterTrim = 0;
+        i += written;
+        pos = work_[i - 1].getPoint();
+        continue;
+      }
       v.copyStitch(work_[i], 0);
       const int r = encoder->encodeGroup(v, {}, afterTrim, 0);
       if (r != kEncodeOk) return r;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -69,6 +70,23 @@ class WorkingDesign {
     if (!old.isPlain()) old = HStitch();
     ++readAt_;
     front_.push_back(stitch);
+  }
+  // Up to `count` stitches from `index` on, when the gap is at `index` (empty otherwise):
+  // those the walk reaches next, to be written as they stand. Valid until the next change.
+  std::span<const HStitch> afterGap(int index, int count) const {
+    if (static_cast<std::size_t>(index) != front_.size() || count <= 0) return {};
+    const std::size_t n = std::min(static_cast<std::size_t>(count), back_.size() - readAt_);
+    return {back_.data() + readAt_, n};
+  }
+  // Moves the first `count` stitches of afterGap() in front of the gap: written as they
+  // stood, plain stitches, no longer marked as cleaned.
+  void passOver(int count) {
+    const auto from = back_.begin() + static_cast<std::ptrdiff_t>(readAt_);
+    const std::size_t at = front_.size();
+    front_.insert(front_.end(), from, from + count);
+    readAt_ += static_cast<std::size_t>(count);
+    for (std::size_t k = at; k < front_.size(); ++k)
+      front_[k].setAutoCleaned(false);
   }
   // Replaces the stitches first..first + oldCount - 1 by `newCount` stitches made by
   // make(k, stitch) for k = 0..newCount - 1; `make` assigns each new stitch in place.

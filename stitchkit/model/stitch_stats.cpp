@@ -248,6 +248,43 @@ void StitchStats::updateWritten(const HStitch& s, std::span<const HStitch> writt
   }
 }
 
+void StitchStats::updatePlainRun(std::span<const HStitch> run) {
+  if (stitchThreadLengths) {
+    for (const HStitch& s : run)
+      update(s, 1, 0);
+    return;
+  }
+  std::size_t i = 0;
+  while (i < run.size()) {
+    // A stitch of another needle opens a block, which reads the figures: they are written
+    // back before and read again after.
+    const short needle = static_cast<short>(run[i].getColor());
+    if (needle != currentNeedle) addNeedle(needle);
+    double thread = threadLength;
+    int inFabric = threadInFabric;
+    short x = curX, y = curY, lowX = minX, highX = maxX, lowY = minY, highY = maxY;
+    short move = maxMove;
+    const std::size_t from = i;
+    for (; i < run.size() && static_cast<short>(run[i].getColor()) == needle; ++i) {
+      const HStitch& s = run[i];
+      if (inFabric != 0) {
+        thread += threadOfMove(static_cast<double>(s.xval()) - static_cast<double>(x),
+                               static_cast<double>(s.yval()) - static_cast<double>(y),
+                               threadStitchAllowance);
+      }
+      inFabric = 1;
+      addAxis(s.xval(), x, highX, lowX, move);
+      addAxis(s.yval(), y, highY, lowY, move);
+    }
+    threadLength = thread;
+    threadInFabric = inFabric;
+    curX = x, curY = y, minX = lowX, maxX = highX, minY = lowY, maxY = highY, maxMove = move;
+    const int counted = static_cast<int>(i - from);
+    stitchCount += counted;
+    stitchIndex += counted;
+  }
+}
+
 void StitchStats::finish() {
   closeNeedleBlock();
   endX = curX;

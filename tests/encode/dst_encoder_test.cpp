@@ -54,8 +54,15 @@ bool isBalanced(const Bytes& r) {
 
 // --- Moves -------------------------------------------------------------------------------
 
+// Each move alone, and all of them as one run written in bulk: the same records. The bulk
+// path stops before a move one record cannot carry.
 TEST(DstEncoderMoves, EveryMoveWithinOneRecordDecodesBack) {
-  const StitchEncoderOptions o = noStartRecord();
+  StitchEncoderOptions o = noStartRecord();
+  o.setKeepOriginalStitch(1);
+  Bytes oneByOne;
+  std::vector<HStitch> run;
+  int x = 0;
+  int y = 0;
   for (int v = -dst::kMaxMove; v <= dst::kMaxMove; ++v) {
     for (const bool xAxis : {true, false}) {
       const int dx = xAxis ? v : 0;
@@ -68,8 +75,18 @@ TEST(DstEncoderMoves, EveryMoveWithinOneRecordDecodesBack) {
       const dst::Move m = dst::decodeMove(e.bytes[0], e.bytes[1], e.bytes[2]);
       EXPECT_EQ(m.dx, dx);
       EXPECT_EQ(m.dy, dy);
+      oneByOne.insert(oneByOne.end(), e.bytes.begin(), e.bytes.end());
+      x += dx;
+      y += dy;
+      run.push_back(stitch(x, y));
     }
   }
+  run.push_back(stitch(x, y + dst::kMaxMove + 1));
+  run.push_back(stitch(x, y));
+  const PlainWritten bulk = writePlain<KorvanStitchEncoder>(o, run);
+  EXPECT_EQ(bulk.result, kEncodeOk);
+  EXPECT_EQ(bulk.written, static_cast<int>(run.size()) - 2);
+  EXPECT_EQ(bulk.bytes, oneByOne);
 }
 
 TEST(DstEncoderMoves, FiftyMinusHundredTwentyOneSetsTheBalancedDigits) {

@@ -133,6 +133,13 @@ TEST(ExpEncoderRecords, MovesAreOneSignedBytePerAxis) {
     const Written w = writeHard(stitch(row.x, row.y, row.code));
     EXPECT_EQ(w.result, row.result);
     EXPECT_EQ(w.bytes, row.bytes);
+    if (row.code != StitchCode::Normal) continue;
+    // In bulk a stitch is written alike, or left to the record-by-record path.
+    StitchEncoderOptions o = writeOptions();
+    o.setKeepOriginalStitch(1);
+    const PlainWritten bulk = writePlain<ExpStitchEncoder>(o, {stitch(row.x, row.y)});
+    EXPECT_EQ(bulk.written, row.result == kEncodeOk ? 1 : 0);
+    EXPECT_EQ(bulk.bytes, row.bytes);
   }
 }
 

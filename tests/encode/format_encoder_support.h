@@ -81,6 +81,35 @@ Encoded encodeWith(const StitchOptions& o, std::vector<HStitch> stitches, int se
   return out;
 }
 
+struct PlainWritten {
+  Bytes bytes;      // written for the run
+  int written = 0;  // stitches of the run taken in bulk
+  int result = -1;
+};
+
+// Writes `run` through the bulk path for plain stitches, batch after batch as long as it takes
+// any, after a first stitch at (0, 0) that opens the design.
+template <class E>
+PlainWritten writePlain(const StitchOptions& o, const std::vector<HStitch>& run) {
+  Bytes all;
+  VectorOutputBytestream stream(all);
+  E encoder(o);
+  encoder.setBytestream(stream);
+  StitchEncoder::setDesignBegun(0);
+  EXPECT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  HStitch first(0, 0);
+  EXPECT_EQ(encoder.encodeStitch(first, 0, 0), kEncodeOk);
+  const std::size_t opening = all.size();
+  PlainWritten out;
+  for (int taken = 1; taken > 0 && out.written < static_cast<int>(run.size());) {
+    const std::span<const HStitch> rest(run.data() + out.written, run.size() - out.written);
+    out.result = encoder.encodePlainStitches(rest, 0, taken);
+    out.written += taken;
+  }
+  out.bytes.assign(all.begin() + static_cast<std::ptrdiff_t>(opening), all.end());
+  return out;
+}
+
 inline bool allOk(const std::vector<int>& results) {
   for (const int r : results)
     if (r != kEncodeOk) return false;
