@@ -236,9 +236,10 @@ bool addMissingDesignEnd(HXArray<HStitch>& stitches) {
 
 // The statistics of the written file as info reads it: by its name, or as format `format`
 // (after the header of a format that has one) when it was written by code under a name that
-// reads as another format or none.
-std::optional<StitchStats> readBack(const HString& path, std::optional<HDiskFileFormat> format) {
-  HXArray<HStitch> stitches;
+// reads as another format or none. The stitches are read into `stitches`, whose storage is
+// reused.
+std::optional<StitchStats> readBack(const HString& path, std::optional<HDiskFileFormat> format,
+                                    HXArray<HStitch>& stitches) {
   StitchStats stats;
   int result = kReadNoReader;
   if (!format || (readsFileName(path) && readFormatOfPath(path) == *format)) {
@@ -330,7 +331,7 @@ int runConvert(std::span<const std::string_view> args) {
   // The summary gives the figures info gives for OUT: the stitches, the needle blocks and the
   // size of OUT read back. (The writer's own statistics count what it sent, which is not
   // what a reader makes of the file: stops read as needle changes, folded needles, ...)
-  const std::optional<StitchStats> written = readBack(outPath, parsed->format);
+  const std::optional<StitchStats> written = readBack(outPath, parsed->format, stitches);
   if (!written) return fail(parsed->out, "was written but does not read back");
   char line[160];
   std::snprintf(line, sizeof line, " (format %d): %d stitches, %d colours, %.1f x %.1f mm\n",

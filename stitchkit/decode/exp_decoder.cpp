@@ -1,5 +1,6 @@
 #include "stitchkit/decode/exp_decoder.h"
 
+#include <algorithm>
 #include <new>
 
 #include "stitchkit/decode/exp_records.h"
@@ -101,6 +102,25 @@ int ExpStitchDecoder::vGetHardStitch(HStitch& s) {
       break;
   }
   return kDecodeOk;
+}
+
+// Stitch records read straight from the stream's buffer, up to the first control record (or
+// one the buffer cuts, or a stitch the full rules must judge).
+int ExpStitchDecoder::vDecodePlainStitches(std::span<HStitch> out) {
+  InputBytestream* stream = getBytestream();
+  if (stream == nullptr || !synced) return 0;
+  const std::span<const unsigned char> bytes = stream->buffered();
+  const std::size_t records = std::min(out.size(), bytes.size() / exp::kStitchRecordSize);
+  const unsigned char* b = bytes.data();
+  const int taken = takePlainStitches(out.first(records), [b](int i, int& dx, int& dy) {
+    const unsigned char* r = b + static_cast<std::size_t>(i) * exp::kStitchRecordSize;
+    if (r[0] == exp::kEscape) return false;
+    dx = static_cast<signed char>(r[0]);
+    dy = -static_cast<signed char>(r[1]);
+    return true;
+  });
+  stream->consume(static_cast<std::size_t>(taken) * exp::kStitchRecordSize);
+  return taken;
 }
 
 StitchDecoder* ExpStitchDecoderFactory::createDecoder(StitchOptions& options) {

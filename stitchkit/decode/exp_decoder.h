@@ -20,6 +20,7 @@ class ExpStitchDecoder : public BytestreamStitchDecoder {
   int vBeginDesign(HCoord<short> start, int needle) override;
   int vGetSoftStitch(HStitch& s) override;
   int vGetHardStitch(HStitch& s) override;
+  int vDecodePlainStitches(std::span<HStitch> out) override;
 
  private:
   // Reads two bytes into buf[offset] and buf[offset + 1]: kDecodeFailure for a null buffer or

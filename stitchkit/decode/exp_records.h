@@ -21,6 +21,8 @@
 namespace stitchkit::exp {
 
 inline constexpr std::uint8_t kEscape = 0x80;
+// A stitch record: dx, dy.
+inline constexpr int kStitchRecordSize = 2;
 // Longest record: escape, control byte, two operand bytes.
 inline constexpr int kMaxRecordSize = 4;
 // One record moves at most one signed byte per axis.

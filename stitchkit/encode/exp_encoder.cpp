@@ -93,8 +93,7 @@ int ExpStitchEncoder::vSendHardStitch(const HStitch& s) {
 // Plain records collected in one buffer and handed to the stream in one call.
 int ExpStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
   constexpr std::size_t kBatch = 256;
-  constexpr std::size_t kPlainRecord = 2;
-  std::array<std::uint8_t, kBatch * kPlainRecord> bytes;
+  std::array<std::uint8_t, kBatch * exp::kStitchRecordSize> bytes;
   const std::size_t count = std::min(run.size(), kBatch);
   int x = current.xval();
   int y = current.yval();
@@ -108,13 +107,13 @@ int ExpStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit
         !fitsByte(dx) || !fitsByte(ndy) || (dx & 0xFF) == exp::kEscape) {
       break;
     }
-    bytes[n * kPlainRecord] = static_cast<std::uint8_t>(dx & 0xFF);
-    bytes[n * kPlainRecord + 1] = static_cast<std::uint8_t>(ndy & 0xFF);
+    bytes[n * exp::kStitchRecordSize] = static_cast<std::uint8_t>(dx & 0xFF);
+    bytes[n * exp::kStitchRecordSize + 1] = static_cast<std::uint8_t>(ndy & 0xFF);
     x = s.xval();
     y = s.yval();
   }
   written = static_cast<int>(n);
-  return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * kPlainRecord);
+  return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * exp::kStitchRecordSize);
 }
 
 int ExpStitchEncoder::vSendSoftStitch(HStitch& s) {

@@ -1,9 +1,11 @@
 // What every format decoder does alike: made by its factory, it fails without a stream, a
-// read failure anywhere is a failure and not the end of data, and every design aligns anew.
+// read failure anywhere is a failure and not the end of data, every design aligns anew, and
+// runs of plain stitches read in bulk give what the records give one by one.
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "stitchkit/decode/barudan_decoder.h"
@@ -25,12 +27,25 @@ struct Dst {
   using Factory = KorvanStitchDecoderFactory;
   static StitchDecoderOptions options() { return readOptions(kFormatDst); }
   static Bytes design() { return cat({{0x10}, normal(3, -5), jump(10, 0), endRecord()}); }
+  static constexpr const char* kSamples = "dst";
+  static constexpr std::size_t kHeader = 512;
+  // Blanks, the longest moves, commands in between, the edge of a stitch's range.
+  static std::vector<Bytes> runs() {
+    const Bytes blank = normal(0, 0);
+    return {cat({normal(3, 4), blank, normal(-1, 0), normal(1, 1), blank, blank, normal(121, -121),
+                 stop(), normal(2, 2), changeover(), normal(5, 0), changeover(),
+                 repeat(normal(121, 121), 300), normal(1, 0), endRecord()}),
+            cat({repeat(normal(-121, 0), 280), normal(-2, 0), Bytes{0x00, 0x00, 0x00}})};
+  }
 };
 struct Barudan {
   using Decoder = BarudanStitchDecoder;
   using Factory = BarudanStitchDecoderFactory;
   static StitchDecoderOptions options() { return readOptions(kFormatDsbVariant16); }
   static Bytes design() { return {0x05, 0x80, 0x05, 0x03, 0xC1, 0x00, 0x0A, 0xF8, 0x00, 0x00}; }
+  static constexpr const char* kSamples = "dsb";
+  static constexpr std::size_t kHeader = 512;
+  static std::vector<Bytes> runs() { return {design()}; }
 };
 struct Exp {
   using Decoder = ExpStitchDecoder;
@@ -39,12 +54,31 @@ struct Exp {
   static Bytes design() {
     return {0x00, 0x03, 0x05, 0x80, 0x04, 0x0A, 0x00, 0x80, 0x10, 0x00, 0x00};
   }
+  static constexpr const char* kSamples = "exp";
+  static constexpr std::size_t kHeader = 0;
+  static std::vector<Bytes> runs() {
+    const Bytes blank = {0x00, 0x00};
+    const Bytes jumpBack = {0x80, 0x04, 0x81, 0x00};
+    return {cat({{0x03, 0x04},
+                 blank,
+                 {0xFF, 0x00},
+                 {0x7F, 0x81},
+                 blank,
+                 jumpBack,
+                 repeat({0x81, 0x7F}, 300),
+                 {0x01, 0x00},
+                 {0x80, 0x10, 0x00, 0x00}}),
+            cat({repeat({0x81, 0x00}, 260), {0x80, 0x81}})};
+  }
 };
 struct Zangs {
   using Decoder = ZangsStitchDecoder;
   using Factory = ZangsStitchDecoderFactory;
   static StitchDecoderOptions options() { return readOptions(kFormatDsz); }
   static Bytes design() { return {0x05, 0x05, 0x03, 0x80, 0x00, 0x0A, 0x81, 0x00, 0x00, 0x90}; }
+  static constexpr const char* kSamples = "dsz";
+  static constexpr std::size_t kHeader = 512;
+  static std::vector<Bytes> runs() { return {design()}; }
 };
 
 template <typename F>
@@ -90,6 +124,57 @@ TYPED_TEST(DecoderCommon, NoStreamOrAReadFailureAnywhereIsAFailure) {
     decoder.setBytestream(stream);
     const Decoded d = runDecoder(decoder);
     EXPECT_EQ(d.result, kDecodeFailure) << "failure after " << n << " bytes";
+  }
+}
+
+TYPED_TEST(DecoderCommon, PlainRunsInBulkDecodeAsRecordByRecord) {
+  std::vector<Bytes> designs = TypeParam::runs();
+  for (const auto& path : testing_support::sampleFiles(TypeParam::kSamples)) {
+    const Bytes file = testing_support::fileBytes(path);
+    if (file.size() > TypeParam::kHeader) {
+      designs.emplace_back(file.begin() + static_cast<long>(TypeParam::kHeader), file.end());
+    }
+  }
+  for (const int preserveBlanks : {0, 1}) {
+    for (const short cleanLength : {0, 5}) {
+      for (const Bytes& design : designs) {
+        SCOPED_TRACE(testing::Message()
+                     << design.size() << " bytes, " << preserveBlanks << " " << cleanLength);
+        StitchDecoderOptions bulkOptions = TypeParam::options();
+        bulkOptions.setPreserveBlanks(static_cast<PreserveBlanksType>(preserveBlanks));
+        bulkOptions.setCleanLength(cleanLength);
+        StitchDecoderOptions singleOptions = bulkOptions;
+        MemoryInputBytestream bulkStream(design);
+        MemoryInputBytestream singleStream(design);
+        typename TypeParam::Decoder bulkDecoder(bulkOptions);
+        typename TypeParam::Decoder singleDecoder(singleOptions);
+        bulkDecoder.setBytestream(bulkStream);
+        singleDecoder.setBytestream(singleStream);
+        const Decoded bulk = runDecoder(bulkDecoder, {0, 0}, 1, true);
+        const Decoded single = runDecoder(singleDecoder, {0, 0}, 1, false);
+
+        ASSERT_EQ(bulk.stitches.size(), single.stitches.size());
+        for (std::size_t i = 0; i < bulk.stitches.size(); ++i) {
+          ASSERT_TRUE(bulk.stitches[i].isSameRecordAs(single.stitches[i])) << i;
+          ASSERT_EQ(bulk.stitches[i].getRealStitchCount(), single.stitches[i].getRealStitchCount());
+        }
+        EXPECT_EQ(bulk.result, single.result);
+        EXPECT_EQ(bulkDecoder.failedRecordOffset(), singleDecoder.failedRecordOffset());
+        const StitchStats& a = bulk.stats;
+        const StitchStats& b = single.stats;
+        EXPECT_EQ(
+            std::tie(a.stitchCount, a.jumpCount, a.commandCount, a.trimCount, a.minX, a.maxX,
+                     a.minY, a.maxY, a.endX, a.endY, a.maxMove, a.needleCount, a.stitchIndex),
+            std::tie(b.stitchCount, b.jumpCount, b.commandCount, b.trimCount, b.minX, b.maxX,
+                     b.minY, b.maxY, b.endX, b.endY, b.maxMove, b.needleCount, b.stitchIndex));
+        EXPECT_EQ(a.threadLength, b.threadLength);
+        EXPECT_TRUE(a.colourStitchCounts == b.colourStitchCounts);
+        EXPECT_EQ(std::make_tuple(bulkOptions.getMaxLength(), bulkOptions.getCleanLength(),
+                                  bulkOptions.getSplitJumpLength()),
+                  std::make_tuple(singleOptions.getMaxLength(), singleOptions.getCleanLength(),
+                                  singleOptions.getSplitJumpLength()));
+      }
+    }
   }
 }
 

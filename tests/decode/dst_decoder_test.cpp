@@ -286,55 +286,5 @@ TEST(DstDecoderBlankAfterDrops, EmptyNormalRecordRightAfterADropIsSkippedForDstF
   EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {20, 0}, {21, 0}, {21, 0}, {21, 0}, {21, 0}}));
 }
 
-// Runs of plain stitches taken in bulk give what the records give one by one: the stitches,
-// the statistics to the last bit of thread, the learned lengths and how decoding ended.
-TEST(DstDecoderBulk, PlainRunsDecodeAsRecordByRecord) {
-  std::vector<Bytes> designs;
-  for (const auto& path : testing_support::sampleFiles("dst")) {
-    const Bytes file = testing_support::fileBytes(path);
-    if (file.size() > dst::kHeaderSize)
-      designs.emplace_back(file.begin() + dst::kHeaderSize, file.end());
-  }
-  const Bytes blank = normal(0, 0);
-  designs.push_back(cat({normal(3, 4), blank, normal(-1, 0), normal(1, 1), blank, blank,
-                         normal(121, -121), stop(), normal(2, 2), changeover(), normal(5, 0),
-                         changeover(), repeat(normal(121, 121), 300), normal(1, 0), endRecord()}));
-  designs.push_back(cat({repeat(normal(-121, 0), 280), normal(-2, 0), Bytes{0x00, 0x00, 0x00}}));
-  for (int preserveBlanks : {0, 1}) {
-    for (int cleanLength : {0, 5}) {
-      for (const Bytes& design : designs) {
-        StitchDecoderOptions bulkOptions = dstOptions();
-        bulkOptions.setPreserveBlanks(static_cast<PreserveBlanksType>(preserveBlanks));
-        bulkOptions.setCleanLength(static_cast<short>(cleanLength));
-        StitchDecoderOptions singleOptions = bulkOptions;
-        const Decoded bulk = decodeDst(design, bulkOptions, {0, 0}, 1, true);
-        const Decoded single = decodeDst(design, singleOptions, {0, 0}, 1, false);
-        SCOPED_TRACE(testing::Message()
-                     << design.size() << " bytes, " << preserveBlanks << " " << cleanLength);
-        ASSERT_EQ(bulk.stitches.size(), single.stitches.size());
-        for (std::size_t i = 0; i < bulk.stitches.size(); ++i) {
-          ASSERT_TRUE(bulk.stitches[i].isSameRecordAs(single.stitches[i])) << i;
-          ASSERT_EQ(bulk.stitches[i].getRealStitchCount(), single.stitches[i].getRealStitchCount())
-              << i;
-        }
-        EXPECT_EQ(bulk.result, single.result);
-        const StitchStats& a = bulk.stats;
-        const StitchStats& b = single.stats;
-        EXPECT_EQ(
-            std::tie(a.stitchCount, a.jumpCount, a.commandCount, a.trimCount, a.minX, a.maxX,
-                     a.minY, a.maxY, a.endX, a.endY, a.maxMove, a.needleCount, a.stitchIndex),
-            std::tie(b.stitchCount, b.jumpCount, b.commandCount, b.trimCount, b.minX, b.maxX,
-                     b.minY, b.maxY, b.endX, b.endY, b.maxMove, b.needleCount, b.stitchIndex));
-        EXPECT_EQ(a.threadLength, b.threadLength);
-        EXPECT_TRUE(a.colourStitchCounts == b.colourStitchCounts);
-        EXPECT_EQ(std::make_tuple(bulkOptions.getMaxLength(), bulkOptions.getCleanLength(),
-                                  bulkOptions.getSplitJumpLength()),
-                  std::make_tuple(singleOptions.getMaxLength(), singleOptions.getCleanLength(),
-                                  singleOptions.getSplitJumpLength()));
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace stitchkit
