@@ -899,14 +899,19 @@ int StitchEncoder::sendWithSplit(HStitch& c, std::span<const HStitch> real, int 
     takeColourFrom(c);
   }
 
+  // Effect fields come only from a stitch that has attributes; without any, every piece keeps
+  // none.
+  const bool effects = !current.isPlain() || !c.isPlain();
   for (int i = 0; i < n; ++i) {
     HStitch& piece = pieces[i];
     if (!(lastIsCommand && i == n - 1)) {
       piece.setColor(colour, false);
-      // The effect fields follow the pieces' colour (setting empty ones allocates nothing).
-      piece.setEffectInfo(effectFlag, effectColour, effectId);
-      piece.setColourType(hasEffect ? colourType : 0);
-      piece.setNewEffect(hasEffect && i == 0 && newEffect);
+      if (effects) {
+        // The effect fields follow the pieces' colour.
+        piece.setEffectInfo(effectFlag, effectColour, effectId);
+        piece.setColourType(hasEffect ? colourType : 0);
+        piece.setNewEffect(hasEffect && i == 0 && newEffect);
+      }
     }
     r = sendSoftStitch(piece);
     if (r == kEncodeRefused) return r;
@@ -1269,14 +1274,16 @@ int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
   for (int i = 1; i < path.length(); ++i)
     addPiece(path[i]);
 
-  // Effect colour and id of `current` (setting empty ones allocates nothing).
-  std::uint8_t flag = 0;
-  std::uint32_t colour = 0;
-  HString id;
-  current.getEffectInfo(flag, colour, id);
-  for (int i = 0; i < out.length(); ++i) {
-    out[i].setEffectInfo(flag, colour, id);
-    out[i].setNewEffect(i == 0 && current.isNewEffect());
+  // Effect colour and id of `current`; a plain `current` has none to hand on.
+  if (!current.isPlain()) {
+    std::uint8_t flag = 0;
+    std::uint32_t colour = 0;
+    HString id;
+    current.getEffectInfo(flag, colour, id);
+    for (int i = 0; i < out.length(); ++i) {
+      out[i].setEffectInfo(flag, colour, id);
+      out[i].setNewEffect(i == 0 && current.isNewEffect());
+    }
   }
   return out.length();
 }
