@@ -113,28 +113,30 @@ int KorvanStitchDecoder::vGetHardStitch(HStitch& s) {
   return kDecodeOk;
 }
 
-// Normal records read straight from the stream's buffer. Anything else (a command, a record
-// that is not well formed or leaves the range, one cut by the buffer's end, a stitch that
-// goes nowhere) is left for vGetHardStitch and the full rules.
+// Normal and jump records read straight from the stream's buffer. Anything else (a command, a
+// record that is not well formed or leaves the range, one cut by the buffer's end, a stitch
+// that goes nowhere) is left for vGetHardStitch and the full rules.
 int KorvanStitchDecoder::vDecodePlainStitches(std::span<HStitch> out) {
   InputBytestream* stream = getBytestream();
   if (stream == nullptr || !synced_) return 0;
   const StitchOptions& o = options();
   if (o.getBlankAfterDrops() && lastStitch().isDropSequin()) return 0;
   const std::span<const unsigned char> bytes = stream->buffered();
-  const std::size_t records = std::min(out.size(), bytes.size() / dst::kRecordSize);
-  const unsigned char* b = bytes.data();
-  const int taken = takePlainStitches(out.first(records), [b](int i, int& dx, int& dy) {
-    const unsigned char* r = b + static_cast<std::size_t>(i) * dst::kRecordSize;
-    if ((r[2] & dst::kCommandMask) != dst::kCommandNormal || !dst::isWellFormed(r[0], r[1], r[2])) {
+  const auto read = [bytes](std::size_t at, PlainRecord& record) {
+    if (bytes.size() - at < dst::kRecordSize) return false;
+    const unsigned char* b = bytes.data() + at;
+    const std::uint8_t command = b[2] & dst::kCommandMask;
+    if ((command != dst::kCommandNormal && command != dst::kCommandJump) ||
+        !dst::isWellFormed(b[0], b[1], b[2])) {
       return false;
     }
-    const dst::Move m = dst::decodeMove(r[0], r[1], r[2]);
-    dx = m.dx;
-    dy = m.dy;
+    const dst::Move m = dst::decodeMove(b[0], b[1], b[2]);
+    record = {m.dx, m.dy, command == dst::kCommandJump, dst::kRecordSize};
     return true;
-  });
-  stream->consume(static_cast<std::size_t>(taken) * dst::kRecordSize);
+  };
+  std::size_t consumed = 0;
+  const int taken = takePlainStitches(out, read, consumed);
+  stream->consume(consumed);
   return taken;
 }
 

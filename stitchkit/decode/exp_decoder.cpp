@@ -104,22 +104,33 @@ int ExpStitchDecoder::vGetHardStitch(HStitch& s) {
   return kDecodeOk;
 }
 
-// Stitch records read straight from the stream's buffer, up to the first control record (or
-// one the buffer cuts, or a stitch the full rules must judge).
+// Stitch and jump records read straight from the stream's buffer, up to the first other
+// control record (or one the buffer cuts, or a stitch the full rules must judge).
 int ExpStitchDecoder::vDecodePlainStitches(std::span<HStitch> out) {
   InputBytestream* stream = getBytestream();
   if (stream == nullptr || !synced) return 0;
   const std::span<const unsigned char> bytes = stream->buffered();
-  const std::size_t records = std::min(out.size(), bytes.size() / exp::kStitchRecordSize);
-  const unsigned char* b = bytes.data();
-  const int taken = takePlainStitches(out.first(records), [b](int i, int& dx, int& dy) {
-    const unsigned char* r = b + static_cast<std::size_t>(i) * exp::kStitchRecordSize;
-    if (r[0] == exp::kEscape) return false;
-    dx = static_cast<signed char>(r[0]);
-    dy = -static_cast<signed char>(r[1]);
+  const auto read = [bytes](std::size_t at, PlainRecord& record) {
+    const std::size_t left = bytes.size() - at;
+    if (left < exp::kStitchRecordSize) return false;
+    const unsigned char* b = bytes.data() + at;
+    if (b[0] != exp::kEscape) {
+      record = {static_cast<signed char>(b[0]), -static_cast<signed char>(b[1]), false,
+                exp::kStitchRecordSize};
+      return true;
+    }
+    const exp::ControlRow& row = exp::kControlTable[b[1]];
+    if (row.code != StitchCode::Jump || row.operand != exp::Operand::Move ||
+        left < exp::kMaxRecordSize) {
+      return false;
+    }
+    record = {static_cast<signed char>(b[2]), -static_cast<signed char>(b[3]), true,
+              exp::kMaxRecordSize};
     return true;
-  });
-  stream->consume(static_cast<std::size_t>(taken) * exp::kStitchRecordSize);
+  };
+  std::size_t consumed = 0;
+  const int taken = takePlainStitches(out, read, consumed);
+  stream->consume(consumed);
   return taken;
 }
 

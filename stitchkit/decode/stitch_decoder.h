@@ -102,18 +102,28 @@ class StitchDecoder {
   virtual int vGetHardStitch(HStitch& s);
   // Bulk reading of plain stitches, called only while nothing is pending (no pushed-back
   // record, no gathered jump run, no device mode). A format that can reads consecutive plain
-  // records, puts each through takePlainStitch and stops at the first it cannot take. The
-  // format's vGetSoftStitch must leave a plain stitch as it is. The base reads none.
+  // records through takePlainStitches. The format's vGetSoftStitch must leave stitches and
+  // jumps as they are. The base reads none.
   virtual int vDecodePlainStitches(std::span<HStitch> /*out*/) { return 0; }
 
-  // Plain stitches as decodeStitch delivers them (the needle's colour, the learned lengths,
-  // the statistics), for the moves `move(i, dx, dy)` gives for i = 0, 1, ... until it returns
-  // false or `out` is full; returns how many were delivered. Stops without taking it at a move
-  // that leaves the range of a stitch or, when blanks are judged, goes nowhere: the full rules
-  // decide about those. Takes none when the last stitch delivered is not where the last record
-  // left the needle.
-  template <typename Move>
-  int takePlainStitches(std::span<HStitch> out, Move move);
+  // One record as a format's bulk reader sees it: a normal stitch or a jump moving (dx, dy),
+  // `size` bytes long.
+  struct PlainRecord {
+    int dx = 0;
+    int dy = 0;
+    bool jump = false;
+    std::size_t size = 0;
+  };
+  // Stitches as decodeStitch delivers them (the needle's colour, the learned lengths, the
+  // statistics) for the records `read(at, record)` finds at byte offsets at = 0, ... of the
+  // data in hand, until it returns false (a record it cannot read that way: a command, one the
+  // data in hand cuts) or `out` is full. Takes a jump only when a normal stitch follows it: a
+  // jump on its own forms no trim, a run of jumps is left to the full rules. Stops without
+  // taking it at a move that leaves the range of a stitch or, when blanks are judged, a stitch
+  // that goes nowhere. `consumed` receives the bytes of the records taken; returns how many.
+  // Takes none when the last stitch delivered is not where the last record left the needle.
+  template <typename Read>
+  int takePlainStitches(std::span<HStitch> out, Read read, std::size_t& consumed);
 
   // The next hard stitch: from the push-back stack, or read (applying the stop table).
   int getNextHardStitch(HStitch& s);
@@ -205,8 +215,9 @@ class StitchDecoder {
   static constexpr int kMaxCoordinate = 32767;
 };
 
-template <typename Move>
-int StitchDecoder::takePlainStitches(std::span<HStitch> out, Move move) {
+template <typename Read>
+int StitchDecoder::takePlainStitches(std::span<HStitch> out, Read read, std::size_t& consumed) {
+  consumed = 0;
   if (lastStitch_.getPoint() != lastHardStitch_.getPoint()) return 0;
   // The state the loop changes, in locals so that it stays in registers.
   StitchOptions& o = *options_;
@@ -215,36 +226,54 @@ int StitchDecoder::takePlainStitches(std::span<HStitch> out, Move move) {
   int y = lastStitch_.yval();
   int maxLength = o.getMaxLength();
   int clean = o.getCleanLength();
+  int splitJumpLength = o.getSplitJumpLength();
+  bool sewn = false;
+  std::uint8_t lastCode = StitchCode::Normal;
+  std::size_t at = 0;
   int n = 0;
   const int capacity = static_cast<int>(out.size());
-  for (int dx = 0, dy = 0; n < capacity && move(n, dx, dy); ++n) {
-    const int nx = x + dx;
-    const int ny = y + dy;
+  for (PlainRecord r; n < capacity && read(at, r); ++n) {
+    if (r.jump) {
+      PlainRecord next;
+      if (!read(at + r.size, next) || next.jump) break;
+    }
+    const int nx = x + r.dx;
+    const int ny = y + r.dy;
     if (nx != static_cast<short>(nx) || ny != static_cast<short>(ny)) break;
-    if ((dx | dy) == 0 && clean != 0) break;
+    if (!r.jump && (r.dx | r.dy) == 0 && clean != 0) break;
     x = nx;
     y = ny;
+    lastCode = r.jump ? StitchCode::Jump : StitchCode::Normal;
     out[static_cast<std::size_t>(n)].assignPlain(static_cast<short>(x), static_cast<short>(y),
-                                                 StitchCode::Normal, colour);
-    const int ax = dx < 0 ? -dx : dx;
-    const int ay = dy < 0 ? -dy : dy;
+                                                 lastCode, colour);
+    const int ax = r.dx < 0 ? -r.dx : r.dx;
+    const int ay = r.dy < 0 ? -r.dy : r.dy;
     const int d = ax > ay ? ax : ay;
     if (d > maxLength) maxLength = d;
-    const long long squared = static_cast<long long>(ax) * ax + static_cast<long long>(ay) * ay;
-    if (squared < static_cast<long long>(clean) * clean) {
-      clean = static_cast<int>(std::sqrt(static_cast<double>(squared)));
+    if (r.jump) {
+      if (d > splitJumpLength) splitJumpLength = d;
+    } else {
+      sewn = true;
+      const long long squared = static_cast<long long>(ax) * ax + static_cast<long long>(ay) * ay;
+      if (squared < static_cast<long long>(clean) * clean) {
+        clean = static_cast<int>(std::sqrt(static_cast<double>(squared)));
+      }
     }
+    at += r.size;
   }
   if (n == 0) return 0;
 
+  consumed = at;
   o.setMaxLength(static_cast<short>(maxLength > 32767 ? 32767 : maxLength));
   o.setCleanLength(static_cast<short>(clean));
+  o.setSplitJumpLength(static_cast<short>(splitJumpLength > 32767 ? 32767 : splitJumpLength));
   stats_.updatePlainRun(out.first(static_cast<std::size_t>(n)));
-  firstStitchSeen_ = 1;
-  needleUp_ = 0;
-  lastStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), StitchCode::Normal, colour);
-  lastHardStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), StitchCode::Normal,
-                              colour);
+  if (sewn) {
+    firstStitchSeen_ = 1;
+    needleUp_ = 0;
+  }
+  lastStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), lastCode, colour);
+  lastHardStitch_.assignPlain(static_cast<short>(x), static_cast<short>(y), lastCode, colour);
   return n;
 }
 

@@ -264,21 +264,26 @@ void StitchStats::updatePlainRun(std::span<const HStitch> run) {
     int inFabric = threadInFabric;
     short x = curX, y = curY, lowX = minX, highX = maxX, lowY = minY, highY = maxY;
     short move = maxMove;
+    int jumps = 0;
     const std::size_t from = i;
     for (; i < run.size() && static_cast<short>(run[i].getColor()) == needle; ++i) {
       const HStitch& s = run[i];
+      const bool jump = s.getFlags() == StitchCode::Jump;
       if (inFabric != 0) {
         thread += threadOfMove(static_cast<double>(s.xval()) - static_cast<double>(x),
                                static_cast<double>(s.yval()) - static_cast<double>(y),
                                threadStitchAllowance);
       }
-      inFabric = 1;
+      // A jump leaves the thread as it was; a stitch puts it into the fabric.
+      if (!jump) inFabric = 1;
+      jumps += jump ? 1 : 0;
       addAxis(s.xval(), x, highX, lowX, move);
       addAxis(s.yval(), y, highY, lowY, move);
     }
     threadLength = thread;
     threadInFabric = inFabric;
     curX = x, curY = y, minX = lowX, maxX = highX, minY = lowY, maxY = highY, maxMove = move;
+    jumpCount += jumps;
     const int counted = static_cast<int>(i - from);
     stitchCount += counted;
     stitchIndex += counted;

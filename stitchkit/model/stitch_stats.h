@@ -107,8 +107,8 @@ class StitchStats {
   // `skipRealStitches` is non-zero; `countEmptyParent` non-zero also feeds the parent itself
   // when its real-stitch list is empty. Counts the command by the stitch's own code.
   void update(const HStitch& s, int countEmptyParent, int skipRealStitches);
-  // As update(s, 1, 0) for each stitch of `run`, all plain stitches: normal, without real
-  // stitches. Coders write most of a design this way, a batch at a time.
+  // As update(s, 1, 0) for each stitch of `run`, all normal stitches or jumps without real
+  // stitches. Coders read and write most of a design this way, a batch at a time.
   void updatePlainRun(std::span<const HStitch> run);
   // As update(s, 0, 0) for `s` carrying `written` as its real stitches (none when empty):
   // the records written for a stitch count in its place.

@@ -29,12 +29,18 @@ struct Dst {
   static Bytes design() { return cat({{0x10}, normal(3, -5), jump(10, 0), endRecord()}); }
   static constexpr const char* kSamples = "dst";
   static constexpr std::size_t kHeader = 512;
-  // Blanks, the longest moves, commands in between, the edge of a stitch's range.
+  // Blanks, the longest moves, commands in between, single jumps and jump runs, a trim made of
+  // jumps followed by a single jump, the edge of a stitch's range.
   static std::vector<Bytes> runs() {
     const Bytes blank = normal(0, 0);
-    return {cat({normal(3, 4), blank, normal(-1, 0), normal(1, 1), blank, blank, normal(121, -121),
-                 stop(), normal(2, 2), changeover(), normal(5, 0), changeover(),
-                 repeat(normal(121, 121), 300), normal(1, 0), endRecord()}),
+    const Bytes moves =
+        cat({normal(3, 4), blank, normal(-1, 0), normal(1, 1), blank, blank, normal(121, -121)});
+    const Bytes outOfRange = cat({repeat(normal(121, 121), 300), normal(1, 0)});
+    const Bytes commands = cat({stop(), normal(2, 2), changeover(), normal(5, 0), changeover()});
+    const Bytes jumps = cat({jump(30, -20), normal(1, 1), jump(0, 0), blank, jump(0, 0),
+                             normal(2, 0), jump(10, 0), jump(-10, 0), normal(1, 0)});
+    const Bytes trim = cat({jump(5, 0), jump(5, 0), jump(-10, 0), jump(20, 0), normal(1, 0)});
+    return {cat({moves, commands, jumps, trim, jump(-40, 0), outOfRange, endRecord()}),
             cat({repeat(normal(-121, 0), 280), normal(-2, 0), Bytes{0x00, 0x00, 0x00}})};
   }
 };
@@ -57,17 +63,12 @@ struct Exp {
   static constexpr const char* kSamples = "exp";
   static constexpr std::size_t kHeader = 0;
   static std::vector<Bytes> runs() {
-    const Bytes blank = {0x00, 0x00};
-    const Bytes jumpBack = {0x80, 0x04, 0x81, 0x00};
-    return {cat({{0x03, 0x04},
-                 blank,
-                 {0xFF, 0x00},
-                 {0x7F, 0x81},
-                 blank,
-                 jumpBack,
-                 repeat({0x81, 0x7F}, 300),
-                 {0x01, 0x00},
-                 {0x80, 0x10, 0x00, 0x00}}),
+    const Bytes moves = {0x03, 0x04, 0x00, 0x00, 0xFF, 0x00, 0x7F, 0x81, 0x00, 0x00};
+    // Stitches and blanks; a jump back, a trim, a single jump and a stitch.
+    const Bytes jumps = {0x80, 0x04, 0x81, 0x00, 0x80, 0x80, 0x07,
+                         0x00, 0x80, 0x04, 0x14, 0x00, 0x01, 0x00};
+    const Bytes outOfRange = cat({repeat({0x81, 0x7F}, 300), {0x01, 0x00}});
+    return {cat({moves, jumps, outOfRange, {0x80, 0x10, 0x00, 0x00}}),
             cat({repeat({0x81, 0x00}, 260), {0x80, 0x81}})};
   }
 };
