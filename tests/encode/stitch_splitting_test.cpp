@@ -140,51 +140,39 @@ TEST(SplitPath, PathOfAStitch) {
 // ---------------------------------------------------------------------------------------------
 // The penetration pattern
 
-TEST(PenetrationPattern, ExactPointsForOneToSeven) {
-  const HCoord<short> base(10, 10);
-  const HCoord<short> centre(100, 10);  // to the right: unit (+4, 0)
-  const Points expected[] = {
-      {{14, 10}, {10, 10}},                                                    // 1 (raised to 2)
-      {{14, 10}, {10, 10}},                                                    // 2
-      {{14, 10}, {18, 10}, {10, 10}},                                          // 3
-      {{14, 10}, {18, 10}, {14, 10}, {10, 10}},                                // 4
-      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {10, 10}},                      // 5 = 3 + 2
-      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {10, 10}},            // 6 = 3 + 3
-      {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {14, 10}, {10, 10}},  // 7 = 3 + 4
-  };
-  for (int count = 1; count <= 7; ++count) {
-    HXArray<HCoord<short>> out;
-    out.add(HCoord<short>(1, 1));  // appended to, not replaced
-    RecordingEncoder::addPenetrationPattern(out, count, base, 4, centre);
-    Points want = {{1, 1}};
-    want.insert(want.end(), expected[count - 1].begin(), expected[count - 1].end());
-    EXPECT_EQ(pointList(out), want) << count << " points";
-  }
-}
-
-TEST(PenetrationPattern, DirectionTowardsTheDesignCentre) {
+TEST(PenetrationPattern, PointsGoTowardsTheDesignCentreAndBack) {
+  // From (10, 10) in steps of 4, appended after what the list holds.
+  // clang-format off
   const struct {
     const char* name;
+    int count;
     HCoord<short> centre;
-    std::pair<int, int> first;
+    Points points;
   } cases[] = {
-      {"centre to the right", {100, 10}, {14, 10}},
-      {"centre to the left", {-100, 10}, {6, 10}},
-      {"centre above", {10, 100}, {10, 14}},
-      {"centre below", {10, -100}, {10, 6}},
-      {"centre at the point: left", {10, 10}, {6, 10}},
-      {"centre close by: left", {15, 17}, {6, 10}},
-      {"exactly two steps right", {18, 10}, {14, 10}},
-      {"x close, y far", {17, 50}, {10, 14}},
-      {"x far wins over y", {30, 100}, {14, 10}},
+      {"one point is raised to two", 1, {100, 10}, {{14, 10}, {10, 10}}},
+      {"two", 2, {100, 10}, {{14, 10}, {10, 10}}},
+      {"three", 3, {100, 10}, {{14, 10}, {18, 10}, {10, 10}}},
+      {"four", 4, {100, 10}, {{14, 10}, {18, 10}, {14, 10}, {10, 10}}},
+      {"five = 3 + 2", 5, {100, 10}, {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {10, 10}}},
+      {"six = 3 + 3", 6, {100, 10}, {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {10, 10}}},
+      {"seven = 3 + 4", 7, {100, 10}, {{14, 10}, {18, 10}, {10, 10}, {14, 10}, {18, 10}, {14, 10}, {10, 10}}},
+      {"centre to the left", 3, {-100, 10}, {{6, 10}, {2, 10}, {10, 10}}},
+      {"centre above", 3, {10, 100}, {{10, 14}, {10, 18}, {10, 10}}},
+      {"centre below", 3, {10, -100}, {{10, 6}, {10, 2}, {10, 10}}},
+      {"centre at the point: left", 3, {10, 10}, {{6, 10}, {2, 10}, {10, 10}}},
+      {"centre close by: left", 3, {15, 17}, {{6, 10}, {2, 10}, {10, 10}}},
+      {"exactly two steps right", 3, {18, 10}, {{14, 10}, {18, 10}, {10, 10}}},
+      {"x close, y far", 3, {17, 50}, {{10, 14}, {10, 18}, {10, 10}}},
+      {"x far wins over y", 3, {30, 100}, {{14, 10}, {18, 10}, {10, 10}}},
   };
+  // clang-format on
   for (const auto& c : cases) {
     HXArray<HCoord<short>> out;
-    RecordingEncoder::addPenetrationPattern(out, 3, HCoord<short>(10, 10), 4, c.centre);
-    ASSERT_EQ(out.length(), 3) << c.name;
-    EXPECT_EQ(std::make_pair(static_cast<int>(out[0].x), static_cast<int>(out[0].y)), c.first)
-        << c.name;
-    EXPECT_EQ(out[2], HCoord<short>(10, 10)) << c.name;
+    out.add(HCoord<short>(1, 1));
+    RecordingEncoder::addPenetrationPattern(out, c.count, HCoord<short>(10, 10), 4, c.centre);
+    Points want = {{1, 1}};
+    want.insert(want.end(), c.points.begin(), c.points.end());
+    EXPECT_EQ(pointList(out), want) << c.name;
   }
 }
 

@@ -164,7 +164,7 @@ TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
   }
 }
 
-TEST(StitchFilterEncode, EmptyContainerFailsForWantOfAStitchToStartFrom) {
+TEST(StitchFilterEncode, FailsWithoutAStitchToStartFromOrWhenTheStreamRefuses) {
   HXArray<HStitch> array;
   StitchArrayWrapper stitches(array);
   StitchFilter filter(stitches);
@@ -174,6 +174,15 @@ TEST(StitchFilterEncode, EmptyContainerFailsForWantOfAStitchToStartFrom) {
   // A design start alone gives nothing to write either.
   array.add(HStitch(5, 5, C::DesignStart));
   EXPECT_EQ(filter.encodeStitches(options, nullptr), kFilterFailure);
+
+  // A stream that refuses a record stops the write.
+  HXArray<HStitch> design;
+  fillDesign(design, {N(10), N(20), N(30), At(C::DesignEnd, 30)});
+  StitchArrayWrapper designStitches(design);
+  StitchFilter designFilter(designStitches);
+  unsigned char buffer[4] = {};
+  MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
+  EXPECT_EQ(designFilter.encodeStitches(options, &tooSmall), kFilterFailure);
 }
 
 TEST(StitchFilterEncode, LeadingDesignStartIsWrittenOnlyIntoTheStitchFile) {
@@ -467,16 +476,6 @@ TEST(StitchFilterEncode, ContainerHoldsWhatWasWrittenAndStatisticsDescribeIt) {
   EXPECT_EQ(filter.getStats().maxX, 320);
   EXPECT_EQ(filter.getStats().jumpCount, 2);
   EXPECT_EQ(bytes.size(), 3u * 6u) << "the start record and five records";
-}
-
-TEST(StitchFilterEncode, StreamFailureStopsTheWrite) {
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10), N(20), N(30), At(C::DesignEnd, 30)});
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  unsigned char buffer[4] = {};
-  MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
-  EXPECT_EQ(filter.encodeStitches(dstEncoderOptions(), &tooSmall), kFilterFailure);
 }
 
 TEST(StitchFilterEncode, SegmentsContinueFromTheStateOfThePreviousOne) {
