@@ -63,50 +63,52 @@ Bytes jumpLoop() {
 
 // --- Stops --------------------------------------------------------------------------------
 
-TEST(StitchDecoderStops, PairsAndTriplesFollowJumpBetweenTwoStops) {
+TEST(StitchDecoderStops, StopsPairUpOrChangeNeedlesAsTheOptionsSay) {
+  // Each design is the records given, a stitch and the end; colours are checked when given.
   struct Row {
     const char* what;
-    int jumpBetweenTwoStops;
-    int stopsAsNeedles;
-    Bytes between;
+    const char* configure;
+    Bytes records;
     Codes codes;
     Codes colours;
   };
+  const char* const paired = "JumpBetweenTwoStops=0 StopsAsNeedles=1";
+  const char* const jumpBetween = "JumpBetweenTwoStops=1 StopsAsNeedles=1";
+  // A blank that is kept counts as the first stitch, so SkipFirstColourChange no longer ignores
+  // the stop after it; the design start is a jump, not a command.
+  const char* const blankFirst = "KorvanStartStitchType=0 StopsAsNeedles=1 SkipFirstColourChange=1";
+  const Bytes blank = {0x00, 0x00, 0x03};
+  const Bytes n = normal(10, 0);
+  // clang-format off
   const Row rows[] = {
-      {"two stops at one point pair up", 0, 1, cat({stop(), stop()}), Codes{0, 6, 6, 0, 7},
-       Codes{0, 0, 0, 0, 0}},
-      {"two adjacent stops are two needle changes when a jump separates paired stops", 1, 1,
-       cat({stop(), stop()}), Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
-      {"stop, zero-length jump, stop pair up", 1, 1, cat({stop(), jump(0, 0), stop()}),
-       Codes{0, 6, 1, 6, 0, 7}, Codes{0, 0, 0, 0, 0, 0}},
-      {"stop, zero-length jump, stop do not pair without the option", 0, 1,
-       cat({stop(), jump(0, 0), stop()}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
-      {"stops at different points do not pair", 0, 1, cat({stop(), stop(5, 0)}),
-       Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
-      {"a moving jump between stops does not pair them", 1, 1,
-       cat({stop(), jump(5, 0), stop(-5, 0)}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
-      {"a stop after a pair is a needle change again", 0, 1,
-       cat({stop(), stop(), normal(10, 0), stop()}), Codes{0, 6, 6, 0, 2, 0, 7},
-       Codes{0, 0, 0, 0, 1, 1, 1}},
-      {"a third stop elsewhere is not part of a three-stop", 0, 1,
-       cat({stop(), stop(), stop(5, 0)}), Codes{0, 6, 6, 2, 0, 7}, Codes{0, 0, 0, 1, 1, 1}},
-      {"three stops at one point are one three-stop", 0, 1, cat({stop(), stop(), stop()}),
-       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
-      {"three stops with jumps between stops", 1, 1, cat({stop(), stop(), stop()}),
-       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
-      {"three stops without stops as needles", 1, 0, cat({stop(), stop(), stop()}),
-       Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
-      {"a fourth stop after a three-stop stands alone", 0, 1, cat({stop(), stop(), stop(), stop()}),
-       Codes{0, 23, 2, 0, 7}, Codes{0, 0, 1, 1, 1}},
+      {"two stops at one point pair up", paired, cat({n, stop(), stop()}), Codes{0, 6, 6, 0, 7}, Codes{0, 0, 0, 0, 0}},
+      {"two adjacent stops are two needle changes when a jump separates paired stops", jumpBetween, cat({n, stop(), stop()}), Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
+      {"stop, zero-length jump, stop pair up", jumpBetween, cat({n, stop(), jump(0, 0), stop()}), Codes{0, 6, 1, 6, 0, 7}, Codes{0, 0, 0, 0, 0, 0}},
+      {"stop, zero-length jump, stop do not pair without the option", paired, cat({n, stop(), jump(0, 0), stop()}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
+      {"stops at different points do not pair", paired, cat({n, stop(), stop(5, 0)}), Codes{0, 2, 2, 0, 7}, Codes{0, 1, 2, 2, 2}},
+      {"a moving jump between stops does not pair them", jumpBetween, cat({n, stop(), jump(5, 0), stop(-5, 0)}), Codes{0, 2, 1, 2, 0, 7}, Codes{0, 1, 1, 2, 2, 2}},
+      {"a stop after a pair is a needle change again", paired, cat({n, stop(), stop(), normal(10, 0), stop()}), Codes{0, 6, 6, 0, 2, 0, 7}, Codes{0, 0, 0, 0, 1, 1, 1}},
+      {"a third stop elsewhere is not part of a three-stop", paired, cat({n, stop(), stop(), stop(5, 0)}), Codes{0, 6, 6, 2, 0, 7}, Codes{0, 0, 0, 1, 1, 1}},
+      {"three stops at one point are one three-stop", paired, cat({n, stop(), stop(), stop()}), Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"three stops with jumps between stops", jumpBetween, cat({n, stop(), stop(), stop()}), Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"three stops without stops as needles", "JumpBetweenTwoStops=1 StopsAsNeedles=0", cat({n, stop(), stop(), stop()}), Codes{0, 23, 0, 7}, Codes{0, 0, 0, 0}},
+      {"a fourth stop after a three-stop stands alone", paired, cat({n, stop(), stop(), stop(), stop()}), Codes{0, 23, 2, 0, 7}, Codes{0, 0, 1, 1, 1}},
+      {"copying delivers the records as they stand", "CopyOriginal=1 StopsAsNeedles=1 JumpBetweenTwoStops=0", cat({n, jumpLoop(), normal(5, 0), stop(), stop(), stop()}), Codes{0, 1, 1, 1, 1, 0, 6, 6, 6, 0, 7}, Codes(11, 0)},
+      {"a rejected leading blank: the stop is the first colour change", blankFirst, cat({blank, stop(10, 0)}), Codes{0, 6, 0, 7}, {}},
+      {"no blank is short with CleanLength 0", "KorvanStartStitchType=0 StopsAsNeedles=1 SkipFirstColourChange=1 CleanLength=0", cat({blank, stop(10, 0)}), Codes{0, 2, 0, 7}, {}},
+      {"a blank kept by PreserveBlanks 1", "KorvanStartStitchType=0 StopsAsNeedles=1 SkipFirstColourChange=1 PreserveBlanks=1", cat({blank, stop(10, 0)}), Codes{0, 2, 0, 7}, {}},
+      {"a blank at the design start is a jump", "KorvanStartStitchType=0 StopsAsNeedles=1 SkipFirstColourChange=1 PreserveBlanks=3", cat({blank, stop(10, 0)}), Codes{0, 6, 0, 7}, {}},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     StitchDecoderOptions o = dstOptions();
-    o.setJumpBetweenTwoStops(r.jumpBetweenTwoStops);
-    o.setStopsAsNeedles(r.stopsAsNeedles);
-    const Decoded d = decodeDst(cat({normal(10, 0), r.between, normal(10, 0), endRecord()}), o);
+    testing_support::setOptions(o, r.configure);
+    const Decoded d = decodeDst(cat({r.records, normal(10, 0), endRecord()}), o);
     EXPECT_EQ(d.codes(), r.codes);
-    EXPECT_EQ(d.colours(), r.colours);
+    if (!r.colours.empty()) {
+      EXPECT_EQ(d.colours(), r.colours);
+    }
     EXPECT_EQ(d.result, kDecodeEnd);
   }
 }
@@ -237,28 +239,16 @@ TEST(StitchDecoderNeedles, RealStitchesBeforeTheNeedleChangeKeepThePreviousColou
     std::vector<std::uint8_t> realCodes;
     Codes expected;
   };
+  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
+  const HStitch change = hard(ChangeNeedle, 10, 0, 3);
+  // clang-format off
   const Row rows[] = {
-      {"switch at the stop",
-       hard(StitchCode::ChangeNeedle, 10, 0, 3),
-       Codes{0, 0, 0, 0},
-       {StitchCode::Normal, StitchCode::Normal, StitchCode::Stop, StitchCode::Normal},
-       Codes{0, 0, 3, 3}},
-      {"switch at the first stitch of the new colour",
-       hard(StitchCode::ChangeNeedle, 10, 0, 3),
-       Codes{0, 3, 0, 0},
-       {0, 0, 0, 0},
-       Codes{0, 3, 3, 3}},
-      {"switch at a nested colour change",
-       hard(StitchCode::ChangeNeedle, 10, 0, 3),
-       Codes{0, 5, 0},
-       {StitchCode::Normal, StitchCode::ChangeNeedle, StitchCode::Normal},
-       Codes{0, 3, 3}},
-      {"same needle: every real stitch takes the colour",
-       hard(StitchCode::Normal, 10, 0),
-       Codes{5, 6},
-       {0, 0},
-       Codes{0, 0}},
+      {"switch at the stop", change, Codes{0, 0, 0, 0}, {Normal, Normal, Stop, Normal}, Codes{0, 0, 3, 3}},
+      {"switch at the first stitch of the new colour", change, Codes{0, 3, 0, 0}, {0, 0, 0, 0}, Codes{0, 3, 3, 3}},
+      {"switch at a nested colour change", change, Codes{0, 5, 0}, {Normal, ChangeNeedle, Normal}, Codes{0, 3, 3}},
+      {"same needle: every real stitch takes the colour", hard(Normal, 10, 0), Codes{5, 6}, {0, 0}, Codes{0, 0}},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     HStitch carrier = r.carrier;
@@ -285,23 +275,34 @@ Bytes repeatedDrops(int count) {
               normal(10, 0), endRecord()});
 }
 
-TEST(StitchDecoderDropSequins, RepeatedDropsAtOnePointSelectTheHead) {
-  // Head selected by N records at one point; 15 records are a full drop and a new one.
-  const std::vector<std::vector<std::pair<int, int>>> expected = {
-      {},  // unused
-      {{20, 0}}, {{20, 1}}, {{20, 1}}, {{20, 2}}, {{20, 2}},
-      {{20, 2}}, {{20, 4}}, {{20, 3}}, {{20, 3}}, {{20, 3}},
-      {{20, 5}}, {{20, 5}}, {{20, 6}}, {{20, 7}}, {{20, 7}, {20, 0}},
+TEST(StitchDecoderDropSequins, RepeatedDropsAtOnePointSelectTheHeadOrTheDropKind) {
+  // N records at one point give (code, sequin head) of each drop: with alternate commands 15
+  // records are a full drop and a new one; in the combined scheme the eighth record starts a
+  // new drop, the ninth is consumed and the eleventh ends the chain.
+  constexpr int S = StitchCode::DropSequin;
+  constexpr int B = StitchCode::DropBead;
+  struct Row {
+    int records;
+    Points alternate;
+    Points combined;
   };
-  for (int n = 1; n <= 15; ++n) {
-    SCOPED_TRACE(testing::Message() << n << " records");
+  // clang-format off
+  const Row rows[] = {
+      {1, {{S, 0}}, {{B, 0}}},  {2, {{S, 1}}, {{B, 1}}},  {3, {{S, 1}}, {{B, 1}}},
+      {4, {{S, 2}}, {{B, 2}}},  {5, {{S, 2}}, {{B, 2}}},  {6, {{S, 2}}, {{B, 2}}},
+      {7, {{S, 4}}, {{S, 0}}},  {8, {{S, 3}}, {{S, 0}, {B, 0}}}, {9, {{S, 3}}, {{S, 0}, {B, 0}}},
+      {10, {{S, 3}}, {{S, 0}, {B, 0}}}, {11, {{S, 5}}, {{S, 1}}}, {12, {{S, 5}}, {{S, 1}, {B, 0}}},
+      {13, {{S, 6}}, {}}, {14, {{S, 7}}, {}}, {15, {{S, 7}, {S, 0}}, {}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.records << " records");
     StitchDecoderOptions o = dstOptions();
     o.setAlternateSequinDropCommands(1);
-    const Decoded d = decodeDst(repeatedDrops(n), o);
-    EXPECT_EQ(d.drops(), expected[n]);
+    Decoded d = decodeDst(repeatedDrops(r.records), o);
+    EXPECT_EQ(d.drops(), r.alternate);
     Codes codes = {0, 18};
-    for (std::size_t i = 0; i < expected[n].size(); ++i)
-      codes.push_back(20);
+    codes.insert(codes.end(), r.alternate.size(), 20);
     codes.insert(codes.end(), {19, 0, 7});
     EXPECT_EQ(d.codes(), codes);
     for (const HStitch& s : d.stitches) {
@@ -309,69 +310,44 @@ TEST(StitchDecoderDropSequins, RepeatedDropsAtOnePointSelectTheHead) {
         EXPECT_EQ(s.getPoint(), (HCoord<short>{20, 0}));
       }
     }
-  }
-}
-
-TEST(StitchDecoderDropSequins, WithoutAlternateCommandsEveryRecordIsItsOwnDrop) {
-  StitchDecoderOptions o = dstOptions();
-  const Decoded d = decodeDst(repeatedDrops(3), o);
-  EXPECT_EQ(d.drops(), (Points{{20, 0}, {20, 0}, {20, 0}}));
-
-  // Any non-zero value turns the scheme on.
-  o = dstOptions();
-  o.setAlternateSequinDropCommands(5);
-  EXPECT_EQ(decodeDst(repeatedDrops(4), o).drops(), (Points{{20, 2}}));
-}
-
-TEST(StitchDecoderDropSequins, OnlyDropsAtTheSamePointRepeat) {
-  StitchDecoderOptions o = dstOptions();
-  o.setAlternateSequinDropCommands(1);
-  const Decoded d = decodeDst(cat({normal(10, 0), changeover(), jump(10, 0), repeat(jump(0, 0), 3),
-                                   jump(5, 0), jump(0, 0), changeover(), endRecord()}),
-                              o);
-  EXPECT_EQ(d.drops(), (Points{{20, 2}, {20, 1}}));
-  EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {20, 0}, {25, 0}, {25, 0}, {25, 0}}));
-}
-
-TEST(StitchDecoderDropSequins, CombinedSequinBeadDropsFollowTheRepetitionScheme) {
-  constexpr int kSequin = StitchCode::DropSequin;
-  constexpr int kBead = StitchCode::DropBead;
-  const std::vector<Points> expected = {
-      {},                          // unused
-      {{kBead, 0}},                // 1
-      {{kBead, 1}},                // 2
-      {{kBead, 1}},                // 3
-      {{kBead, 2}},                // 4
-      {{kBead, 2}},                // 5
-      {{kBead, 2}},                // 6
-      {{kSequin, 0}},              // 7
-      {{kSequin, 0}, {kBead, 0}},  // 8: the eighth record starts a new drop
-      {{kSequin, 0}, {kBead, 0}},  // 9: ... and the ninth is consumed
-      {{kSequin, 0}, {kBead, 0}},  // 10
-      {{kSequin, 1}},              // 11
-      {{kSequin, 1}, {kBead, 0}},  // 12: the eleventh ends the chain
-  };
-  for (int n = 1; n <= 12; ++n) {
-    SCOPED_TRACE(testing::Message() << n << " records");
-    StitchDecoderOptions o = dstOptions();
+    if (r.combined.empty()) continue;
+    o = dstOptions();
     o.setSupportsCombinedSequinBead(1);
-    const Decoded d = decodeDst(repeatedDrops(n), o);
-    EXPECT_EQ(d.drops(), expected[n]);
-    EXPECT_EQ(d.stitches.size(), expected[n].size() + 5);
+    d = decodeDst(repeatedDrops(r.records), o);
+    EXPECT_EQ(d.drops(), r.combined);
+    EXPECT_EQ(d.stitches.size(), r.combined.size() + 5);
     EXPECT_EQ(d.result, kDecodeEnd);
   }
 }
 
-TEST(StitchDecoderDropSequins, CombinedSchemeIsForDstFilesAndYieldsToAlternateCommands) {
-  StitchDecoderOptions o = dstOptions();
-  o.setSupportsCombinedSequinBead(1);
-  o.setFileFormat(kFormatDstVariant6);
-  EXPECT_EQ(decodeDst(repeatedDrops(3), o).drops(), (Points{{20, 0}, {20, 0}, {20, 0}}));
-
-  o = dstOptions();
-  o.setSupportsCombinedSequinBead(1);
-  o.setAlternateSequinDropCommands(1);
-  EXPECT_EQ(decodeDst(repeatedDrops(7), o).drops(), (Points{{StitchCode::DropSequin, 4}}));
+TEST(StitchDecoderDropSequins, SchemesApplyOnlyWhereTheyAreMeant) {
+  struct Row {
+    const char* what;
+    const char* configure;
+    Bytes bytes;
+    Points drops;
+  };
+  const Bytes twoPoints = cat({normal(10, 0), changeover(), jump(10, 0), repeat(jump(0, 0), 3),
+                               jump(5, 0), jump(0, 0), changeover(), endRecord()});
+  // clang-format off
+  const Row rows[] = {
+      {"without alternate commands every record is its own drop", "", repeatedDrops(3), Points{{20, 0}, {20, 0}, {20, 0}}},
+      {"any non-zero value turns the scheme on", "AlternateDropSequinCommands=5", repeatedDrops(4), Points{{20, 2}}},
+      {"only drops at the same point repeat", "AlternateDropSequinCommands=1", twoPoints, Points{{20, 2}, {20, 1}}},
+      {"the combined scheme is for DST files", "CombineSequinBead=1 FileFormat=6", repeatedDrops(3), Points{{20, 0}, {20, 0}, {20, 0}}},
+      {"the combined scheme yields to alternate commands", "CombineSequinBead=1 AlternateDropSequinCommands=1", repeatedDrops(7), Points{{StitchCode::DropSequin, 4}}},
+  };
+  // clang-format on
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    StitchDecoderOptions o = dstOptions();
+    testing_support::setOptions(o, r.configure);
+    const Decoded d = decodeDst(r.bytes, o);
+    EXPECT_EQ(d.drops(), r.drops);
+    if (r.bytes == twoPoints) {
+      EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {20, 0}, {25, 0}, {25, 0}, {25, 0}}));
+    }
+  }
 }
 
 TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalStitch) {
@@ -386,56 +362,17 @@ TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalSti
     int head;
   };
   const Bytes tail = cat({changeover(), normal(10, 0), endRecord()});
+  const Bytes moved = cat({jump(0, 0), normal(10, 0), tail});
+  // clang-format off
   const Row rows[] = {
-      {"drop in place moves and takes the stitch",
-       1,
-       kFormatDst,
-       0,
-       cat({jump(0, 0), normal(10, 0), tail}),
-       Codes{0, 18, 20, 19, 0, 7},
-       {20, 0},
-       0},
-      {"without the option",
-       0,
-       kFormatDst,
-       0,
-       cat({jump(0, 0), normal(10, 0), tail}),
-       Codes{0, 18, 20, 0, 19, 0, 7},
-       {10, 0},
-       0},
-      {"not for other formats",
-       1,
-       kFormatDstVariant6,
-       0,
-       cat({jump(0, 0), normal(10, 0), tail}),
-       Codes{0, 18, 20, 0, 19, 0, 7},
-       {10, 0},
-       0},
-      {"next record not a stitch",
-       1,
-       kFormatDst,
-       0,
-       cat({jump(0, 0), tail}),
-       Codes{0, 18, 20, 19, 0, 7},
-       {10, 0},
-       0},
-      {"a drop that moved stays",
-       1,
-       kFormatDst,
-       0,
-       cat({jump(5, 0), normal(10, 0), tail}),
-       Codes{0, 18, 20, 0, 19, 0, 7},
-       {15, 0},
-       0},
-      {"a repeated drop moves as one",
-       1,
-       kFormatDst,
-       1,
-       cat({repeat(jump(0, 0), 3), normal(10, 0), tail}),
-       Codes{0, 18, 20, 19, 0, 7},
-       {20, 0},
-       1},
+      {"drop in place moves and takes the stitch", 1, kFormatDst, 0, moved, Codes{0, 18, 20, 19, 0, 7}, {20, 0}, 0},
+      {"without the option", 0, kFormatDst, 0, moved, Codes{0, 18, 20, 0, 19, 0, 7}, {10, 0}, 0},
+      {"not for other formats", 1, kFormatDstVariant6, 0, moved, Codes{0, 18, 20, 0, 19, 0, 7}, {10, 0}, 0},
+      {"next record not a stitch", 1, kFormatDst, 0, cat({jump(0, 0), tail}), Codes{0, 18, 20, 19, 0, 7}, {10, 0}, 0},
+      {"a drop that moved stays", 1, kFormatDst, 0, cat({jump(5, 0), normal(10, 0), tail}), Codes{0, 18, 20, 0, 19, 0, 7}, {15, 0}, 0},
+      {"a repeated drop moves as one", 1, kFormatDst, 1, cat({repeat(jump(0, 0), 3), normal(10, 0), tail}), Codes{0, 18, 20, 19, 0, 7}, {20, 0}, 1},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     StitchDecoderOptions o = dstOptions();
@@ -462,55 +399,28 @@ TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
   };
   const char* none = "";
   const Bytes end = endRecord();
+  const Bytes loop = cat({normal(10, 0), jumpLoop(), normal(5, 0), end});
+  // clang-format off
   const Row rows[] = {
-      {"four jumps out and back", none, cat({normal(10, 0), jumpLoop(), normal(5, 0), end}),
-       Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"loop back to the point after the first jump", none,
-       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(20, -20), normal(5, 0),
-            end}),
-       Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"the longest loop wins", none,
-       cat({normal(10, 0), jumpLoop(), jumpLoop(), normal(5, 0), end}),
-       Codes{0, 1, 1, 1, 1, 1, 1, 1, 14, 0, 7}, 8},
-      {"a longer loop starting later wins over a shorter one", none,
-       cat({normal(10, 0), jump(20, 0), jump(-20, 0), jump(0, 30), jump(40, 0), jump(-20, -30),
-            normal(5, 0), end}),
-       Codes{0, 1, 1, 1, 1, 14, 0, 7}, 5},
-      {"a run that does not come back", none,
-       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -10), normal(5, 0),
-            end}),
-       Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"the stitch ending a run never closes a loop", none,
-       cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), normal(0, -20), end}),
-       Codes{0, 1, 1, 1, 0, 7}, -1},
-      {"fewer moving jumps than JumpsPerTrim", none,
-       cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 0, 7},
-       -1},
-      {"JumpsPerTrim 2", "JumpsPerTrim=2",
-       cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 14, 0, 7},
-       2},
-      {"zero-length jumps do not count", none,
-       cat({normal(10, 0), jump(20, 0), jump(0, 0), jump(-20, 0), normal(5, 0), end}),
-       Codes{0, 1, 1, 1, 0, 7}, -1},
-      {"JumpsPerTrim 0", "JumpsPerTrim=0", cat({normal(10, 0), jumpLoop(), normal(5, 0), end}),
-       Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"TrimsAsJumps delivers a trim", "TrimsAsJumps=1",
-       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 3, 0, 7}, 4},
-      {"UseNeedleUps leaves the jump trim", "UseNeedleUps=1",
-       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"after a stop the needle is up", none,
-       cat({normal(10, 0), stop(), jumpLoop(), normal(5, 0), end}), Codes{0, 6, 1, 1, 1, 1, 0, 7},
-       -1},
-      {"at the start of the design the needle is up", none,
-       cat({jump(10, 0), jumpLoop(), normal(5, 0), end}), Codes{1, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered while a device mode is on", "ReadChangeoverType=1",
-       cat({normal(10, 0), changeover(), jumpLoop(), normal(5, 0), end}),
-       Codes{0, 8, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered with PreserveJumps", "PreserveJumps=1",
-       cat({normal(10, 0), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"a run ending the data closes on its last jump", none, cat({normal(10, 0), jumpLoop()}),
-       Codes{0, 1, 1, 1, 14}, 4},
+      {"four jumps out and back", none, loop, Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"loop back to the point after the first jump", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(20, -20), normal(5, 0), end}), Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"the longest loop wins", none, cat({normal(10, 0), jumpLoop(), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 1, 1, 1, 14, 0, 7}, 8},
+      {"a longer loop starting later wins over a shorter one", none, cat({normal(10, 0), jump(20, 0), jump(-20, 0), jump(0, 30), jump(40, 0), jump(-20, -30), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 14, 0, 7}, 5},
+      {"a run that does not come back", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -10), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"the stitch ending a run never closes a loop", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), normal(0, -20), end}), Codes{0, 1, 1, 1, 0, 7}, -1},
+      {"fewer moving jumps than JumpsPerTrim", none, cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 0, 7}, -1},
+      {"JumpsPerTrim 2", "JumpsPerTrim=2", cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 14, 0, 7}, 2},
+      {"zero-length jumps do not count", none, cat({normal(10, 0), jump(20, 0), jump(0, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 1, 0, 7}, -1},
+      {"JumpsPerTrim 0", "JumpsPerTrim=0", loop, Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"TrimsAsJumps delivers a trim", "TrimsAsJumps=1", loop, Codes{0, 1, 1, 1, 3, 0, 7}, 4},
+      {"UseNeedleUps leaves the jump trim", "UseNeedleUps=1", loop, Codes{0, 1, 1, 1, 14, 0, 7}, 4},
+      {"after a stop the needle is up", none, cat({normal(10, 0), stop(), jumpLoop(), normal(5, 0), end}), Codes{0, 6, 1, 1, 1, 1, 0, 7}, -1},
+      {"at the start of the design the needle is up", none, cat({jump(10, 0), jumpLoop(), normal(5, 0), end}), Codes{1, 1, 1, 1, 1, 0, 7}, -1},
+      {"jumps are not gathered while a device mode is on", "ReadChangeoverType=1", cat({normal(10, 0), changeover(), jumpLoop(), normal(5, 0), end}), Codes{0, 8, 1, 1, 1, 1, 0, 7}, -1},
+      {"jumps are not gathered with PreserveJumps", "PreserveJumps=1", loop, Codes{0, 1, 1, 1, 1, 0, 7}, -1},
+      {"a run ending the data closes on its last jump", none, cat({normal(10, 0), jumpLoop()}), Codes{0, 1, 1, 1, 14}, 4},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     StitchDecoderOptions o = dstOptions();
@@ -575,34 +485,16 @@ TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
   };
   const char* none = "";
   const Bytes blank = {0x00, 0x00, 0x03};
+  // clang-format off
   const Row rows[] = {
-      {"after a stop",
-       none,
-       cat({normal(10, 0), stop(), blank, normal(10, 0), endRecord()}),
-       2,
-       {0, 1, 0, 1, 1}},
-      {"after a change-over",
-       "ReadChangeoverType=3",
-       cat({normal(10, 0), changeover(), blank, normal(10, 0), changeover(), endRecord()}),
-       2,
-       {0, 1, 0, 1, 1}},
-      {"between stitches",
-       none,
-       cat({normal(10, 0), blank, normal(10, 0), endRecord()}),
-       1,
-       {0, 1, 0, 0, 0}},
-      {"after a jump",
-       none,
-       cat({normal(10, 0), jump(10, 0), blank, normal(10, 0), endRecord()}),
-       2,
-       {0, 1, 0, 0, 0}},
+      {"after a stop", none, cat({normal(10, 0), stop(), blank, normal(10, 0), endRecord()}), 2, {0, 1, 0, 1, 1}},
+      {"after a change-over", "ReadChangeoverType=3", cat({normal(10, 0), changeover(), blank, normal(10, 0), changeover(), endRecord()}), 2, {0, 1, 0, 1, 1}},
+      {"between stitches", none, cat({normal(10, 0), blank, normal(10, 0), endRecord()}), 1, {0, 1, 0, 0, 0}},
+      {"after a jump", none, cat({normal(10, 0), jump(10, 0), blank, normal(10, 0), endRecord()}), 2, {0, 1, 0, 0, 0}},
       // Whether the next record is read ahead for PreserveBlanks 2 and 4 is left open.
-      {"before a stop",
-       none,
-       cat({normal(10, 0), blank, stop(10, 0), normal(10, 0), endRecord()}),
-       1,
-       {0, 1, -1, 0, -1}},
+      {"before a stop", none, cat({normal(10, 0), blank, stop(10, 0), normal(10, 0), endRecord()}), 1, {0, 1, -1, 0, -1}},
   };
+  // clang-format on
   for (const Row& r : rows) {
     for (int mode = 0; mode <= 4; ++mode) {
       if (r.kept[mode] < 0) continue;
@@ -641,35 +533,6 @@ TEST(StitchDecoderBlanks, PreserveBlanksTwoLooksAtTheStitchAlreadyGivenBack) {
   }
 }
 
-TEST(StitchDecoderBlanks, KeptBlankIsTheFirstStitchAndCleanLengthZeroKeepsEveryBlank) {
-  // A blank that is kept counts as the first stitch, so SkipFirstColourChange no longer
-  // ignores the stop after it.
-  struct Row {
-    int cleanLength;
-    int preserveBlanks;
-    int stopCode;
-  };
-  const Row rows[] = {
-      {5, 0, StitchCode::Stop},          // rejected: the stop is the first colour change
-      {0, 0, StitchCode::ChangeNeedle},  // no blank is short with CleanLength 0
-      {5, 1, StitchCode::ChangeNeedle},
-      {5, 3, StitchCode::Stop},  // the design start is a jump, not a command
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << "CleanLength " << r.cleanLength << ", PreserveBlanks " << r.preserveBlanks);
-    StitchDecoderOptions o = dstOptions();
-    o.setKorvanStartStitchType(kKorvanStartStitchNone);
-    o.setCleanLength(static_cast<short>(r.cleanLength));
-    o.setPreserveBlanks(PreserveBlanksType(r.preserveBlanks));
-    o.setStopsAsNeedles(1);
-    o.setSkipFirstColourChange(1);
-    const Decoded d =
-        decodeDst(cat({{0x00, 0x00, 0x03}, stop(10, 0), normal(10, 0), endRecord()}), o);
-    EXPECT_EQ(d.codes(), (Codes{0, r.stopCode, 0, 7}));
-  }
-}
-
 // --- Learned lengths ----------------------------------------------------------------------
 
 TEST(StitchDecoderLearning, LengthsAreLearnedIntoTheCallersOptions) {
@@ -701,18 +564,6 @@ TEST(StitchDecoderLearning, LengthsAreLearnedIntoTheCallersOptions) {
   }
 }
 
-TEST(StitchDecoderLearning, JumpTrimsCountAsJumps) {
-  // The loop's closing jump (60) is its longest move and becomes the jump trim.
-  StitchDecoderOptions o = dstOptions();
-  const Decoded d = decodeDst(cat({normal(10, 0), jump(30, 0), jump(0, 30), jump(30, 0),
-                                   jump(-60, -30), normal(1, 0), endRecord()}),
-                              o);
-  ASSERT_EQ(d.codes(), (Codes{0, 1, 1, 1, 14, 0, 7}));
-  EXPECT_EQ(o.getSplitJumpLength(), 60);
-  EXPECT_EQ(o.getMaxLength(), 60);
-  EXPECT_EQ(o.getCleanLength(), 1);
-}
-
 // --- Statistics and lifecycle -------------------------------------------------------------
 
 TEST(StitchDecoderStatistics, EndDesignReportsTheDeliveredDesign) {
@@ -738,9 +589,16 @@ TEST(StitchDecoderStatistics, EndDesignReportsTheDeliveredDesign) {
   ASSERT_EQ(d.stats.needles.length(), 1);
   EXPECT_EQ(d.stats.needles[0], 1);
 
-  // A jump trim is counted as a trim and sewn as the jump it carries.
-  d = decodeDst(cat({normal(10, 0), jumpLoop(), normal(5, 0), endRecord()}), o);
+  // A jump trim is counted as a trim and sewn as the jump it carries; its jump is learned as
+  // a jump: the loop's closing jump (60) is its longest move.
+  o = dstOptions();
+  d = decodeDst(cat({normal(10, 0), jump(30, 0), jump(0, 30), jump(30, 0), jump(-60, -30),
+                     normal(1, 0), endRecord()}),
+                o);
   ASSERT_EQ(d.codes(), (Codes{0, 1, 1, 1, 14, 0, 7}));
+  EXPECT_EQ(o.getSplitJumpLength(), 60);
+  EXPECT_EQ(o.getMaxLength(), 60);
+  EXPECT_EQ(o.getCleanLength(), 1);
   EXPECT_EQ(d.stats.trimCount, 1);
   EXPECT_EQ(d.stats.jumpCount, 4);
   EXPECT_EQ(d.stats.stitchCount, 7);
@@ -757,14 +615,12 @@ TEST(StitchDecoderLifecycle, BeginDesignStartsAFreshDesign) {
     Codes codes;
   };
   const Row rows[] = {
-      {"at its end record, on needle 2 in sequin mode",
-       cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()}), -1,
-       Codes{0, 2, 18, 20, 7}},
-      {"abandoned after a stop whose next record was read ahead",
-       cat({normal(10, 0), stop(), normal(10, 0), endRecord()}), 2, Codes{0, 2}},
-      {"abandoned inside a jump run",
-       cat({normal(10, 0), jump(10, 0), jump(10, 0), normal(1, 0), endRecord()}), 2, Codes{0, 1}},
+      // clang-format off
+      {"at its end record, on needle 2 in sequin mode", cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()}), -1, Codes{0, 2, 18, 20, 7}},
+      {"abandoned after a stop whose next record was read ahead", cat({normal(10, 0), stop(), normal(10, 0), endRecord()}), 2, Codes{0, 2}},
+      {"abandoned inside a jump run", cat({normal(10, 0), jump(10, 0), jump(10, 0), normal(1, 0), endRecord()}), 2, Codes{0, 1}},
       {"at a malformed record", cat({normal(10, 0), {0x00, 0x00, 0x00}}), -1, Codes{0}},
+      // clang-format on
   };
   const Bytes next = cat({{0x00}, {0x00, 0x00, 0x83}, jump(10, 0), normal(0, 10), endRecord()});
   for (const Row& r : rows) {
@@ -873,18 +729,6 @@ TEST(StitchDecoderEnd, NothingIsDeliveredOrReadAfterTheEndCommand) {
       cat({normal(10, 0), jump(50, 0), jump(0, 50), endRecord(), normal(10, 0), endRecord()}));
   EXPECT_EQ(d.codes(), (Codes{0, 1, 1, 7}));
   EXPECT_EQ(d.result, kDecodeEnd);
-}
-
-TEST(StitchDecoderCopyOriginal, RecordsAreDeliveredAsTheyStand) {
-  StitchDecoderOptions o = dstOptions();
-  o.setCopyOriginal(1);
-  o.setStopsAsNeedles(1);
-  o.setJumpBetweenTwoStops(0);
-  const Decoded d = decodeDst(cat({normal(10, 0), jumpLoop(), normal(5, 0), stop(), stop(), stop(),
-                                   normal(5, 0), endRecord()}),
-                              o);
-  EXPECT_EQ(d.codes(), (Codes{0, 1, 1, 1, 1, 0, 6, 6, 6, 0, 7}));
-  EXPECT_EQ(d.colours(), Codes(11, 0));
 }
 
 TEST(StitchDecoderChenille, RedundantChenilleCommandsAreRejected) {

@@ -92,37 +92,23 @@ TEST(BarudanEncoderRecords, MoveSetsTheSignBitsAndMagnitudes) {
     int dy;
     Bytes bytes;
   };
+  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
+  // clang-format off
   const Row rows[] = {
-      {StitchCode::Normal, 5, -3, {0x80, 0x03, 0x05}},
-      {StitchCode::Normal, -5, 3, {0xE0, 0x03, 0x05}},
-      {StitchCode::Normal, 5, 3, {0xC0, 0x03, 0x05}},
-      {StitchCode::Normal, -5, -3, {0xA0, 0x03, 0x05}},
-      {StitchCode::Normal, 0, -3, {0xA0, 0x03, 0x00}},
-      {StitchCode::Normal, 5, 0, {0xC0, 0x00, 0x05}},
-      {StitchCode::Normal, 127, -127, {0x80, 0x7F, 0x7F}},
-      {StitchCode::Normal, -127, 127, {0xE0, 0x7F, 0x7F}},
-      {StitchCode::Jump, 64, -1, {0x81, 0x01, 0x40}},
-      {StitchCode::Trim, -2, 9, {0xE7, 0x09, 0x02}},
+      {Normal, 5, -3, {0x80, 0x03, 0x05}},    {Normal, -5, 3, {0xE0, 0x03, 0x05}},
+      {Normal, 5, 3, {0xC0, 0x03, 0x05}},     {Normal, -5, -3, {0xA0, 0x03, 0x05}},
+      {Normal, 0, -3, {0xA0, 0x03, 0x00}},    {Normal, 5, 0, {0xC0, 0x00, 0x05}},
+      {Normal, 127, -127, {0x80, 0x7F, 0x7F}}, {Normal, -127, 127, {0xE0, 0x7F, 0x7F}},
+      {Jump, 64, -1, {0x81, 0x01, 0x40}},     {Trim, -2, 9, {0xE7, 0x09, 0x02}},
       // Frame out starts with both sign bits clear; a move that needs them sets them.
-      {StitchCode::FrameOut, 5, -3, {0x97, 0x03, 0x05}},
-      {StitchCode::FrameOut, -5, 3, {0xF7, 0x03, 0x05}},
+      {FrameOut, 5, -3, {0x97, 0x03, 0x05}},  {FrameOut, -5, 3, {0xF7, 0x03, 0x05}},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "code " << row.code << " move " << row.dx << ", " << row.dy);
     const Written w = writeHard(stitch(row.dx, row.dy, row.code));
     EXPECT_EQ(w.result, kEncodeOk);
     EXPECT_EQ(w.bytes, row.bytes);
-  }
-}
-
-TEST(BarudanEncoderRecords, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
-  for (const auto& [dx, dy] : Points{{128, 0}, {0, -128}, {-300, 5}, {5, 255}}) {
-    for (const int code : {StitchCode::Normal, StitchCode::ChangeNeedle}) {
-      SCOPED_TRACE(testing::Message() << "move " << dx << ", " << dy << " code " << code);
-      const Written w = writeHard(stitch(dx, dy, code, 11));
-      EXPECT_EQ(w.result, kEncodeRefused);
-      EXPECT_TRUE(w.bytes.empty());
-    }
   }
 }
 
@@ -159,11 +145,12 @@ TEST(BarudanEncoderNeedles, EveryNeedleIsWrittenAndReadsBack) {
 }
 
 TEST(BarudanEncoderNeedles, PrefixRecordCarriesTheMoveOfAPrefixedNeedle) {
-  // Needle 12 in place: F2 00 00, EA 00 00. With a move, the prefix record carries it (the
-  // reader takes the move from there) and the needle record keeps its sign bits.
-  Written w = writeHard(stitch(0, 0, StitchCode::ChangeNeedle, 11));
-  EXPECT_EQ(w.bytes, (Bytes{0xF2, 0x00, 0x00, 0xEA, 0x00, 0x00}));
-  w = writeHard(stitch(5, -3, StitchCode::ChangeNeedle, 11));
+  // Needle 12 with a move: the prefix record carries it (the reader takes the move from there)
+  // and the needle record keeps its sign bits. A move beyond one record writes neither.
+  const Written tooFar = writeHard(stitch(-300, 5, StitchCode::ChangeNeedle, 11));
+  EXPECT_EQ(tooFar.result, kEncodeRefused);
+  EXPECT_TRUE(tooFar.bytes.empty());
+  const Written w = writeHard(stitch(5, -3, StitchCode::ChangeNeedle, 11));
   EXPECT_EQ(w.bytes, (Bytes{0x92, 0x03, 0x05, 0xEA, 0x00, 0x00}));
   const Decoded d = decodeBarudan(cat({w.bytes, {0xF8, 0x00, 0x00}}), 0);
   ASSERT_FALSE(d.stitches.empty());
@@ -287,49 +274,19 @@ TEST(BarudanEncoderCommands, DesignsWrittenThroughTheFrameworkGiveTheirGoldenByt
     std::vector<HStitch> stitches;
     Bytes bytes;
   } rows[] = {
+      // clang-format off
       {"stitches", 0, 1, {stitch(5, -3), stitch(0, 0)}, {0x80, 0x03, 0x05, 0xE0, 0x03, 0x05}},
       // A trim is cut where the needle is, then the needle jumps on.
-      {"upper trim without Z",
-       0,
-       1,
-       {stitch(5, -3, StitchCode::UpperTrim)},
-       {0xE7, 0x00, 0x00, 0x81, 0x03, 0x05}},
-      {"upper trim with Z",
-       1,
-       1,
-       {stitch(5, -3, StitchCode::UpperTrim)},
-       {0xE6, 0x00, 0x00, 0x81, 0x03, 0x05}},
+      {"upper trim without Z", 0, 1, {stitch(5, -3, StitchCode::UpperTrim)}, {0xE7, 0x00, 0x00, 0x81, 0x03, 0x05}},
+      {"upper trim with Z", 1, 1, {stitch(5, -3, StitchCode::UpperTrim)}, {0xE6, 0x00, 0x00, 0x81, 0x03, 0x05}},
       {"drop sequin is a jump", 0, 1, {stitch(5, -3, StitchCode::DropSequin)}, {0x81, 0x03, 0x05}},
-      {"stop in place",
-       0,
-       1,
-       {stitch(5, -3, StitchCode::Stop)},
-       {0x81, 0x03, 0x05, 0xE8, 0x00, 0x00}},
-      {"needle 12 with Z",
-       1,
-       1,
-       {stitch(0, 0, StitchCode::ChangeNeedle, 11)},
-       {0xF2, 0x00, 0x00, 0xEA, 0x00, 0x00}},
-      {"needle 9 without Z is needle 2",
-       0,
-       1,
-       {stitch(0, 0, StitchCode::ChangeNeedle, 8)},
-       {0xEA, 0x00, 0x00}},
-      {"needle change with its move",
-       0,
-       0,
-       {stitch(5, -3, StitchCode::ChangeNeedle, 2)},
-       {0x8B, 0x03, 0x05}},
-      {"end in place",
-       0,
-       0,
-       {stitch(5, -3), stitch(5, -3, StitchCode::DesignEnd)},
-       {0x80, 0x03, 0x05, 0xF8, 0x00, 0x00}},
-      {"long move split into jumps",
-       0,
-       1,
-       {stitch(200, 0, StitchCode::Jump), stitch(201, 0)},
-       {0xC1, 0x00, 0x64, 0xC1, 0x00, 0x64, 0xC0, 0x00, 0x01}},
+      {"stop in place", 0, 1, {stitch(5, -3, StitchCode::Stop)}, {0x81, 0x03, 0x05, 0xE8, 0x00, 0x00}},
+      {"needle 12 with Z", 1, 1, {stitch(0, 0, StitchCode::ChangeNeedle, 11)}, {0xF2, 0x00, 0x00, 0xEA, 0x00, 0x00}},
+      {"needle 9 without Z is needle 2", 0, 1, {stitch(0, 0, StitchCode::ChangeNeedle, 8)}, {0xEA, 0x00, 0x00}},
+      {"needle change with its move", 0, 0, {stitch(5, -3, StitchCode::ChangeNeedle, 2)}, {0x8B, 0x03, 0x05}},
+      {"end in place", 0, 0, {stitch(5, -3), stitch(5, -3, StitchCode::DesignEnd)}, {0x80, 0x03, 0x05, 0xF8, 0x00, 0x00}},
+      {"long move split into jumps", 0, 1, {stitch(200, 0, StitchCode::Jump), stitch(201, 0)}, {0xC1, 0x00, 0x64, 0xC1, 0x00, 0x64, 0xC0, 0x00, 0x01}},
+      // clang-format on
   };
   for (const auto& row : rows) {
     const Encoded e = encodeBarudan(writeOptions(row.writeZ), row.stitches, row.separate);

@@ -75,9 +75,9 @@ TYPED_TEST(EncoderCommon, FactoryMakesTheEncoderThatWritesTheDesign) {
 
 TYPED_TEST(EncoderCommon, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
   for (const auto& [x, y] : Points{{200, 0}, {0, -200}, {-300, 5}}) {
-    for (const int code : {StitchCode::Normal, StitchCode::Jump}) {
+    for (const int code : {StitchCode::Normal, StitchCode::Jump, StitchCode::ChangeNeedle}) {
       const Written w =
-          writeOne<typename TypeParam::Encoder>(stitch(x, y, code), TypeParam::options(), false);
+          writeOne<typename TypeParam::Encoder>(stitch(x, y, code, 3), TypeParam::options(), false);
       EXPECT_EQ(w.result, kEncodeRefused) << x << "," << y << " code " << code;
       EXPECT_TRUE(w.bytes.empty());
     }

@@ -77,12 +77,9 @@ class RecordingEncoder : public StitchEncoder {
   using StitchEncoder::buildPath;
   using StitchEncoder::current;
   using StitchEncoder::filterStitch;
-  using StitchEncoder::fixStitch;
   using StitchEncoder::granulate;
   using StitchEncoder::resplitPath;
   using StitchEncoder::sendHardStitch;
-  using StitchEncoder::sendSoftStitch;
-  using StitchEncoder::sendStitchWithJumps;
 
  protected:
   int vSendHardStitch(const HStitch& s) override {

@@ -19,7 +19,7 @@ using namespace encode_test;  // NOLINT(google-build-using-namespace)
 // ---------------------------------------------------------------------------------------------
 // EncoderState
 
-TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmed) {
+TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmedAndEffectColourNeedsLowNibbleOne) {
   EncoderState s;
   s.setLastPenetration(HCoord<short>(5, 6));
   EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
@@ -27,19 +27,9 @@ TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmed) {
   EXPECT_EQ(s.getLastPenetration(), HCoord<short>(5, 6));
   s.setTrimmed(1);
   EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
-}
 
-TEST(EncoderState, EffectColourNeedsLowNibbleOne) {
-  EncoderState s;
   s.setEffectInfo(0x11, 0xABCDEF, HString("fx"));
   EXPECT_TRUE(s.hasEffectColour());
-  std::uint8_t flag = 0;
-  std::uint32_t colour = 0;
-  HString id;
-  s.getEffectInfo(flag, colour, id);
-  EXPECT_EQ(flag, 0x11);
-  EXPECT_EQ(colour, 0xABCDEFu);
-  EXPECT_EQ(id, HString("fx"));
   s.setEffectInfo(0x02, 0, HString());
   EXPECT_FALSE(s.hasEffectColour());
 }
@@ -86,9 +76,7 @@ TEST(StitchEncoderGranularity, MovesStayOnTheGridAndNearTheDesign) {
       last = needle;
     }
   }
-}
-
-TEST(StitchEncoderGranularity, EachAxisIsRoundedOnItsOwn) {
+  // Each axis is rounded on its own.
   StitchEncoderOptions o = plainOptions();
   o.setGranularity(5);
   RecordingEncoder e(o);
@@ -104,51 +92,35 @@ TEST(StitchEncoderGranularity, EachAxisIsRoundedOnItsOwn) {
 const char* const noTrimCode = "HasTrimCode=0 TrimsAsJumps=0";
 
 TEST(StitchEncoderDropRule, TrimWithoutTrimCodeBecomesJumpOrDisappears) {
+  // clang-format off
   const struct {
     const char* name;
+    const char* configure;
     int code;
     int x;
     Moves written;
     bool autoCleaned;
   } cases[] = {
-      {"trim that moves is a jump", StitchCode::Trim, 40, {{1, 40, 0}}, false},
-      {"trim in place disappears", StitchCode::Trim, 0, {}, true},
-      {"jump trim that moves is a jump", StitchCode::JumpTrim, 40, {{1, 40, 0}}, false},
-      {"upper trim in place disappears", StitchCode::UpperTrim, 0, {}, true},
+      {"trim that moves is a jump", noTrimCode, StitchCode::Trim, 40, {{1, 40, 0}}, false},
+      {"trim in place disappears", noTrimCode, StitchCode::Trim, 0, {}, true},
+      {"jump trim that moves is a jump", noTrimCode, StitchCode::JumpTrim, 40, {{1, 40, 0}}, false},
+      {"upper trim in place disappears", noTrimCode, StitchCode::UpperTrim, 0, {}, true},
+      {"kept with a trim code", "", StitchCode::Trim, 0, {{3, 0, 0}}, false},
+      // Trims as jumps needs a jump count: dropped after all.
+      {"trims as jumps without jumps", "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=0", StitchCode::Trim, 0, {}, true},
   };
+  // clang-format on
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
-    testing_support::setOptions(o, noTrimCode);
+    testing_support::setOptions(o, c.configure);
     RecordingEncoder e(o);
     begin(e);
     HStitch s = at(c.x, 0, c.code);
     EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
     EXPECT_EQ(e.moves(), c.written) << c.name;
     EXPECT_EQ(s.isAutoCleaned(), c.autoCleaned) << c.name;
-    EXPECT_EQ(realMoves(s), c.written) << c.name;
-  }
-}
-
-TEST(StitchEncoderDropRule, TrimIsKeptWhenTrimCodeOrTrimsAsJumps) {
-  {
-    StitchEncoderOptions o = plainOptions();  // trim code present
-    RecordingEncoder e(o);
-    begin(e);
-    HStitch s = at(0, 0, StitchCode::Trim);
-    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-    EXPECT_EQ(e.moves(), (Moves{{3, 0, 0}}));
-  }
-  {
-    StitchEncoderOptions o = plainOptions();
-    o.setHasTrimCode(0);
-    o.setTrimsAsJumps(1);
-    o.setJumpsPerTrim(0);  // trims as jumps needs a jump count: dropped after all
-    RecordingEncoder e(o);
-    begin(e);
-    HStitch s = at(0, 0, StitchCode::Trim);
-    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-    EXPECT_TRUE(e.records.empty());
-    EXPECT_TRUE(s.isAutoCleaned());
+    // The jump it became is what it carries; a trim written as itself carries nothing.
+    EXPECT_EQ(realMoves(s), c.code == StitchCode::Trim && c.x == 0 ? Moves{} : c.written) << c.name;
   }
 }
 
@@ -203,9 +175,14 @@ TEST(StitchEncoderDropRule, StripBeginEndDropsDesignStartAndEnd) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Redundant chenille
+// Redundant chenille, two and three stops, penetration style: the records a run of stitches
+// is written as
 
-TEST(StitchEncoderChenille, RedundantCommandsAreDropped) {
+TEST(StitchEncoderRecords, StitchesAreWrittenAsTheOptionsSay) {
+  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
+  const auto height = [](int h) { return testing_support::stitch(0, 0, ChenilleHeight, 0, h); };
+  // The last stitch has no move: no extra penetration record.
+  const std::vector<HStitch> afterJump = {at(10, 0), at(50, 0, Jump), at(60, 0), at(60, 0)};
   // clang-format off
   const struct {
     const char* name;
@@ -217,6 +194,16 @@ TEST(StitchEncoderChenille, RedundantCommandsAreDropped) {
       {"second chain that moves becomes a jump", "RemoveRedundantChenille=1", {at(0, 0, 15), at(20, 0, 15)}, {{15, 0, 0}, {1, 20, 0}}},
       {"chain then moss then moss", "RemoveRedundantChenille=1", {at(0, 0, 15), at(0, 0, 16), at(0, 0, 16)}, {{15, 0, 0}, {16, 0, 0}}},
       {"without the option both are written", "", {at(0, 0, 15), at(0, 0, 15)}, {{15, 0, 0}, {15, 0, 0}}},
+      {"repeated height dropped", "RemoveRedundantChenille=1", {height(3), height(3), height(4), height(4)}, {{17, 0, 0}, {17, 0, 0}}},
+      {"every height dropped", "RemoveChenilleHeight=1", {height(3), height(4)}, {}},
+      {"heights kept without options", "", {height(3), height(3)}, {{17, 0, 0}, {17, 0, 0}}},
+      {"two stop with jump between", "JumpBetweenTwoStops=1", {at(0, 0, TwoStop)}, {{6, 0, 0}, {1, 0, 0}, {6, 0, 0}}},
+      {"two stop without jump", "JumpBetweenTwoStops=0", {at(0, 0, TwoStop)}, {{6, 0, 0}, {6, 0, 0}}},
+      {"three stop", "JumpBetweenTwoStops=1", {at(0, 0, ThreeStop)}, {{6, 0, 0}, {6, 0, 0}, {6, 0, 0}}},
+      {"two stop after its move", "JumpBetweenTwoStops=1", {at(50, 0, TwoStop)}, {{1, 50, 0}, {6, 50, 0}, {1, 50, 0}, {6, 50, 0}}},
+      {"plain penetration after a jump", "PenetrationStyle=0", afterJump, {{0, 10, 0}, {1, 50, 0}, {0, 60, 0}, {0, 60, 0}}},
+      {"penetration as a jump", "PenetrationStyle=1", afterJump, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}}},
+      {"penetration with a jump in place", "PenetrationStyle=2", afterJump, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}, {0, 60, 0}}},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -230,94 +217,26 @@ TEST(StitchEncoderChenille, RedundantCommandsAreDropped) {
   }
 }
 
-TEST(StitchEncoderChenille, HeightCommands) {
-  auto height = [](int h) {
-    HStitch s = at(0, 0, StitchCode::ChenilleHeight);
-    s.setData(static_cast<unsigned short>(h));
-    return s;
-  };
-  const struct {
-    const char* name;
-    int removeRedundant;
-    int removeHeight;
-    std::vector<int> heights;
-    int written;
-  } cases[] = {
-      {"repeated height dropped", 1, 0, {3, 3, 4, 4}, 2},
-      {"every height dropped", 0, 1, {3, 4}, 0},
-      {"kept without options", 0, 0, {3, 3}, 2},
-  };
-  for (const auto& c : cases) {
-    StitchEncoderOptions o = plainOptions();
-    o.setRemoveRedundantChenille(c.removeRedundant);
-    o.setRemoveChenilleHeight(c.removeHeight);
-    RecordingEncoder e(o);
-    begin(e);
-    for (int h : c.heights) {
-      HStitch s = height(h);
-      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-    }
-    EXPECT_EQ(static_cast<int>(e.records.size()), c.written) << c.name;
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
-// Two and three stops, coded drops
-
-TEST(StitchEncoderStops, TwoAndThreeStops) {
-  // clang-format off
-  const struct {
-    const char* name;
-    int code;
-    int jumpBetween;
-    int x;
-    Moves written;
-  } cases[] = {
-      {"two stop with jump between", StitchCode::TwoStop, 1, 0, {{6, 0, 0}, {1, 0, 0}, {6, 0, 0}}},
-      {"two stop without jump", StitchCode::TwoStop, 0, 0, {{6, 0, 0}, {6, 0, 0}}},
-      {"three stop", StitchCode::ThreeStop, 1, 0, {{6, 0, 0}, {6, 0, 0}, {6, 0, 0}}},
-      {"two stop after its move", StitchCode::TwoStop, 1, 50, {{1, 50, 0}, {6, 50, 0}, {1, 50, 0}, {6, 50, 0}}},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    StitchEncoderOptions o = plainOptions();
-    o.setJumpBetweenTwoStops(c.jumpBetween);
-    RecordingEncoder e(o);
-    begin(e);
-    HStitch s = at(c.x, 0, c.code);
-    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
-    EXPECT_EQ(e.moves(), c.written) << c.name;
-  }
-}
+// Coded drops
 
 TEST(StitchEncoderSequins, CodedDropsRepeatByHead) {
   const int expectedCount[] = {1, 2, 4, 8, 7, 11, 13, 14};
   for (int head = 0; head <= 7; ++head) {
     StitchEncoderOptions o = plainOptions();
-    o.setAlternateSequinDropCommands(1);
+    o.setAlternateSequinDropCommands(7);  // any non-zero value
     RecordingEncoder e(o);
     begin(e);
     HStitch s = at(0, 0, StitchCode::DropSequin);
     s.setSequinHead(static_cast<unsigned short>(head));
     ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
     ASSERT_EQ(static_cast<int>(e.records.size()), expectedCount[head]) << "head " << head;
+    EXPECT_EQ(s.getRealStitchCount(), head == 0 ? 0 : expectedCount[head]) << "head " << head;
     for (const Rec& r : e.records) {
       EXPECT_EQ(r.code, StitchCode::DropSequin);
       EXPECT_EQ(r.head, 0) << "head " << head;
     }
   }
-}
-
-TEST(StitchEncoderSequins, HeadThreeWritesEightDropRecords) {
-  StitchEncoderOptions o = plainOptions();
-  o.setAlternateSequinDropCommands(7);  // any non-zero value
-  RecordingEncoder e(o);
-  begin(e);
-  HStitch s = at(0, 0, StitchCode::DropSequin);
-  s.setSequinHead(3);
-  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(e.records.size(), 8u);
-  EXPECT_EQ(s.getRealStitchCount(), 8);
 }
 
 TEST(StitchEncoderSequins, CombinedSequinBeadCounts) {
@@ -418,13 +337,19 @@ TEST(StitchEncoderStopTable, ColourChangeIsWrittenAsStopAndRecorded) {
   EXPECT_GT(stops[0].threadSinceLast, 0.0);
 }
 
-TEST(StitchEncoderStopTable, CommandCodesAreRemapped) {
+TEST(StitchEncoderStopTable, CommandsAreWrittenAsStopsAndRecordedRemapped) {
   const struct {
     int code;
-    std::uint32_t recorded;
+    std::vector<int> written;
+    std::vector<std::uint32_t> recorded;
   } cases[] = {
-      {StitchCode::LaserOn, 2},   {StitchCode::LaserOff, 17}, {StitchCode::Trim, 3},
-      {StitchCode::DesignEnd, 7}, {StitchCode::Stop, 6},      {StitchCode::SlowDown, 4},
+      {StitchCode::LaserOn, {6}, {2}},
+      {StitchCode::LaserOff, {6}, {17}},
+      {StitchCode::Trim, {6}, {3}},
+      {StitchCode::DesignEnd, {6}, {7}},
+      {StitchCode::Stop, {6}, {6}},
+      {StitchCode::SlowDown, {6}, {4}},
+      {StitchCode::TwoStop, {6, 1, 6}, {6, 6}},
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();
@@ -433,52 +358,17 @@ TEST(StitchEncoderStopTable, CommandCodesAreRemapped) {
     begin(e);
     HStitch s = at(0, 0, c.code);
     ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.code;
-    EXPECT_EQ(e.codes(), std::vector<int>{6}) << c.code;
+    EXPECT_EQ(e.codes(), c.written) << c.code;
     HXArray<StopInfo> stops;
     HXArray<HString> comments;
-    ASSERT_EQ(e.getStopTable(stops, comments), 1) << c.code;
-    EXPECT_EQ(stops[0].commandCode, c.recorded) << c.code;
+    ASSERT_EQ(e.getStopTable(stops, comments), static_cast<int>(c.recorded.size())) << c.code;
+    for (int i = 0; i < stops.length(); ++i)
+      EXPECT_EQ(stops[i].commandCode, c.recorded[static_cast<std::size_t>(i)]) << c.code;
   }
-}
-
-TEST(StitchEncoderStopTable, TwoStopRecordsEachStop) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  e.setMakeStopTable(1);
-  begin(e);
-  HStitch s = at(0, 0, StitchCode::TwoStop);
-  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(e.codes(), (std::vector<int>{6, 1, 6}));
-  HXArray<StopInfo> stops;
-  HXArray<HString> comments;
-  ASSERT_EQ(e.getStopTable(stops, comments), 2);
-  EXPECT_EQ(stops[0].commandCode, 6u);
-  EXPECT_EQ(stops[1].commandCode, 6u);
 }
 
 // ---------------------------------------------------------------------------------------------
-// Penetration style and command conversions
-
-TEST(StitchEncoderPenetrationStyle, NormalAfterNonNormal) {
-  const struct {
-    PenetrationStyle style;
-    Moves written;
-  } cases[] = {
-      {kPenetrationPlain, {{0, 10, 0}, {1, 50, 0}, {0, 60, 0}, {0, 60, 0}}},
-      {kPenetrationAsJump, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}}},
-      {kPenetrationJumpInPlace, {{0, 10, 0}, {1, 50, 0}, {1, 60, 0}, {0, 60, 0}, {0, 60, 0}}},
-  };
-  for (const auto& c : cases) {
-    StitchEncoderOptions o = plainOptions();
-    o.setPenetrationStyle(c.style);
-    RecordingEncoder e(o);
-    begin(e);
-    // The last stitch has no move: no extra penetration record.
-    for (HStitch s : {at(10, 0), at(50, 0, StitchCode::Jump), at(60, 0), at(60, 0)})
-      ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-    EXPECT_EQ(e.moves(), c.written) << "style " << c.style;
-  }
-}
+// Command conversions
 
 TEST(StitchEncoderConversions, CommandsTheMachineHandlesOtherwise) {
   // clang-format off
@@ -608,10 +498,13 @@ TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
   RecordingEncoder e(o);
   begin(e);
 
-  // A stitch written as one record of itself stands for itself and carries nothing.
+  // A stitch written as one record of itself stands for itself and carries nothing; a mark
+  // that it was cleaned away is cleared.
   HStitch normal = at(10, 0);
+  normal.setAutoCleaned(true);
   ASSERT_EQ(e.encodeStitch(normal, 0, 0), kEncodeOk);
   EXPECT_EQ(realMoves(normal), Moves{});
+  EXPECT_FALSE(normal.isAutoCleaned());
 
   HStitch jump = at(310, 0, StitchCode::Jump);
   ASSERT_EQ(e.encodeStitch(jump, 0, 0), kEncodeOk);
@@ -647,16 +540,6 @@ TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
   // The statistics count the records written.
   EXPECT_EQ(e.getStats().jumpCount, 3);
   EXPECT_EQ(e.getStats().trimCount, 1);
-}
-
-TEST(StitchEncoderEmitted, AutoCleanedMarkIsClearedWhenWritten) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  begin(e);
-  HStitch s = at(10, 0);
-  s.setAutoCleaned(true);
-  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_FALSE(s.isAutoCleaned());
 }
 
 TEST(StitchEncoderEmitted, RefusedWriteStopsAndSkipsStatistics) {
@@ -749,28 +632,20 @@ TEST(StitchEncoderLifecycle, SegmentStateIsHandedOn) {
   RecordingEncoder next(o2);
   begin(next);
   state.setDoingSequin(0);
+  state.setEffectInfo(1, 0x123456, HString("gold"));
   ASSERT_EQ(next.beginSegment(state, HCoord<short>(), 0), kEncodeOk);
   EXPECT_EQ(next.current.getPoint(), HCoord<short>(30, 40));
   EXPECT_EQ(next.current.getColor(), 2);
+  EXPECT_TRUE(next.current.hasEffectColour());
+  std::uint8_t flag = 0;
+  std::uint32_t effectColour = 0;
+  HString id;
+  next.current.getEffectInfo(flag, effectColour, id);
+  EXPECT_EQ(effectColour, 0x123456u);
+  EXPECT_EQ(id, HString("gold"));
   HStitch trim = at(30, 40, StitchCode::Trim, 2);
   ASSERT_EQ(next.encodeStitch(trim, 0, 0), kEncodeOk);
   EXPECT_EQ(next.records.back(), (Rec{3, 30, 40, 2, 0}));
-}
-
-TEST(StitchEncoderLifecycle, SegmentTakesEffectColourOfState) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  begin(e);
-  EncoderState state;
-  state.setEffectInfo(1, 0x123456, HString("gold"));
-  ASSERT_EQ(e.beginSegment(state, HCoord<short>(), 0), kEncodeOk);
-  EXPECT_TRUE(e.current.hasEffectColour());
-  std::uint8_t flag = 0;
-  std::uint32_t colour = 0;
-  HString id;
-  e.current.getEffectInfo(flag, colour, id);
-  EXPECT_EQ(colour, 0x123456u);
-  EXPECT_EQ(id, HString("gold"));
 }
 
 TEST(StitchEncoderLifecycle, PreserveJumpsFollowsModesAndOptions) {

@@ -51,76 +51,48 @@ struct TextRun {
 };
 
 TEST(TextEncoderLines, EveryCommandCodeHasItsLabel) {
+  // clang-format off
   const std::map<int, std::string> labels = {
-      {0, "Stitch: X: "},
-      {1, "Jump: X: "},
-      {2, "Change Needle: 1, X: "},
-      {3, "Trim: X: "},
-      {4, "Slow Down: X: "},
-      {5, "Speed Up: X: "},
-      {6, "Stop: X: "},
-      {7, "Design End : X: "},
-      {8, "Borer In: X: "},
-      {9, "Borer Out: X: "},
-      {10, "Change Over: X: "},
-      {11, "Design Start : X: "},
-      {12, "Upper Trim: X: "},
-      {13, "Needle Up: X: "},
-      {14, "Jump Trim: X: "},
-      {18, "Sequin Start: X: "},
-      {19, "Sequin End: X: "},
-      {20, "Drop Sequin: X: "},
-      {21, "Frame Out: X: "},
-      {22, "Two Stop: X: "},
-      {23, "Three Stop: X: "},
-      {24, "Laser On: X: "},
-      {25, "Laser Off: X: "},
-      {26, "Stitch: X: "},
-      {27, "Stitch: X: "},
-      {28, "Stitch: X: "},
-      {29, "Stitch: X: "},
-      {30, "Stitch: X: "},
-      {49, "Laser Pause: X: "},
-      {54, "Tension: X: "},
-      {55, "Tension Jump: X: "},
-      {56, "Cut: X: "},
-      {57, "ATH Prohibited Start: X: "},
-      {58, "ATH Prohibited End: X: "},
-      {59, "Arbitrary On: X: "},
-      {60, "Arbitrary Off: X: "},
-      {63, "Cut Jump: X: "},
-      {64, "Bead Start: X: "},
-      {65, "Bead End: X: "},
-      {66, "Drop Bead: X: "},
-      {67, "Drop Sequin W: X: "},
+      {0, "Stitch"}, {1, "Jump"}, {2, "Change Needle: 1,"}, {3, "Trim"}, {4, "Slow Down"},
+      {5, "Speed Up"}, {6, "Stop"}, {7, "Design End "}, {8, "Borer In"}, {9, "Borer Out"},
+      {10, "Change Over"}, {11, "Design Start "}, {12, "Upper Trim"}, {13, "Needle Up"},
+      {14, "Jump Trim"}, {18, "Sequin Start"}, {19, "Sequin End"}, {20, "Drop Sequin"},
+      {21, "Frame Out"}, {22, "Two Stop"}, {23, "Three Stop"}, {24, "Laser On"}, {25, "Laser Off"},
+      {26, "Stitch"}, {27, "Stitch"}, {28, "Stitch"}, {29, "Stitch"}, {30, "Stitch"},
+      {49, "Laser Pause"}, {54, "Tension"}, {55, "Tension Jump"}, {56, "Cut"},
+      {57, "ATH Prohibited Start"}, {58, "ATH Prohibited End"}, {59, "Arbitrary On"},
+      {60, "Arbitrary Off"}, {63, "Cut Jump"}, {64, "Bead Start"}, {65, "Bead End"},
+      {66, "Drop Bead"}, {67, "Drop Sequin W"},
   };
+  // clang-format on
   for (int code = 0; code <= 255; ++code) {
     TextRun run({7, -3});
     HStitch s = stitch(9, -7, code);
     EXPECT_EQ(run.encoder.sendCommand(s), kEncodeOk);
     const auto found = labels.find(code);
-    const std::string label = found != labels.end() ? found->second : "Unknown: X: ";
-    EXPECT_EQ(text(run.bytes), label + "2, Y: -4, Absolute X: 9, Absolute Y: -7\n")
+    const std::string label = found != labels.end() ? found->second : "Unknown";
+    const std::string separator = code == 2 ? " X: " : ": X: ";
+    EXPECT_EQ(text(run.bytes), label + separator + "2, Y: -4, Absolute X: 9, Absolute Y: -7\n")
         << "code " << code;
   }
 }
 
-TEST(TextEncoderLines, StitchLineShowsMoveFromTheNeedleAndAbsolutePosition) {
-  TextRun run({100, -10});
-  EXPECT_EQ(run.encode(stitch(105, -20)), kEncodeOk);
-  EXPECT_EQ(text(run.bytes), "Stitch: X: 5, Y: -10, Absolute X: 105, Absolute Y: -20\n");
-}
-
-TEST(TextEncoderLines, ColourChangeShowsTheNeedleNumber) {
-  TextRun run({100, -10});
-  EXPECT_EQ(run.encode(stitch(100, -10, StitchCode::ChangeNeedle, 3)), kEncodeOk);
-  EXPECT_EQ(text(run.bytes), "Change Needle: 4, X: 0, Y: 0, Absolute X: 100, Absolute Y: -10\n");
-}
-
-TEST(TextEncoderLines, ChainCommandIsUnknown) {
-  TextRun run;
-  EXPECT_EQ(run.encode(stitch(0, 0, StitchCode::ChenilleChain)), kEncodeOk);
-  EXPECT_EQ(text(run.bytes), "Unknown: X: 0, Y: 0, Absolute X: 0, Absolute Y: 0\n");
+TEST(TextEncoderLines, LinesShowTheMoveFromTheNeedleAndTheAbsolutePosition) {
+  // clang-format off
+  const struct {
+    HStitch s;
+    const char* line;
+  } cases[] = {
+      {stitch(105, -20), "Stitch: X: 5, Y: -10, Absolute X: 105, Absolute Y: -20\n"},
+      {stitch(100, -10, StitchCode::ChangeNeedle, 3), "Change Needle: 4, X: 0, Y: 0, Absolute X: 100, Absolute Y: -10\n"},
+      {stitch(100, -10, StitchCode::ChenilleChain), "Unknown: X: 0, Y: 0, Absolute X: 100, Absolute Y: -10\n"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    TextRun run({100, -10});
+    EXPECT_EQ(run.encode(c.s), kEncodeOk);
+    EXPECT_EQ(text(run.bytes), c.line);
+  }
 }
 
 TEST(TextEncoderLines, VirtualJumpPrintsItsLineThenItsRealStitchesIndented) {

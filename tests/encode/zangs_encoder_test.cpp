@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/decode/decode_test_support.h"
 #include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
@@ -71,38 +73,31 @@ Encoded encodeDsz(const StitchOptions& o, std::vector<HStitch> stitches, int sep
 
 // --- Records of each command --------------------------------------------------------------
 
-TEST(ZangsEncoderRecords, EveryCommandWithARecordWritesItsFunctionByte) {
-  struct Row {
-    int code;
-    unsigned char b2;
+TEST(ZangsEncoderRecords, EveryCodeWritesItsFunctionByteOrIsRefused) {
+  // Codes with a record of their own, written moving, in place and moving back; every other
+  // code but the colour change is refused and writes nothing.
+  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
+  const std::map<int, unsigned char> written = {
+      {Normal, 0x80},    {Jump, 0x81},        {Trim, 0x9B},       {Stop, 0x83},
+      {DesignEnd, 0x90}, {BorerIn, 0x9D},     {BorerOut, 0x9F},   {SequinEnd, 0x9F},
+      {UpperTrim, 0x97}, {SequinStart, 0x94}, {DropSequin, 0x94}, {DropSequinW, 0x94},
   };
-  const Row rows[] = {
-      {StitchCode::Normal, 0x80},     {StitchCode::Jump, 0x81},
-      {StitchCode::Trim, 0x9B},       {StitchCode::Stop, 0x83},
-      {StitchCode::DesignEnd, 0x90},  {StitchCode::BorerIn, 0x9D},
-      {StitchCode::BorerOut, 0x9F},   {StitchCode::SequinEnd, 0x9F},
-      {StitchCode::UpperTrim, 0x97},  {StitchCode::SequinStart, 0x94},
-      {StitchCode::DropSequin, 0x94}, {StitchCode::DropSequinW, 0x94},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "code " << r.code);
-    Writer w(dszOptions());
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, r.code)), kEncodeOk);
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, r.code)), kEncodeOk);
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(0, 0, r.code)), kEncodeOk);
-    EXPECT_EQ(w.bytes, cat({moveRecord(r.b2), hereRecord(r.b2),
-                            Bytes{0x05, 0x0D, static_cast<unsigned char>(r.b2 | 0x60)}}));
-  }
-}
-
-TEST(ZangsEncoderRecords, CommandsWithoutARecordAreRefusedAndWriteNothing) {
-  const std::vector<int> written = {0, 1, 2, 3, 6, 7, 8, 9, 12, 18, 19, 20, 67};
   for (int code = 0; code < 256; ++code) {
-    if (std::find(written.begin(), written.end(), code) != written.end()) continue;
+    if (code == ChangeNeedle) continue;
+    SCOPED_TRACE(testing::Message() << "code " << code);
     Writer w(dszOptions());
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, code)), kEncodeRefused)
-        << "code " << code;
-    EXPECT_TRUE(w.bytes.empty()) << "code " << code;
+    const auto found = written.find(code);
+    if (found == written.end()) {
+      EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, code)), kEncodeRefused);
+      EXPECT_TRUE(w.bytes.empty());
+      continue;
+    }
+    const unsigned char b2 = found->second;
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, code)), kEncodeOk);
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(kMoveX, kMoveY, code)), kEncodeOk);
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(0, 0, code)), kEncodeOk);
+    EXPECT_EQ(w.bytes, cat({moveRecord(b2), hereRecord(b2),
+                            Bytes{0x05, 0x0D, static_cast<unsigned char>(b2 | 0x60)}}));
   }
 }
 
@@ -111,25 +106,18 @@ TEST(ZangsEncoderRecords, EveryNeedleWritesItsRecords) {
     int needle;
     Bytes bytes;  // moving by (+13, -5)
   };
+  const Bytes prefix = hereRecord(0x93);
+  // clang-format off
   const Row rows[] = {
-      {1, moveRecord(0x85)},
-      {2, moveRecord(0x87)},
-      {3, moveRecord(0x89)},
-      {4, moveRecord(0x8B)},
-      {5, moveRecord(0x8D)},
-      {6, moveRecord(0x8F)},
-      {7, moveRecord(0x93)},
-      {8, cat({hereRecord(0x93), moveRecord(0x85)})},
-      {9, cat({hereRecord(0x93), moveRecord(0x87)})},
-      {10, cat({hereRecord(0x93), moveRecord(0x89)})},
-      {11, cat({hereRecord(0x93), moveRecord(0x8B)})},
-      {12, cat({hereRecord(0x93), moveRecord(0x8D)})},
-      {13, cat({hereRecord(0x93), moveRecord(0x8F)})},
-      {14, cat({hereRecord(0x93), moveRecord(0x93)})},
-      {15, moveRecord(0x83)},
-      {16, moveRecord(0x83)},
-      {100, moveRecord(0x83)},
+      {1, moveRecord(0x85)}, {2, moveRecord(0x87)}, {3, moveRecord(0x89)}, {4, moveRecord(0x8B)},
+      {5, moveRecord(0x8D)}, {6, moveRecord(0x8F)}, {7, moveRecord(0x93)},
+      {8, cat({prefix, moveRecord(0x85)})}, {9, cat({prefix, moveRecord(0x87)})},
+      {10, cat({prefix, moveRecord(0x89)})}, {11, cat({prefix, moveRecord(0x8B)})},
+      {12, cat({prefix, moveRecord(0x8D)})}, {13, cat({prefix, moveRecord(0x8F)})},
+      {14, cat({prefix, moveRecord(0x93)})},
+      {15, moveRecord(0x83)}, {16, moveRecord(0x83)}, {100, moveRecord(0x83)},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(testing::Message() << "needle " << r.needle);
     Writer w(dszOptions());
@@ -156,18 +144,6 @@ TEST(ZangsEncoderRecords, MovesCarryMagnitudesAndDirectionBits) {
     Writer w(dszOptions());
     EXPECT_EQ(w.encoder.sendHardStitch(stitch(r.dx, r.dy, StitchCode::Jump)), kEncodeOk);
     EXPECT_EQ(w.bytes, r.bytes);
-  }
-}
-
-TEST(ZangsEncoderRecords, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
-  for (const auto& [dx, dy] : Points{{128, 0}, {0, -128}, {-128, 0}, {0, 300}}) {
-    SCOPED_TRACE(testing::Message() << dx << "," << dy);
-    Writer w(dszOptions());
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(dx, dy)), kEncodeRefused);
-    // The prefix of a high needle is written before the move is found too long.
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(dx, dy, StitchCode::ChangeNeedle, 3)),
-              kEncodeRefused);
-    EXPECT_TRUE(w.bytes.empty());
   }
 }
 
@@ -236,59 +212,41 @@ TEST(ZangsEncoderCommands, EveryCommandCodeBecomesItsRecordAndPlacement) {
 }
 
 TEST(ZangsEncoderCommands, GoldenDesigns) {
+  // MaxNeedles folds high needles onto the machine's when writing; without a byte stream the
+  // colour change is kept as it came.
   struct Row {
     const char* what;
+    const char* configure;
     std::vector<HStitch> stitches;
     Bytes bytes;
   };
+  const auto needle = [](int n) { return stitch(0, 0, StitchCode::ChangeNeedle, n - 1); };
+  // clang-format off
   const Row rows[] = {
-      {"a colour change to needle 3 with no move",
-       {stitch(0, 0, StitchCode::ChangeNeedle, 2)},
-       hereRecord(0x89)},
-      {"a colour change to needle 10",
-       {stitch(0, 0, StitchCode::ChangeNeedle, 9)},
-       cat({hereRecord(0x93), hereRecord(0x89)})},
-      {"a jump of (-4, +6)", {stitch(-4, 6, StitchCode::Jump)}, {0x06, 0x04, 0xE1}},
-      {"a slow down is a stop", {stitch(0, 0, StitchCode::SlowDown)}, hereRecord(0x83)},
-      {"stitches, trim and end",
-       {stitch(10, 0), stitch(10, 20), stitch(10, 20, StitchCode::Trim),
-        stitch(10, 20, StitchCode::DesignEnd)},
-       cat({{0x00, 0x0A, 0x80}, {0x14, 0x00, 0xA0}, hereRecord(0x9B), hereRecord(0x90)})},
+      {"a colour change to needle 3 with no move", "", {needle(3)}, hereRecord(0x89)},
+      {"a colour change to needle 10", "", {needle(10)}, cat({hereRecord(0x93), hereRecord(0x89)})},
+      {"a jump of (-4, +6)", "", {stitch(-4, 6, StitchCode::Jump)}, {0x06, 0x04, 0xE1}},
+      {"a slow down is a stop", "", {stitch(0, 0, StitchCode::SlowDown)}, hereRecord(0x83)},
+      {"stitches, trim and end", "", {stitch(10, 0), stitch(10, 20), stitch(10, 20, StitchCode::Trim), stitch(10, 20, StitchCode::DesignEnd)}, cat({{0x00, 0x0A, 0x80}, {0x14, 0x00, 0xA0}, hereRecord(0x9B), hereRecord(0x90)})},
+      {"needle 8 of 6 as needle 2", "MaxNeedles=6", {needle(8)}, hereRecord(0x87)},
+      {"needle 6 of 6 stays", "MaxNeedles=6", {needle(6)}, hereRecord(0x8F)},
+      {"needle 7 of 6 as needle 1", "MaxNeedles=6", {needle(7)}, hereRecord(0x85)},
+      {"needle 14 of 12 as needle 2", "MaxNeedles=12", {needle(14)}, hereRecord(0x87)},
+      {"needle 8 without a limit", "MaxNeedles=0", {needle(8)}, cat({hereRecord(0x93), hereRecord(0x85)})},
   };
+  // clang-format on
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
-    const Encoded e = encodeDsz(dszOptions(), r.stitches);
-    EXPECT_EQ(e.bytes, r.bytes);
-    for (int result : e.results) {
-      EXPECT_EQ(result, kEncodeOk);
-    }
-  }
-}
-
-TEST(ZangsEncoderCommands, MaxNeedlesFoldsHighNeedlesOnlyWhenWriting) {
-  struct Row {
-    int maxNeedles;
-    int colour;
-    Bytes bytes;
-  };
-  const Row rows[] = {
-      {6, 7, hereRecord(0x87)},                           // needle 8 as needle 2
-      {6, 5, hereRecord(0x8F)},                           // needle 6 stays
-      {6, 6, hereRecord(0x85)},                           // needle 7 as needle 1
-      {12, 13, hereRecord(0x87)},                         // needle 14 as needle 2
-      {0, 7, cat({hereRecord(0x93), hereRecord(0x85)})},  // no limit
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << "MaxNeedles " << r.maxNeedles << " colour " << r.colour);
     StitchEncoderOptions o = dszOptions();
-    o.setMaxNeedles(static_cast<short>(r.maxNeedles));
-    const Encoded e = encodeDsz(o, {stitch(0, 0, StitchCode::ChangeNeedle, r.colour)});
+    testing_support::setOptions(o, r.configure);
+    const Encoded e = encodeDsz(o, r.stitches);
     EXPECT_EQ(e.bytes, r.bytes);
-
-    // Without a byte stream the colour change is kept as it came.
-    const Encoded dry = encodeDsz(o, {stitch(0, 0, StitchCode::ChangeNeedle, r.colour)}, 0, false);
+    EXPECT_TRUE(allOk(e.results));
+    const Encoded dry = encodeDsz(o, r.stitches, 0, false);
     EXPECT_TRUE(dry.bytes.empty());
-    EXPECT_EQ(dry.sent[0].getRealStitchCount(), 0);
+    if (r.stitches[0].isColorChange()) {
+      EXPECT_EQ(dry.sent[0].getRealStitchCount(), 0);
+    }
   }
 }
 
@@ -315,54 +273,32 @@ TEST(ZangsEncoderCommands, RefusedByteEndsTheWrite) {
 
 // --- Round trips through the decoder ------------------------------------------------------
 
-// Reads hard records, each relative to the one before.
-class RecordReader : public ZangsStitchDecoder {
- public:
-  using ZangsStitchDecoder::ZangsStitchDecoder;
-  int readRecord(HStitch& s) { return getNextHardStitch(s); }
-};
-
-struct Hard {
-  int code;
-  int x;
-  int y;
-  int colour;
-  bool operator==(const Hard&) const = default;
-};
-
-void PrintTo(const Hard& h, std::ostream* os) {
-  *os << "{code " << h.code << " at (" << h.x << "," << h.y << ") colour " << h.colour << "}";
-}
-
-std::vector<Hard> readHard(const Bytes& bytes, int& result) {
+StitchDecoderOptions dszReadOptions() {
   StitchDecoderOptions o;
   setDefaultDecoderOptions(o);
   o.setFileFormat(kFormatDsz);
-  MemoryInputBytestream stream(bytes);
-  RecordReader reader(o);
-  reader.setBytestream(stream);
-  reader.setExtendedVariant(0);
-  EXPECT_EQ(reader.beginDesign({0, 0}, 1), kDecodeOk);
-  std::vector<Hard> out;
-  HStitch s;
-  while ((result = reader.readRecord(s)) == kDecodeOk && out.size() < 100000)
-    out.push_back({s.getFlags(), s.xval(), s.yval(), s.getColor()});
-  return out;
+  return o;
 }
 
 TEST(ZangsRoundTrip, EveryRecordKindAndNeedleReadsBack) {
   // Each record kind and needle, written with a move and read back as it was written. Every
   // needle change is followed by a stitch, as in a design. Below the soft-stitch rules a
   // record other than a needle change carries the needle the design began with.
-  std::vector<Hard> design;
+  std::vector<HStitch> design;
+  std::vector<int> codes;
+  Points points;
+  std::vector<int> colours;
   int x = 0;
   int y = 0;
   int step = 1;
-  const auto add = [&](int code, int c = -1) {
+  const auto add = [&](int code, int c = 0) {
     step = step * 7 % 127 + 1;
     x += (step % 2 ? step : -step);
     y += (step % 3 ? -step / 2 : step);
-    design.push_back({code, x, y, c >= 0 ? c : 0});
+    design.push_back(stitch(x, y, code, c));
+    codes.push_back(code);
+    points.emplace_back(x, y);
+    colours.push_back(c);
   };
   for (int code : {0, 1, 3, 6, 12, 8, 9, 0, 18, 20, 20, 19, 0})
     add(code);
@@ -373,13 +309,15 @@ TEST(ZangsRoundTrip, EveryRecordKindAndNeedleReadsBack) {
   add(StitchCode::DesignEnd);
 
   Writer w(dszOptions());
-  for (const Hard& h : design) {
-    ASSERT_EQ(w.encoder.sendHardStitch(stitch(h.x, h.y, h.code, h.colour)), kEncodeOk);
-  }
-  int result = -1;
-  const std::vector<Hard> read = readHard(w.bytes, result);
-  EXPECT_EQ(result, kDecodeEnd);
-  EXPECT_EQ(read, design);
+  for (const HStitch& s : design)
+    ASSERT_EQ(w.encoder.sendHardStitch(s), kEncodeOk);
+  StitchDecoderOptions o = dszReadOptions();
+  const decode_test::Decoded read =
+      decode_test::readHard<ZangsStitchDecoder>(w.bytes, o, {0, 0}, 1, 0);
+  EXPECT_EQ(read.result, kDecodeEnd);
+  EXPECT_EQ(read.codes(), codes);
+  EXPECT_EQ(read.points(), points);
+  EXPECT_EQ(read.colours(), colours);
 }
 
 TEST(ZangsRoundTrip, DesignsThroughEncodeStitchKeepPenetrationsAndColours) {
@@ -396,27 +334,20 @@ TEST(ZangsRoundTrip, DesignsThroughEncodeStitchKeepPenetrationsAndColours) {
   for (int separate : {0, 1}) {
     SCOPED_TRACE(testing::Message() << "separate " << separate);
     const Encoded e = encodeDsz(dszOptions(), design, separate);
-    StitchDecoderOptions o;
-    setDefaultDecoderOptions(o);
-    o.setFileFormat(kFormatDsz);
-    MemoryInputBytestream stream(e.bytes);
-    ZangsStitchDecoder decoder(o);
-    decoder.setBytestream(stream);
-    decoder.setExtendedVariant(0);
-    ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
+    StitchDecoderOptions o = dszReadOptions();
+    const decode_test::Decoded decoded =
+        decode_test::decodeWith<ZangsStitchDecoder>(e.bytes, o, {0, 0}, 1, 0);
     Points penetrations;
     std::vector<int> colours;
     std::vector<int> needleColours;
-    HStitch s;
-    int r = kDecodeOk;
-    while ((r = decoder.decodeStitch(s)) == kDecodeOk) {
+    for (const HStitch& s : decoded.stitches) {
       if (s.isNormal()) {
         penetrations.emplace_back(s.xval(), s.yval());
         colours.push_back(s.getColor());
       }
       if (s.isColorChange()) needleColours.push_back(s.getColor());
     }
-    EXPECT_EQ(r, kDecodeEnd);
+    EXPECT_EQ(decoded.result, kDecodeEnd);
 
     Points expected;
     std::vector<int> expectedColours;

@@ -126,28 +126,20 @@ TEST(DstHeaderTest, CountsExtentsAndEndPointFitTheirFields) {
     StitchStats stats;
     const char* fields;
   } rows[] = {
-      {statsWith(9999999, 999, 0, 0, 0, 0, 0, 0, 0, 0),
-       "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
-      {statsWith(10000000, 1000, 0, 0, 0, 0, 0, 0, 0, 0),
-       "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
-      {statsWith(INT_MAX, 32767, 0, 0, 0, 0, 0, 0, 0, 0),
-       "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
-      {statsWith(-5, -32768, 0, 0, 0, 0, 0, 0, 0, 0),
-       "ST:      0\rCO:  0\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
+      // clang-format off
+      {statsWith(9999999, 999, 0, 0, 0, 0, 0, 0, 0, 0), "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
+      {statsWith(10000000, 1000, 0, 0, 0, 0, 0, 0, 0, 0), "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
+      {statsWith(INT_MAX, 32767, 0, 0, 0, 0, 0, 0, 0, 0), "ST:9999999\rCO:999\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
+      {statsWith(-5, -32768, 0, 0, 0, 0, 0, 0, 0, 0), "ST:      0\rCO:  0\r+X:    0\r-X:    0\r+Y:    0\r-Y:    0\rAX:+    0\rAY:+    0"},
       // +X is maxX - startX, -X startX - minX, +Y startY - minY, -Y maxY - startY.
-      {statsWith(5, 7, 0, 0, -10, 30, -70, 20, 0, 0),
-       "ST:      5\rCO:  7\r+X:   30\r-X:   10\r+Y:   70\r-Y:   20\rAX:+    0\rAY:+    0"},
-      {statsWith(5, 0, 100, 100, 0, 200, 0, 200, 60, 75),
-       "ST:      5\rCO:  0\r+X:  100\r-X:  100\r+Y:  100\r-Y:  100\rAX:-   40\rAY:-   25"},
-      {statsWith(5, 0, 100, 100, 0, 200, 0, 200, 160, 175),
-       "ST:      5\rCO:  0\r+X:  100\r-X:  100\r+Y:  100\r-Y:  100\rAX:+   60\rAY:+   75"},
-      {statsWith(2, 0, -32768, -32768, -32768, 32767, -32768, 32767, 32767, 32767),
-       "ST:      2\rCO:  0\r+X:65535\r-X:    0\r+Y:    0\r-Y:65535\rAX:+65535\rAY:+65535"},
-      {statsWith(2, 0, 32767, 32767, -32768, 32767, -32768, 32767, -32768, -32768),
-       "ST:      2\rCO:  0\r+X:    0\r-X:65535\r+Y:65535\r-Y:    0\rAX:-65535\rAY:-65535"},
+      {statsWith(5, 7, 0, 0, -10, 30, -70, 20, 0, 0), "ST:      5\rCO:  7\r+X:   30\r-X:   10\r+Y:   70\r-Y:   20\rAX:+    0\rAY:+    0"},
+      {statsWith(5, 0, 100, 100, 0, 200, 0, 200, 60, 75), "ST:      5\rCO:  0\r+X:  100\r-X:  100\r+Y:  100\r-Y:  100\rAX:-   40\rAY:-   25"},
+      {statsWith(5, 0, 100, 100, 0, 200, 0, 200, 160, 175), "ST:      5\rCO:  0\r+X:  100\r-X:  100\r+Y:  100\r-Y:  100\rAX:+   60\rAY:+   75"},
+      {statsWith(2, 0, -32768, -32768, -32768, 32767, -32768, 32767, 32767, 32767), "ST:      2\rCO:  0\r+X:65535\r-X:    0\r+Y:    0\r-Y:65535\rAX:+65535\rAY:+65535"},
+      {statsWith(2, 0, 32767, 32767, -32768, 32767, -32768, 32767, -32768, -32768), "ST:      2\rCO:  0\r+X:    0\r-X:65535\r+Y:65535\r-Y:    0\rAX:-65535\rAY:-65535"},
       // Unfinished default statistics: maxX = maxY = -32768, minX = minY = 32767.
-      {StitchStats(),
-       "ST:      0\rCO:  0\r+X:32768\r-X:32767\r+Y:32767\r-Y:32768\rAX:+    0\rAY:+    0"},
+      {StitchStats(), "ST:      0\rCO:  0\r+X:32768\r-X:32767\r+Y:32767\r-Y:32768\rAX:+    0\rAY:+    0"},
+      // clang-format on
   };
   for (const auto& row : rows) {
     const Header h = dstHeader(L"a", row.stats);

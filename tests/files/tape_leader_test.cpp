@@ -125,37 +125,46 @@ class TapeLeaderTest : public TempDirTest {
   std::optional<TemporaryDirectoryOverride> tmp_;
 };
 
-TEST_F(TapeLeaderTest, PlainFormatGetsZeroBytes) {
+TEST_F(TapeLeaderTest, PlainFormatsGetZeroBytes) {
+  // A body with every byte value in it, across the copy buffer's size.
   const std::string body = designBytes(10000);
   writeFile("a.dst", body);
   ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, 20), kTapeLeaderDone);
   EXPECT_EQ(readFile("a.dst"), std::string(20, '\0') + body);
   EXPECT_TRUE(temporaryFiles().empty());
-}
 
-TEST_F(TapeLeaderTest, ZeroBytesForEveryFormatButThePaperTapeOnes) {
-  for (int format : {0, 1, 2, 3, 6, 14, 20, 21, 36, 52, 89, -1}) {
+  // Every format but the paper-tape ones; nothing for a length of zero or less; an empty
+  // file gets only the leader; and a leader can be added twice. A plain format does not
+  // letter the name, however long.
+  const std::string zeros(3, '\0');
+  const struct {
+    int format;
+    int leaderBytes;
+    std::string before;
+    std::string after;
+  } cases[] = {
+      {0, 0, "body", "body"},
+      {0, -1, "body", "body"},
+      {0, -100, "body", "body"},
+      {0, 5, "", std::string(5, '\0')},
+      {0, 3, zeros + "body", zeros + zeros + "body"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "leader " << c.leaderBytes);
+    writeFile("a.x", c.before);
+    ASSERT_EQ(addLeader("a.x", utf8ToStr(std::string(1000, 'A')), 100, c.format, c.leaderBytes),
+              kTapeLeaderDone);
+    EXPECT_EQ(readFile("a.x"), c.after);
+  }
+  for (int format : {1, 2, 3, 6, 14, 20, 21, 36, 52, 89, -1}) {
     writeFile("a.x", "body");
     ASSERT_EQ(addLeader("a.x", L"Logo", 100, format, 3), kTapeLeaderDone) << format;
-    EXPECT_EQ(readFile("a.x"), std::string(3, '\0') + "body") << format;
+    EXPECT_EQ(readFile("a.x"), zeros + "body") << format;
   }
-}
-
-TEST_F(TapeLeaderTest, NoZeroBytesForZeroOrNegativeLength) {
-  for (int leaderBytes : {0, -1, -100}) {
-    writeFile("a.dst", "body");
-    ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, leaderBytes), kTapeLeaderDone);
-    EXPECT_EQ(readFile("a.dst"), "body");
-  }
-}
-
-TEST_F(TapeLeaderTest, EmptyFileGetsOnlyTheLeader) {
-  writeFile("a.dst", "");
-  ASSERT_EQ(addLeader("a.dst", L"Logo", 100, kFormatDst, 5), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), std::string(5, '\0'));
 }
 
 TEST_F(TapeLeaderTest, PaperTapeFormatsGetTheLetteredLeader) {
+  // leaderBytes plays no part.
   const std::string body = designBytes(9000);
   const struct {
     int format;
@@ -163,15 +172,13 @@ TEST_F(TapeLeaderTest, PaperTapeFormatsGetTheLetteredLeader) {
   } cases[] = {{15, "KORVAN  "}, {16, "BARUDAN  "}, {17, "ZANGS  "}};
   for (const auto& c : cases) {
     writeFile("logo.dst", body);
-    // leaderBytes plays no part.
     ASSERT_EQ(addLeader("logo.dst", L"Logo 1", 1234, c.format, 20), kTapeLeaderDone);
     const std::string expected = letteredLeader("LOGO 1  ", c.word, 1234);
     EXPECT_EQ(readFile("logo.dst"), expected + body) << c.format;
   }
   EXPECT_TRUE(temporaryFiles().empty());
-}
 
-TEST_F(TapeLeaderTest, LetteredLeaderIsSixBytesPerCharacter) {
+  // Six bytes per character: a zero and the five columns. The first character is an L.
   writeFile("a.dst", "");
   ASSERT_EQ(addLeader("a.dst", L"Logo 1", 1234, 15, 0), kTapeLeaderDone);
   const std::string leader = *readFile("a.dst");
@@ -179,13 +186,11 @@ TEST_F(TapeLeaderTest, LetteredLeaderIsSixBytesPerCharacter) {
   ASSERT_EQ(leader.size(), 6u * (8 + 8 + 15 + 35));
   for (std::size_t i = 0; i < leader.size(); i += 6)
     EXPECT_EQ(leader[i], '\0') << i;
-  // The first character is an L: 62 2 2 2 2.
   EXPECT_EQ(leader.substr(0, 6), std::string("\0\x3E\x02\x02\x02\x02", 6));
-  // The leader ends with 35 blank characters.
   EXPECT_EQ(leader.substr(leader.size() - 6 * 35), std::string(6 * 35, '\0'));
 }
 
-TEST_F(TapeLeaderTest, WholeAlphabetIsLetteredAndLowerCaseAsUpperCase) {
+TEST_F(TapeLeaderTest, NameIsLetteredUpToTheFirstCharacterOutsideTheAlphabet) {
   const std::string alphabet = kAlphabet;
   ASSERT_EQ(alphabet.size(), 47u);
   ASSERT_EQ(glyphs().size(), 47u);
@@ -193,57 +198,36 @@ TEST_F(TapeLeaderTest, WholeAlphabetIsLetteredAndLowerCaseAsUpperCase) {
   for (char& c : lower) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
-  for (const std::string& name : {alphabet, lower}) {
+  // An underscore or another character outside the alphabet ends the name, and the two
+  // spaces after the name go with it; a negative count is lettered with its sign.
+  // clang-format off
+  const struct {
+    HString name;
+    int stitches;
+    std::string lettered;
+  } cases[] = {
+      {utf8ToStr(alphabet), 7, alphabet + "  "},
+      {utf8ToStr(lower), 7, alphabet + "  "},
+      {L"Logo_1", 50, "LOGO"},
+      {L"_Logo", 50, ""},
+      {L"Rose\u00e9x", 50, "ROSE"}, {L"Rose+x", 50, "ROSE"},
+      {L"Rose\u65e5x", 50, "ROSE"}, {L"Rose\tx", 50, "ROSE"},
+      {L"", -12, "  "},
+      {utf8ToStr(std::string(253, 'A')), 1, std::string(253, 'A') + "  "},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lettered);
     writeFile("a.dsb", "B");
-    ASSERT_EQ(addLeader("a.dsb", utf8ToStr(name), 7, 16, 0), kTapeLeaderDone);
-    EXPECT_EQ(readFile("a.dsb"), letteredLeader(alphabet + "  ", "BARUDAN  ", 7) + "B") << name;
+    ASSERT_EQ(addLeader("a.dsb", c.name, c.stitches, 16, 0), kTapeLeaderDone);
+    EXPECT_EQ(readFile("a.dsb"), letteredLeader(c.lettered, "BARUDAN  ", c.stitches) + "B");
   }
-}
-
-TEST_F(TapeLeaderTest, UnderscoreEndsTheNameAndTheLeaderGoesOn) {
+  // With its two spaces a name of 254 characters makes a text of 256: too long.
   writeFile("a.dst", "body");
-  ASSERT_EQ(addLeader("a.dst", L"Logo_1", 50, 15, 0), kTapeLeaderDone);
-  // Only the characters before the underscore; the two spaces after the name go with it.
-  EXPECT_EQ(readFile("a.dst"), letteredLeader("LOGO", "KORVAN  ", 50) + "body");
-}
-
-TEST_F(TapeLeaderTest, NameStartingWithAnUnderscoreLettersNothingOfIt) {
-  writeFile("a.dst", "body");
-  ASSERT_EQ(addLeader("a.dst", L"_Logo", 50, 17, 0), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), letteredLeader("", "ZANGS  ", 50) + "body");
-}
-
-TEST_F(TapeLeaderTest, OtherCharactersOutsideTheAlphabetEndTheNameToo) {
-  for (const wchar_t* name : {L"Rose\u00e9x", L"Rose+x", L"Rose\u65e5x", L"Rose\tx"}) {
-    writeFile("a.dst", "body");
-    ASSERT_EQ(addLeader("a.dst", name, 50, 15, 0), kTapeLeaderDone);
-    EXPECT_EQ(readFile("a.dst"), letteredLeader("ROSE", "KORVAN  ", 50) + "body");
-  }
-}
-
-TEST_F(TapeLeaderTest, NegativeStitchCountIsLetteredWithItsSign) {
-  writeFile("a.dst", "");
-  ASSERT_EQ(addLeader("a.dst", L"", -12, 15, 0), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), letteredLeader("  ", "KORVAN  ", -12));
-}
-
-TEST_F(TapeLeaderTest, NameOf253CharactersIsLetteredWhole) {
-  writeFile("a.dst", "body");
-  const std::string name(253, 'A');
-  ASSERT_EQ(addLeader("a.dst", utf8ToStr(name), 1, 15, 0), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), letteredLeader(name + "  ", "KORVAN  ", 1) + "body");
-}
-
-TEST_F(TapeLeaderTest, NameOf254CharactersMakesTooLongAText) {
-  writeFile("a.dst", "body");
-  // With its two spaces the text has 256 characters.
   EXPECT_EQ(addLeader("a.dst", utf8ToStr(std::string(254, 'A')), 1, 15, 0),
             kTapeLeaderInvalidArgument);
   EXPECT_EQ(readFile("a.dst"), "body");
   EXPECT_TRUE(temporaryFiles().empty());
-  // A plain format does not letter the name.
-  EXPECT_EQ(addLeader("a.dst", utf8ToStr(std::string(1000, 'A')), 1, 0, 1), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), std::string(1, '\0') + "body");
 }
 
 TEST_F(TapeLeaderTest, EmptyPathOrNoFormatIsRejected) {
@@ -279,13 +263,6 @@ TEST_F(TapeLeaderTest, FileThatCannotBeReplacedGivesTheCopyResult) {
   EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCopyFailed);
   EXPECT_EQ(readFile("a.dst"), "body");
   EXPECT_TRUE(temporaryFiles().empty());
-}
-
-TEST_F(TapeLeaderTest, LeaderCanBeAddedTwice) {
-  writeFile("a.dst", "body");
-  ASSERT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 2), kTapeLeaderDone);
-  ASSERT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 3), kTapeLeaderDone);
-  EXPECT_EQ(readFile("a.dst"), std::string(5, '\0') + "body");
 }
 
 }  // namespace

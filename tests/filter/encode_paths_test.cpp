@@ -87,32 +87,6 @@ TEST(EncodePaths, PlainStitchesAreWrittenAsTheGeneralPathWritesThem) {
   }
 }
 
-// A host's own container, not an HXArray: the filter must work through the interface alone.
-class VectorWrapper final : public StitchWrapper {
- public:
-  explicit VectorWrapper(const HXArray<HStitch>& from) : items_(from.begin(), from.end()) {}
-  int length() const override { return static_cast<int>(items_.size()); }
-  void reserve(int count) override { items_.reserve(static_cast<std::size_t>(count)); }
-  void truncate(int count) override { items_.resize(static_cast<std::size_t>(count)); }
-  void clear() override { items_.clear(); }
-  void append(const HStitch& s) override { items_.push_back(s); }
-  void insertEmpty(int index, int count) override {
-    items_.insert(items_.begin() + index, static_cast<std::size_t>(count), HStitch());
-  }
-  void insert(int index, const HStitch& s) override { items_.insert(items_.begin() + index, s); }
-  void remove(int index, int count) override {
-    items_.erase(items_.begin() + index, items_.begin() + index + count);
-  }
-  void remove(int index) override { remove(index, 1); }
-  HStitch& operator[](int index) override { return items_[static_cast<std::size_t>(index)]; }
-  const HStitch& operator[](int index) const override {
-    return items_[static_cast<std::size_t>(index)];
-  }
-
- private:
-  std::vector<HStitch> items_;
-};
-
 // What a group turns into, for the group kinds that change the design's length: the forced
 // first colour change, a trim dropped by a machine without trim code, the trim added before
 // the move to the end. Each design is written once through an HXArray and once through a
@@ -129,25 +103,14 @@ TEST(EncodePaths, GroupsThatChangeTheLengthLeaveTheDesignAsWritten) {
     std::vector<CodedPoint> design;
     std::vector<int> written;  // command codes of the design afterwards
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"forced first colour change",
-       "ForceFirstColourChange=1",
-       {N(10), N(20), At(C::DesignEnd, 20)},
-       {C::ChangeNeedle, C::Normal, C::Normal, C::DesignEnd}},
-      {"trim dropped without a trim code",
-       "HasTrimCode=0 JumpsPerTrim=0",
-       {N(10), At(C::Trim, 10), N(20), N(30), At(C::DesignEnd, 30)},
-       {C::Normal, C::Normal, C::Normal, C::DesignEnd}},
-      {"redundant chenille command dropped",
-       "RemoveRedundantChenille=1",
-       {N(10), At(C::ChenilleChain, 10), N(20), At(C::ChenilleChain, 20), N(30),
-        At(C::DesignEnd, 30)},
-       {C::Normal, C::ChenilleChain, C::Normal, C::Normal, C::DesignEnd}},
-      {"trim before the move to the end, trims as jumps",
-       "JumpBeforeEnd=1 TrimsAsJumps=1 HasTrimCode=0",
-       {N(10), N(20), J(60), J(90), At(C::DesignEnd, 100)},
-       {C::Normal, C::Normal, C::Jump, C::Jump, C::JumpTrim, C::Jump, C::DesignEnd}},
+      {"forced first colour change", "ForceFirstColourChange=1", {N(10), N(20), At(C::DesignEnd, 20)}, {C::ChangeNeedle, C::Normal, C::Normal, C::DesignEnd}},
+      {"trim dropped without a trim code", "HasTrimCode=0 JumpsPerTrim=0", {N(10), At(C::Trim, 10), N(20), N(30), At(C::DesignEnd, 30)}, {C::Normal, C::Normal, C::Normal, C::DesignEnd}},
+      {"redundant chenille command dropped", "RemoveRedundantChenille=1", {N(10), At(C::ChenilleChain, 10), N(20), At(C::ChenilleChain, 20), N(30), At(C::DesignEnd, 30)}, {C::Normal, C::ChenilleChain, C::Normal, C::Normal, C::DesignEnd}},
+      {"trim before the move to the end, trims as jumps", "JumpBeforeEnd=1 TrimsAsJumps=1 HasTrimCode=0", {N(10), N(20), J(60), J(90), At(C::DesignEnd, 100)}, {C::Normal, C::Normal, C::Jump, C::Jump, C::JumpTrim, C::Jump, C::DesignEnd}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     StitchOptions options;

@@ -79,21 +79,17 @@ TEST(ShortStitchCleanup, ShortClustersAreCutSoTheNextKeptStitchIsFarEnough) {
     int start;
     std::vector<CodedPoint> expected;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"10 then 12, 14 and 19 keeps 10 and 19", {N(10), N(12), N(14), N(19)}, 0, {N(10), N(19)}},
       {"one short stitch between long ones", {N(10), N(12), N(30)}, 0, {N(10), N(30)}},
       {"long stitches stay", {N(10), N(20), N(30)}, 0, {N(10), N(20), N(30)}},
       // The cluster ends the stretch: the stitch at 22 is kept and the anchor moves back to a
       // stitch that is far enough from it.
-      {"a cluster before a command falls back to an earlier anchor",
-       {At(C::ChangeNeedle, 0), N(10), N(20), N(22), At(C::ChangeNeedle, 22)},
-       1,
-       {At(C::ChangeNeedle, 0), N(10), N(22), At(C::ChangeNeedle, 22)}},
-      {"a diagonal move counts by its length",
-       {N(10), N(13, 4), N(20, 4)},
-       0,
-       {N(10), N(13, 4), N(20, 4)}},
+      {"a cluster before a command falls back to an earlier anchor", {At(C::ChangeNeedle, 0), N(10), N(20), N(22), At(C::ChangeNeedle, 22)}, 1, {At(C::ChangeNeedle, 0), N(10), N(22), At(C::ChangeNeedle, 22)}},
+      {"a diagonal move counts by its length", {N(10), N(13, 4), N(20, 4)}, 0, {N(10), N(13, 4), N(20, 4)}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const CleanupRun run = runCleanup(c.design, Cleaning{}, c.start);
@@ -109,24 +105,14 @@ TEST(ShortStitchCleanup, JumpsBeforeAShortStitchLendTheirLengthButARunStandingFo
     std::vector<CodedPoint> design;
     bool shortStitchKept;  // the stitch before the last one
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"1 after three 1-unit jumps that stand for a trim",
-       3,
-       {N(100), J(101), J(102), J(103), N(104), N(120)},
-       false},
-      {"1 after two 2-unit jumps: 1 + 2 + 2 reaches 5",
-       3,
-       {N(100), J(102), J(104), N(105), N(120)},
-       true},
-      {"2 after three 1-unit jumps that stand for a trim",
-       3,
-       {N(100), J(101), J(102), J(103), N(105), N(120)},
-       false},
-      {"2 after three 1-unit jumps without trims as jumps: 2 + 3 reaches 5",
-       0,
-       {N(100), J(101), J(102), J(103), N(105), N(120)},
-       true},
+      {"1 after three 1-unit jumps that stand for a trim", 3, {N(100), J(101), J(102), J(103), N(104), N(120)}, false},
+      {"1 after two 2-unit jumps: 1 + 2 + 2 reaches 5", 3, {N(100), J(102), J(104), N(105), N(120)}, true},
+      {"2 after three 1-unit jumps that stand for a trim", 3, {N(100), J(101), J(102), J(103), N(105), N(120)}, false},
+      {"2 after three 1-unit jumps without trims as jumps: 2 + 3 reaches 5", 0, {N(100), J(101), J(102), J(103), N(105), N(120)}, true},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Cleaning cleaning;
@@ -190,10 +176,11 @@ TEST(ShortStitchCleanup, NothingIsRemovedWithoutAnEffectiveCleanLength) {
     std::string name;
     Cleaning cleaning;
   };
-  std::vector<Case> cases = {{"CleanLength 0", {}}, {"CleanShort off", {}}, {"copying", {}}};
-  cases[0].cleaning.cleanLength = 0;
-  cases[1].cleaning.cleanShort = 0;
-  cases[2].cleaning.copyOriginal = 1;
+  const std::vector<Case> cases = {
+      {"CleanLength 0", {.cleanLength = 0}},
+      {"CleanShort off", {.cleanShort = 0}},
+      {"copying", {.copyOriginal = 1}},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const CleanupRun run = runCleanup(design, c.cleaning);
@@ -292,20 +279,14 @@ TEST(StitchFilterMoveTrims, ATrimAfterJumpsMovesToTheFrontOfTheRun) {
     std::vector<CodedPoint> design;
     std::vector<CodedPoint> expected;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"after four jumps",
-       {N(0), J(10), J(20), J(30), J(40), At(C::Trim, 40), N(50)},
-       {N(0), At(C::Trim, 10), J(20), J(30), J(40), J(40), N(50)}},
-      {"two runs",
-       {J(10), At(C::Trim, 10), N(15), J(20), J(30), At(C::Trim, 30)},
-       {At(C::Trim, 10), J(10), N(15), At(C::Trim, 20), J(30), J(30)}},
-      {"a trim without jumps before it stays",
-       {N(0), At(C::Trim, 0), J(10), N(20)},
-       {N(0), At(C::Trim, 0), J(10), N(20)}},
-      {"a stitch between ends the run",
-       {J(10), N(20), At(C::Trim, 20)},
-       {J(10), N(20), At(C::Trim, 20)}},
+      {"after four jumps", {N(0), J(10), J(20), J(30), J(40), At(C::Trim, 40), N(50)}, {N(0), At(C::Trim, 10), J(20), J(30), J(40), J(40), N(50)}},
+      {"two runs", {J(10), At(C::Trim, 10), N(15), J(20), J(30), At(C::Trim, 30)}, {At(C::Trim, 10), J(10), N(15), At(C::Trim, 20), J(30), J(30)}},
+      {"a trim without jumps before it stays", {N(0), At(C::Trim, 0), J(10), N(20)}, {N(0), At(C::Trim, 0), J(10), N(20)}},
+      {"a stitch between ends the run", {J(10), N(20), At(C::Trim, 20)}, {J(10), N(20), At(C::Trim, 20)}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HXArray<HStitch> array;

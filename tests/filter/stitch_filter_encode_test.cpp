@@ -16,6 +16,7 @@
 #include "stitchkit/platform/h_array.h"
 #include "stitchkit/platform/h_string.h"
 #include "tests/filter/stitch_filter_test_peer.h"
+#include "tests/support/stitch_builders.h"
 
 namespace stitchkit {
 namespace {
@@ -103,36 +104,6 @@ RecordedWalk recordWalk(const std::vector<CodedPoint>& design, const StitchOptio
 
 // --- Encoder choice ---------------------------------------------------------------------------
 
-TEST(StitchFilterEncoderTable, EveryFormatCodeMapsToItsEncoder) {
-  using K = EncoderKind;
-  struct Family {
-    K kind;
-    std::vector<int> codes;
-  };
-  const std::vector<Family> families = {
-      {K::kDst, {0, 6, 15, 20}},
-      {K::kKvb, {36}},
-      {K::kBarudan, {1, 16, 21, 58, 59, 73}},
-      {K::kExp, {2,  22, 23, 24, 25, 26, 27, 28, 37, 41, 42, 43,
-                 44, 45, 46, 47, 49, 53, 55, 56, 57, 62, 76, 89}},
-      {K::kZangs, {3, 17}},
-      {K::kZskTransport, {52}},
-  };
-  for (int code = -1; code <= 95; ++code) {
-    K expected = K::kNone;
-    for (const Family& family : families) {
-      if (std::find(family.codes.begin(), family.codes.end(), code) != family.codes.end()) {
-        expected = family.kind;
-      }
-    }
-    const auto format = static_cast<HDiskFileFormat>(code);
-    EXPECT_EQ(encoderKindForFormat(format, L"Normal", false), expected) << "format " << code;
-    // Only encodeStitches writes the KVC container and the EDF package, through KVB.
-    const K withContainers = code == 60 || code == 71 ? K::kKvb : expected;
-    EXPECT_EQ(encoderKindForFormat(format, L"Normal", true), withContainers) << "format " << code;
-  }
-}
-
 TEST(StitchFilterEncoderTable, FormatTypeSelectsTheVrznVariantForFormatZeroOnly) {
   EXPECT_EQ(encoderKindForFormat(kFormatDst, L"Korvan VRZN", true), EncoderKind::kVrzn);
   EXPECT_EQ(encoderKindForFormat(kFormatDst, L"korvan vrzn", true), EncoderKind::kDst)
@@ -193,7 +164,7 @@ TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
   }
 }
 
-TEST(StitchFilterEncode, EmptyContainerFailsForWantOfAStitchToStartFrom) {
+TEST(StitchFilterEncode, FailsWithoutAStitchToStartFromOrWhenTheStreamRefuses) {
   HXArray<HStitch> array;
   StitchArrayWrapper stitches(array);
   StitchFilter filter(stitches);
@@ -203,6 +174,15 @@ TEST(StitchFilterEncode, EmptyContainerFailsForWantOfAStitchToStartFrom) {
   // A design start alone gives nothing to write either.
   array.add(HStitch(5, 5, C::DesignStart));
   EXPECT_EQ(filter.encodeStitches(options, nullptr), kFilterFailure);
+
+  // A stream that refuses a record stops the write.
+  HXArray<HStitch> design;
+  fillDesign(design, {N(10), N(20), N(30), At(C::DesignEnd, 30)});
+  StitchArrayWrapper designStitches(design);
+  StitchFilter designFilter(designStitches);
+  unsigned char buffer[4] = {};
+  MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
+  EXPECT_EQ(designFilter.encodeStitches(options, &tooSmall), kFilterFailure);
 }
 
 TEST(StitchFilterEncode, LeadingDesignStartIsWrittenOnlyIntoTheStitchFile) {
@@ -266,81 +246,27 @@ TEST(StitchFilterGroups, GroupIsARunOfMovementsWithAtMostOneTrim) {
   };
   const int T = C::Trim;
   const int JT = C::JumpTrim;
+  // clang-format off
   const std::vector<Case> cases = {
       {"jumps and the stitch that ends them", {J(10), J(20), N(30), N(40)}, 0, 0, 0, 0, 2, {}},
-      {"one trim among jumps, up to the stitch",
-       {J(10), At(T, 10), J(20), N(30)},
-       0,
-       0,
-       0,
-       0,
-       2,
-       {}},
-      {"a second trim starts the next group",
-       {J(10), At(T, 10), J(20), At(T, 20), J(30), N(40)},
-       0,
-       0,
-       0,
-       0,
-       2,
-       {}},
+      {"one trim among jumps, up to the stitch", {J(10), At(T, 10), J(20), N(30)}, 0, 0, 0, 0, 2, {}},
+      {"a second trim starts the next group", {J(10), At(T, 10), J(20), At(T, 20), J(30), N(40)}, 0, 0, 0, 0, 2, {}},
       {"a jump trim is the group's command", {J(10), At(JT, 20), J(30), N(40)}, 0, 0, 0, 0, 2, {}},
-      {"a jump trim after a trim becomes a jump",
-       {At(T, 0), J(10), At(JT, 20), J(30), N(40)},
-       0,
-       0,
-       0,
-       0,
-       3,
-       {T, C::Jump, C::Jump, C::Jump, C::Normal}},
-      {"a trim takes over from a pending jump trim",
-       {At(JT, 10), At(T, 10), J(20), At(T, 20), N(30)},
-       0,
-       0,
-       0,
-       0,
-       3,
-       {C::Jump, T, C::Jump, T, C::Normal}},
-      {"trims as jumps: the first trim is the command, a later one a jump",
-       {J(10), At(T, 10), J(20), At(T, 20), N(30)},
-       0,
-       0,
-       1,
-       0,
-       3,
-       {C::Jump, T, C::Jump, C::Jump, C::Normal}},
+      {"a jump trim after a trim becomes a jump", {At(T, 0), J(10), At(JT, 20), J(30), N(40)}, 0, 0, 0, 0, 3, {T, C::Jump, C::Jump, C::Jump, C::Normal}},
+      {"a trim takes over from a pending jump trim", {At(JT, 10), At(T, 10), J(20), At(T, 20), N(30)}, 0, 0, 0, 0, 3, {C::Jump, T, C::Jump, T, C::Normal}},
+      {"trims as jumps: the first trim is the command, a later one a jump", {J(10), At(T, 10), J(20), At(T, 20), N(30)}, 0, 0, 1, 0, 3, {C::Jump, T, C::Jump, C::Jump, C::Normal}},
       {"preserved jumps stand alone", {J(10), J(20), N(30)}, 0, 1, 0, 0, 0, {}},
       {"preserved jumps end a trim's group", {At(T, 0), J(10), N(20)}, 0, 1, 0, 0, 0, {}},
-      {"a blank jump ends the group when blank jumps are kept",
-       {N(10), J(20), J(20), N(30)},
-       1,
-       0,
-       0,
-       1,
-       2,
-       {}},
+      {"a blank jump ends the group when blank jumps are kept", {N(10), J(20), J(20), N(30)}, 1, 0, 0, 1, 2, {}},
       {"blank jumps join the group otherwise", {N(10), J(20), J(20), N(30)}, 1, 0, 0, 0, 3, {}},
       {"a movement first in the container, blank jumps kept", {J(10), N(20)}, 0, 0, 0, 1, 0, {}},
-      {"a colour change ends the run and joins it",
-       {J(10), J(20), At(C::ChangeNeedle, 20), N(30)},
-       0,
-       0,
-       0,
-       0,
-       2,
-       {}},
-      {"a code above 14 ends the run and joins it",
-       {J(10), At(C::SequinStart, 10), N(20)},
-       0,
-       0,
-       0,
-       0,
-       1,
-       {}},
+      {"a colour change ends the run and joins it", {J(10), J(20), At(C::ChangeNeedle, 20), N(30)}, 0, 0, 0, 0, 2, {}},
+      {"a code above 14 ends the run and joins it", {J(10), At(C::SequinStart, 10), N(20)}, 0, 0, 0, 0, 1, {}},
       {"a stitch alone", {N(10), N(20)}, 0, 0, 0, 0, 0, {}},
       {"running off the end", {J(10), J(20)}, 0, 0, 0, 0, 1, {}},
       {"a trim and jumps to the end", {At(T, 10), J(20)}, 0, 0, 0, 0, 1, {}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HXArray<HStitch> array;
@@ -438,133 +364,51 @@ TEST(StitchFilterEncode, TrimWrittenAsJumpsEndsOnePieceBeforeTheNextStitch) {
   }
 }
 
-TEST(StitchFilterEncode, ReturnToFirstNeedleAtEndChangesToNeedleOneBeforeTheEnd) {
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10), N(20), At(C::DesignEnd, 50)}, 2);  // needle 3
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  StitchOptions options = dstEncoderOptions();
-  options.setReturnToFirstNeedleAtEnd(1);
-  ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
-
-  const std::vector<CodedPoint> written = designOf(stitches);
-  ASSERT_GE(written.size(), 4u);
-  const int change = static_cast<int>(written.size()) - 3;  // then the jump and the end
-  EXPECT_EQ(written[static_cast<std::size_t>(change)], At(C::ChangeNeedle, 20))
-      << "at the last position before the end";
-  EXPECT_EQ(array[change].getColor(), 0);
-  EXPECT_EQ(array[array.length() - 1].getFlags(), C::DesignEnd);
-  EXPECT_EQ(array[array.length() - 1].getColor(), 0) << "the end is on needle 1";
-
-  // Without the option the design ends on needle 3 and no colour change is added.
-  HXArray<HStitch> plain;
-  fillDesign(plain, {N(10), N(20), At(C::DesignEnd, 50)}, 2);
-  StitchArrayWrapper plainStitches(plain);
-  StitchFilter plainFilter(plainStitches);
-  ASSERT_EQ(plainFilter.encodeStitches(dstEncoderOptions(), nullptr), kFilterOk);
-  for (const HStitch& s : plain)
-    EXPECT_FALSE(s.isColorChange());
-  EXPECT_EQ(plain[plain.length() - 1].getColor(), 2);
-}
-
-TEST(StitchFilterEncode, JumpBeforeEndTrimsBeforeTheMoveToTheEnd) {
+TEST(StitchFilterEncode, CommandsAreAddedAtTheStartAndTheEndAsTheOptionsSay) {
+  // Each design on needle `colour + 1`; the design afterwards and the colour of each stitch.
   struct Case {
     std::string name;
+    const char* configure;
     std::vector<CodedPoint> design;
-    int jumpBeforeEnd;
-    int hasTrimCode;
-    std::vector<int> codesAfter;
+    int colour;
+    std::vector<CodedPoint> written;
+    std::vector<int> colours;
   };
+  const int T = C::Trim;
+  const int E = C::DesignEnd;
+  const int CN = C::ChangeNeedle;
+  // clang-format off
   const std::vector<Case> cases = {
-      {"a trim where the needle is",
-       {N(10), N(20), At(C::DesignEnd, 60)},
-       1,
-       1,
-       {C::Normal, C::Normal, C::Trim, C::Jump, C::DesignEnd}},
-      {"without a trim code, a jump trim at the end",
-       {N(10), N(20), At(C::DesignEnd, 60)},
-       1,
-       0,
-       {C::Normal, C::Normal, C::JumpTrim, C::DesignEnd}},
-      {"without a trim code, the group's first jump becomes the jump trim",
-       {N(10), N(20), J(40), At(C::DesignEnd, 60)},
-       1,
-       0,
-       {C::Normal, C::Normal, C::JumpTrim, C::Jump, C::DesignEnd}},
-      {"off",
-       {N(10), N(20), At(C::DesignEnd, 60)},
-       0,
-       1,
-       {C::Normal, C::Normal, C::Jump, C::DesignEnd}},
-      {"not after a trim",
-       {N(10), N(20), At(C::Trim, 20), At(C::DesignEnd, 60)},
-       1,
-       1,
-       {C::Normal, C::Normal, C::Trim, C::Jump, C::DesignEnd}},
-      {"not when the end does not move",
-       {N(10), N(20), At(C::DesignEnd, 20)},
-       1,
-       1,
-       {C::Normal, C::Normal, C::DesignEnd}},
+      {"JumpBeforeEnd: a trim where the needle is", "JumpBeforeEnd=1", {N(10), N(20), At(E, 60)}, 0, {N(10), N(20), At(T, 20), J(60), At(E, 60)}, {0, 0, 0, 0, 0}},
+      {"without a trim code, a jump trim at the end", "JumpBeforeEnd=1 HasTrimCode=0", {N(10), N(20), At(E, 60)}, 0, {N(10), N(20), At(C::JumpTrim, 60), At(E, 60)}, {0, 0, 0, 0}},
+      {"without a trim code, the group's first jump becomes the jump trim", "JumpBeforeEnd=1 HasTrimCode=0", {N(10), N(20), J(40), At(E, 60)}, 0, {N(10), N(20), At(C::JumpTrim, 40), J(60), At(E, 60)}, {0, 0, 0, 0, 0}},
+      {"JumpBeforeEnd off", "JumpBeforeEnd=0", {N(10), N(20), At(E, 60)}, 0, {N(10), N(20), J(60), At(E, 60)}, {0, 0, 0, 0}},
+      {"JumpBeforeEnd not after a trim", "JumpBeforeEnd=1", {N(10), N(20), At(T, 20), At(E, 60)}, 0, {N(10), N(20), At(T, 20), J(60), At(E, 60)}, {0, 0, 0, 0, 0}},
+      {"JumpBeforeEnd not when the end does not move", "JumpBeforeEnd=1", {N(10), N(20), At(E, 20)}, 0, {N(10), N(20), At(E, 20)}, {0, 0, 0}},
+      {"forced first colour change with the first colour", "ForceFirstColourChange=1", {N(10), N(20), At(E, 20)}, 1, {At(CN, 0), N(10), N(20), At(E, 20)}, {1, 1, 1, 1}},
+      {"no forced colour change before a colour change", "ForceFirstColourChange=1", {At(CN, 0), N(10), At(E, 10)}, 1, {At(CN, 0), N(10), At(E, 10)}, {1, 1, 1}},
+      // At the last position before the end, and the end on needle 1.
+      {"return to needle 1", "ReturnToFirstNeedleAtEnd=1", {N(10), N(20), At(E, 50)}, 2, {N(10), N(20), At(CN, 20), J(50), At(E, 50)}, {2, 2, 0, 0, 0}},
+      {"no return to needle 1", "ReturnToFirstNeedleAtEnd=0", {N(10), N(20), At(E, 50)}, 2, {N(10), N(20), J(50), At(E, 50)}, {2, 2, 2, 2}},
+      // The first stitch after a trim survives the clean-up.
+      {"a short stitch after a trim", "CleanShort=1 CleanLength=5", {N(0), N(10), At(T, 10), N(12), N(40), At(E, 40)}, 0, {N(0), N(10), At(T, 10), N(12), N(40), At(E, 40)}, {0, 0, 0, 0, 0, 0}},
+      {"a short stitch between stitches", "CleanShort=1 CleanLength=5", {N(0), N(10), N(12), N(40), At(E, 40)}, 0, {N(0), N(10), N(40), At(E, 40)}, {0, 0, 0, 0}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HXArray<HStitch> array;
-    fillDesign(array, c.design);
+    fillDesign(array, c.design, c.colour);
     StitchArrayWrapper stitches(array);
     StitchFilter filter(stitches);
     StitchOptions options = dstEncoderOptions();
-    options.setJumpBeforeEnd(c.jumpBeforeEnd);
-    options.setHasTrimCode(c.hasTrimCode);
+    testing_support::setOptions(options, c.configure);
     ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
-    EXPECT_EQ(codesOf(designOf(stitches)), c.codesAfter);
-  }
-}
-
-TEST(StitchFilterEncode, ForcedFirstColourChangeIsWrittenAtTheStartWithTheFirstColour) {
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10), N(20), At(C::DesignEnd, 20)}, 1);
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  StitchOptions options = dstEncoderOptions();
-  options.setForceFirstColourChange(1);
-  ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
-  ASSERT_GE(array.length(), 1);
-  EXPECT_EQ(designOf(stitches)[0], At(C::ChangeNeedle, 0));
-  EXPECT_EQ(array[0].getColor(), 1);
-
-  // A design that starts with a colour change gets none in front of it.
-  HXArray<HStitch> changing;
-  fillDesign(changing, {At(C::ChangeNeedle, 0), N(10), At(C::DesignEnd, 10)}, 1);
-  StitchArrayWrapper changingStitches(changing);
-  StitchFilter changingFilter(changingStitches);
-  ASSERT_EQ(changingFilter.encodeStitches(options, nullptr), kFilterOk);
-  EXPECT_EQ(codesOf(designOf(changingStitches)),
-            (std::vector<int>{C::ChangeNeedle, C::Normal, C::DesignEnd}));
-}
-
-TEST(StitchFilterEncode, FirstStitchAfterATrimSurvivesTheCleanUp) {
-  StitchOptions options = dstEncoderOptions();
-  options.setCleanShort(1);
-  options.setCleanLength(5);
-  struct Case {
-    std::string name;
-    std::vector<CodedPoint> design;
-    bool shortStitchKept;
-  };
-  const std::vector<Case> cases = {
-      {"after a trim", {N(0), N(10), At(C::Trim, 10), N(12), N(40), At(C::DesignEnd, 40)}, true},
-      {"between stitches", {N(0), N(10), N(12), N(40), At(C::DesignEnd, 40)}, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HXArray<HStitch> array;
-    fillDesign(array, c.design);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
-    const std::vector<CodedPoint> written = designOf(stitches);
-    EXPECT_EQ(std::count(written.begin(), written.end(), N(12)), c.shortStitchKept ? 1 : 0);
+    EXPECT_EQ(designOf(stitches), c.written);
+    std::vector<int> colours;
+    for (const HStitch& s : array)
+      colours.push_back(s.getColor());
+    EXPECT_EQ(colours, c.colours);
   }
 }
 
@@ -597,17 +441,13 @@ TEST(StitchFilterEncode, SequinEndLooksAheadOverJumpsToTheNextSequinStart) {
     std::vector<CodedPoint> design;
     std::vector<int> calls;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"+200 and +100: too far to combine",
-       {N(0), At(C::SequinEnd, 0), J(200), J(300), At(C::SequinStart, 300), N(310)},
-       {0}},
-      {"+100 and +100 across, -50 and +50 down: close enough",
-       {N(0), At(C::SequinEnd, 0), J(100, -50), J(200, 0), At(C::SequinStart, 200), N(210)},
-       {1}},
-      {"a stitch before the start",
-       {N(0), At(C::SequinEnd, 0), J(20), N(30), At(C::SequinStart, 30), N(40)},
-       {}},
+      {"+200 and +100: too far to combine", {N(0), At(C::SequinEnd, 0), J(200), J(300), At(C::SequinStart, 300), N(310)}, {0}},
+      {"+100 and +100 across, -50 and +50 down: close enough", {N(0), At(C::SequinEnd, 0), J(100, -50), J(200, 0), At(C::SequinStart, 200), N(210)}, {1}},
+      {"a stitch before the start", {N(0), At(C::SequinEnd, 0), J(20), N(30), At(C::SequinStart, 30), N(40)}, {}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const RecordedWalk walk = recordWalk(c.design, options, false);
@@ -636,16 +476,6 @@ TEST(StitchFilterEncode, ContainerHoldsWhatWasWrittenAndStatisticsDescribeIt) {
   EXPECT_EQ(filter.getStats().maxX, 320);
   EXPECT_EQ(filter.getStats().jumpCount, 2);
   EXPECT_EQ(bytes.size(), 3u * 6u) << "the start record and five records";
-}
-
-TEST(StitchFilterEncode, StreamFailureStopsTheWrite) {
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10), N(20), N(30), At(C::DesignEnd, 30)});
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  unsigned char buffer[4] = {};
-  MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
-  EXPECT_EQ(filter.encodeStitches(dstEncoderOptions(), &tooSmall), kFilterFailure);
 }
 
 TEST(StitchFilterEncode, SegmentsContinueFromTheStateOfThePreviousOne) {

@@ -13,6 +13,7 @@
 #include "stitchkit/model/stitch_wrapper.h"
 #include "stitchkit/platform/bytestream.h"
 #include "stitchkit/platform/h_array.h"
+#include "tests/filter/stitch_filter_test_peer.h"
 #include "tests/support/dst_test_records.h"
 
 namespace stitchkit {
@@ -20,31 +21,6 @@ namespace {
 
 namespace C = StitchCode;
 using testing_support::DstRecords;
-
-// A container that is not an HXArray wrapper and remembers every reservation asked of it.
-class RecordingWrapper final : public StitchWrapper {
- public:
-  int length() const override { return inner_.length(); }
-  void reserve(int count) override {
-    reservations.push_back(count);
-    inner_.reserve(count);
-  }
-  void truncate(int count) override { inner_.truncate(count); }
-  void clear() override { inner_.clear(); }
-  void append(const HStitch& stitch) override { inner_.append(stitch); }
-  void insertEmpty(int index, int count) override { inner_.insertEmpty(index, count); }
-  void insert(int index, const HStitch& stitch) override { inner_.insert(index, stitch); }
-  void remove(int index, int count) override { inner_.remove(index, count); }
-  void remove(int index) override { inner_.remove(index); }
-  HStitch& operator[](int index) override { return inner_[index]; }
-  const HStitch& operator[](int index) const override { return inner_[index]; }
-
-  std::vector<int> reservations;
-
- private:
-  HXArray<HStitch> array_;
-  StitchArrayWrapper inner_{array_};
-};
 
 // Bytes in memory with a size and position that may be made up: `reportedSize` replaces the
 // real size when not negative, and `knowsPosition` false makes the stream unable to tell.
@@ -110,7 +86,7 @@ TEST(StitchFilterConstruction, RecordsTheLengthAndComputesStatisticsFromTheStitc
   array.add(HStitch(20, 5));
   array.add(HStitch(-30, -5));
   StitchArrayWrapper arrayWrapper(array);
-  RecordingWrapper other;
+  VectorWrapper other;
   for (const HStitch& s : array)
     other.append(s);
 
@@ -131,36 +107,6 @@ TEST(StitchFilterConstruction, RecordsTheLengthAndComputesStatisticsFromTheStitc
 }
 
 // --- Decoder choice -----------------------------------------------------------------------------
-
-TEST(StitchFilterDecoderTable, EveryFormatCodeMapsToItsDecoder) {
-  using K = DecoderKind;
-  struct Family {
-    K kind;
-    std::vector<int> codes;
-  };
-  const std::vector<Family> families = {
-      {K::kDst, {0, 6, 15, 20}},
-      {K::kKvb, {36}},
-      {K::kBarudan, {1, 16, 21, 58, 59, 73}},
-      {K::kExp, {2,  22, 23, 24, 25, 26, 27, 28, 29, 37, 38, 41, 42, 43,
-                 44, 45, 46, 47, 49, 51, 53, 55, 56, 57, 62, 76, 89}},
-      {K::kZangs, {3, 17}},
-      {K::kZskTransport, {52}},
-  };
-  for (int code = -1; code <= 91; ++code) {
-    K expected = K::kNone;
-    for (const Family& family : families) {
-      for (int c : family.codes) {
-        if (c == code) expected = family.kind;
-      }
-    }
-    const auto format = static_cast<HDiskFileFormat>(code);
-    EXPECT_EQ(decoderKindForFormat(format, false), expected) << "format " << code;
-    // The stitch file's embedded records never use formats 29 and 51.
-    const K hsfExpected = code == 29 || code == 51 ? K::kNone : expected;
-    EXPECT_EQ(decoderKindForFormat(format, true), hsfExpected) << "format " << code;
-  }
-}
 
 TEST(StitchFilterDecode, DstFormatsUseTheDstDecoderWithTheirRecordVariant) {
   // Format 0 files carry no extended records; the DST variants do. The stitch-file decode
@@ -256,7 +202,7 @@ TEST(StitchFilterDecode, ReservesAThirdOfTheStreamSizePlusSixteenWithinALimit) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingWrapper stitches;
+    VectorWrapper stitches;
     StitchFilter filter(stitches);
     StitchOptions options = dstOptions();
     ReportingStream stream(c.bytes, c.reportedSize, c.knowsPosition);
@@ -314,35 +260,19 @@ TEST(StitchFilterDecode, StripBeginEndDropsNonSewingStitchesAtBothEnds) {
     std::vector<std::pair<int, int>> points;
     int minX;  // of the statistics
   };
-  const std::vector<unsigned char> framed = DstRecords()
-                                                .jump(50, 0)
-                                                .jump(100, 0)
-                                                .stitch(110, 0)
-                                                .stitch(120, 10)
-                                                .jump(150, 10)
-                                                .jump(200, 10)
-                                                .end()
-                                                .data();
+  // The statistics are computed from the container: the design starts at its first stitch,
+  // not at the origin the decoder started from.
+  // clang-format off
+  const std::vector<unsigned char> framed = DstRecords().jump(50, 0).jump(100, 0).stitch(110, 0).stitch(120, 10).jump(150, 10).jump(200, 10).end().data();
   const std::vector<Case> cases = {
-      {"only jumps and an end",
-       DstRecords().jump(50, 0).jump(60, 10).end().data(),
-       true,
-       {},
-       {},
-       0},
-      // The statistics are computed from the container: the design starts at its first
-      // stitch, not at the origin the decoder started from.
+      {"only jumps and an end", DstRecords().jump(50, 0).jump(60, 10).end().data(), true, {}, {}, 0},
       {"jumps around stitches", framed, true, {C::Normal, C::Normal}, {{110, 0}, {120, 10}}, 110},
-      {"jumps around stitches, not stripped",
-       framed,
-       false,
-       {C::Jump, C::Jump, C::Normal, C::Normal, C::Jump, C::Jump, C::DesignEnd},
-       {{50, 0}, {100, 0}, {110, 0}, {120, 10}, {150, 10}, {200, 10}, {200, 10}},
-       0},
+      {"jumps around stitches, not stripped", framed, false, {C::Jump, C::Jump, C::Normal, C::Normal, C::Jump, C::Jump, C::DesignEnd}, {{50, 0}, {100, 0}, {110, 0}, {120, 10}, {150, 10}, {200, 10}, {200, 10}}, 0},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingWrapper stitches;
+    VectorWrapper stitches;
     StitchFilter filter(stitches);
     StitchOptions options = dstOptions();
     options.setStripBeginEnd(c.strip);

@@ -13,6 +13,39 @@
 
 namespace stitchkit {
 
+// A host's own container, not an HXArray wrapper: the filter must work through the interface
+// alone. Remembers every reservation asked of it.
+class VectorWrapper final : public StitchWrapper {
+ public:
+  VectorWrapper() = default;
+  explicit VectorWrapper(const HXArray<HStitch>& from) : items_(from.begin(), from.end()) {}
+  int length() const override { return static_cast<int>(items_.size()); }
+  void reserve(int count) override {
+    reservations.push_back(count);
+    items_.reserve(static_cast<std::size_t>(count));
+  }
+  void truncate(int count) override { items_.resize(static_cast<std::size_t>(count)); }
+  void clear() override { items_.clear(); }
+  void append(const HStitch& s) override { items_.push_back(s); }
+  void insertEmpty(int index, int count) override {
+    items_.insert(items_.begin() + index, static_cast<std::size_t>(count), HStitch());
+  }
+  void insert(int index, const HStitch& s) override { items_.insert(items_.begin() + index, s); }
+  void remove(int index, int count) override {
+    items_.erase(items_.begin() + index, items_.begin() + index + count);
+  }
+  void remove(int index) override { remove(index, 1); }
+  HStitch& operator[](int index) override { return items_[static_cast<std::size_t>(index)]; }
+  const HStitch& operator[](int index) const override {
+    return items_[static_cast<std::size_t>(index)];
+  }
+
+  std::vector<int> reservations;
+
+ private:
+  std::vector<HStitch> items_;
+};
+
 // Reaches the encode-side steps of the filter that are not public, so that each can be
 // driven on its own.
 struct StitchFilterTestPeer {

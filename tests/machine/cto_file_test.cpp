@@ -75,29 +75,15 @@ std::string goldenBlock() {
       "400.0)S");
   put(b, 49, "2.00");
   put(b, 56, std::string("\x00\x10\x5E\x5F", 4));
+  // clang-format off
   const std::vector<std::pair<std::size_t, std::string>> lines = {
-      {96, "DC1:150"},
-      {104, "DC2:100"},
-      {112, "DC3: 90"},
-      {120, "DC4:N"},
-      {126, "DC5:S"},
-      {782, "RP0:U"},
-      {788, "RP1: 3"},
-      {795, "RP2:12"},
-      {802, "RP3:+  120"},
-      {813, "RP4:-   45"},
-      {824, "RP5:Y"},
-      {830, "RP6:J"},
-      {836, "RP7:Z"},
-      {842, "ST1:+  250-    7"},
-      {1076, "ST0:1"},
-      {1082, "AO1:0"},
-      {1088, "AO2:1"},
-      {1094, "AO3:0"},
-      {1100, "OF1:+00012-00034"},
-      {1117, "OF2:"},
+      {96, "DC1:150"}, {104, "DC2:100"}, {112, "DC3: 90"}, {120, "DC4:N"}, {126, "DC5:S"},
+      {782, "RP0:U"}, {788, "RP1: 3"}, {795, "RP2:12"}, {802, "RP3:+  120"}, {813, "RP4:-   45"},
+      {824, "RP5:Y"}, {830, "RP6:J"}, {836, "RP7:Z"}, {842, "ST1:+  250-    7"}, {1076, "ST0:1"},
+      {1082, "AO1:0"}, {1088, "AO2:1"}, {1094, "AO3:0"}, {1100, "OF1:+00012-00034"}, {1117, "OF2:"},
       {1134, "OF3:"},
   };
+  // clang-format on
   for (const auto& [offset, text] : lines)
     put(b, offset, text);
   // Each line's CR after its data: DC lines 3 or 1 wide, RP0 1, RP1/RP2 2, RP3/RP4 6, RP5-7 1,
@@ -178,20 +164,13 @@ TEST(CTOFile, DefaultBlockListsEveryKeyWithItsDefault) {
   block.initNS2();
   block.initNS3();
   block.initNS4();
+  // clang-format off
   const HXArray<HString> expected =
-      listOf({"KVB",     "KRV-HXQP-VARKO  1-1A 2060(550.0\u00D7400.0)S         2.00",
-              "DC1:100", "DC2:100",
-              "DC3:  0", "DC4:N",
-              "DC5:S",   "NS1:",
-              "RP0:N",   "RP1:",
-              "RP2:",    "RP3:",
-              "RP4:",    "RP5:",
-              "RP6:",    "RP7:",
-              "ST1:",    "ST0:0",
-              "AO1:0",   "AO2:0",
-              "AO3:0",   "OF1:",
-              "OF2:",    "OF3:",
-              "NS2:"});
+      listOf({"KVB", "KRV-HXQP-VARKO  1-1A 2060(550.0\u00D7400.0)S         2.00",
+              "DC1:100", "DC2:100", "DC3:  0", "DC4:N", "DC5:S", "NS1:", "RP0:N", "RP1:", "RP2:",
+              "RP3:", "RP4:", "RP5:", "RP6:", "RP7:", "ST1:", "ST0:0", "AO1:0", "AO2:0", "AO3:0",
+              "OF1:", "OF2:", "OF3:", "NS2:"});
+  // clang-format on
   EXPECT_EQ(block.serialize(), expected);
 }
 
@@ -235,17 +214,13 @@ struct HTFCase {
 };
 
 TEST(CTOFile, ConditionRecordsRoundTripWithinTheirFields) {
+  // clang-format off
   const HTFCase cases[] = {
-      {"in range",
-       {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6},
-       {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6}},
-      {"clamped",
-       {10, 900, -5, 7, 9, 9, 0, -3, 123456, -654321, 5, 7, 8, 0, 100000, 0, 0, 0, 0},
-       {50, 200, 0, 1, 0, 0, 1, 1, 99999, -99999, 0, 1, 0, 0, 99999, 0, 0, 0, 0}},
-      {"infinite counts",
-       {100, 100, 0, 1, 0, 2, 150, 100, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0},
-       {100, 100, 0, 1, 0, 2, -1, -1, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}},
+      {"in range", {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6}, {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6}},
+      {"clamped", {10, 900, -5, 7, 9, 9, 0, -3, 123456, -654321, 5, 7, 8, 0, 100000, 0, 0, 0, 0}, {50, 200, 0, 1, 0, 0, 1, 1, 99999, -99999, 0, 1, 0, 0, 99999, 0, 0, 0, 0}},
+      {"infinite counts", {100, 100, 0, 1, 0, 2, 150, 100, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}, {100, 100, 0, 1, 0, 2, -1, -1, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}},
   };
+  // clang-format on
   for (const HTFCase& c : cases) {
     SCOPED_TRACE(c.name);
     CTOFile block = blockOf(listOf({"KVB", ""}), {}, {}, {});

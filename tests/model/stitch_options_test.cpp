@@ -153,22 +153,14 @@ TEST(StitchOptions, EqualityLooksAtEveryOptionButTwo) {
 // Every way of copying a record carries every option and normalises what a setter would refuse.
 TEST(StitchOptions, EveryCopyCarriesEveryOptionAndNormalises) {
   using Copy = std::unique_ptr<StitchOptions> (*)(const StitchOptions&);
+  // clang-format off
   const Copy copies[] = {
-      [](const StitchOptions& src) {
-        auto p = std::make_unique<StitchOptions>();
-        *p = src;
-        return p;
-      },
+      [](const StitchOptions& src) { auto p = std::make_unique<StitchOptions>(); *p = src; return p; },
       [](const StitchOptions& src) { return std::make_unique<StitchOptions>(src); },
-      [](const StitchOptions& src) -> std::unique_ptr<StitchOptions> {
-        return std::make_unique<StitchDecoderOptions>(StitchDecoderOptions(src));
-      },
-      [](const StitchOptions& src) -> std::unique_ptr<StitchOptions> {
-        StitchEncoderOptions second;
-        second = StitchEncoderOptions(src);
-        return std::make_unique<StitchEncoderOptions>(second);
-      },
+      [](const StitchOptions& src) -> std::unique_ptr<StitchOptions> { return std::make_unique<StitchDecoderOptions>(StitchDecoderOptions(src)); },
+      [](const StitchOptions& src) -> std::unique_ptr<StitchOptions> { StitchEncoderOptions second; second = StitchEncoderOptions(src); return std::make_unique<StitchEncoderOptions>(second); },
   };
+  // clang-format on
   const StitchOptions changedOptions = changedRecord();
   for (const Copy copy : copies) {
     EXPECT_EQ(values(*copy(changedOptions)), values(changedOptions));

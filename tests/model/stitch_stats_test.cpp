@@ -28,34 +28,17 @@ constexpr double kEps = 1e-9;
 
 // Every figure of `s`, the per-stitch array included, as one list to compare.
 std::vector<double> figures(const StitchStats& s) {
-  std::vector<double> out = {double(s.stitchCount),
-                             double(s.jumpCount),
-                             double(s.commandCount),
-                             double(s.trimCount),
-                             double(s.curX),
-                             double(s.curY),
-                             double(s.maxX),
-                             double(s.maxY),
-                             double(s.minX),
-                             double(s.minY),
-                             double(s.startX),
-                             double(s.startY),
-                             double(s.endX),
-                             double(s.endY),
-                             double(s.maxMove),
-                             double(s.needleCount),
-                             double(s.colourChangeCount),
-                             s.threadLength,
-                             double(s.maxNeedle),
-                             double(s.stitchesAtLastNeedle),
-                             s.threadAtLastNeedle,
-                             double(s.currentNeedle),
-                             double(s.firstNeedle),
-                             s.threadStitchAllowance,
-                             s.threadLengthScale,
-                             double(s.threadInFabric),
-                             double(s.stitchIndex),
-                             double(s.stitchThreadLengths == nullptr)};
+  // clang-format off
+  std::vector<double> out = {
+      double(s.stitchCount), double(s.jumpCount), double(s.commandCount), double(s.trimCount),
+      double(s.curX), double(s.curY), double(s.maxX), double(s.maxY), double(s.minX),
+      double(s.minY), double(s.startX), double(s.startY), double(s.endX), double(s.endY),
+      double(s.maxMove),
+      double(s.needleCount), double(s.colourChangeCount), s.threadLength, double(s.maxNeedle),
+      double(s.stitchesAtLastNeedle), s.threadAtLastNeedle, double(s.currentNeedle),
+      double(s.firstNeedle), s.threadStitchAllowance, s.threadLengthScale,
+      double(s.threadInFabric), double(s.stitchIndex), double(s.stitchThreadLengths == nullptr)};
+  // clang-format on
   for (const short n : s.needles)
     out.push_back(n);
   for (const double t : s.colourThreadLengths)
@@ -305,13 +288,15 @@ TEST(StitchStatsThreadLength, PerStitchMovesAndRangeBounds) {
   const struct {
     int from, to;
     double sum;
-  } cases[] = {{0, 1000, m[0] + m[1] + m[2]},
-               {1, 3, m[1] + m[2]},
-               {-7, 2, m[0] + m[1]},
-               {2, 2, 0.0},
-               {3, 1, 0.0},
-               {3, 1000, 0.0},
-               {-3, -1, 0.0}};
+  } cases[] = {
+      {0, 1000, m[0] + m[1] + m[2]},
+      {1, 3, m[1] + m[2]},
+      {-7, 2, m[0] + m[1]},
+      {2, 2, 0.0},
+      {3, 1, 0.0},
+      {3, 1000, 0.0},
+      {-3, -1, 0.0},
+  };
   for (const auto& c : cases)
     EXPECT_NEAR(stats.getThreadLength(c.from, c.to), c.sum, kEps) << c.from << ".." << c.to;
 

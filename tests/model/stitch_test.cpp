@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "stitchkit/model/stop_info.h"
 
 namespace stitchkit {
@@ -86,55 +84,6 @@ TEST(HStitch, RealStitchOptionsAndColour) {
   HStitch plain;
   EXPECT_EQ(plain.getRealStitches().length(), 0);
   EXPECT_FALSE(plain.hasRealStitches());
-}
-
-TEST(HStitch, PredicatesMatchTheirCodes) {
-  using Predicate = bool (HStitch::*)() const;
-  struct Row {
-    Predicate predicate;
-    std::set<int> codes;
-  };
-  const Row rows[] = {
-      {&HStitch::isNormal, {0, 26, 27, 28, 29, 30}},
-      {&HStitch::isJump, {1}},
-      {&HStitch::isColorChange, {2}},
-      {&HStitch::isTrim, {3}},
-      {&HStitch::isStop, {6}},
-      {&HStitch::isEndRewind, {7}},
-      {&HStitch::isBorerOn, {8}},
-      {&HStitch::isBorerOff, {9}},
-      {&HStitch::isChangeOver, {10}},
-      {&HStitch::isBegin, {11}},
-      {&HStitch::isUpperTrim, {12}},
-      {&HStitch::isNeedleUp, {13}},
-      {&HStitch::isJumpTrim, {14}},
-      {&HStitch::isChain, {15}},
-      {&HStitch::isMoss, {16}},
-      {&HStitch::isChenilleHeight, {17}},
-      {&HStitch::isChenille, {15, 16, 17, 38, 39}},
-      {&HStitch::isLockStitchChenille, {40, 41, 42, 43, 44, 45, 46, 47, 48, 61, 62}},
-      {&HStitch::isSequinStart, {18}},
-      {&HStitch::isSequinEnd, {19}},
-      {&HStitch::isDropSequin, {20}},
-      {&HStitch::isTwoStop, {22}},
-      {&HStitch::isThreeStop, {23}},
-      {&HStitch::isLaserOn, {24}},
-      {&HStitch::isLaserOff, {25}},
-      {&HStitch::isLaserPause, {49}},
-      {&HStitch::isATHProhibitedStart, {57}},
-      {&HStitch::isATHProhibitedEnd, {58}},
-      {&HStitch::isBeadStart, {64}},
-      {&HStitch::isBeadEnd, {65}},
-      {&HStitch::isDropBead, {66}},
-      {&HStitch::isJumping, {1, 13, 14, 55, 63}},
-      {&HStitch::isPenetrationStitch, {0, 20, 26, 27, 28, 29, 30, 66, 67}},
-  };
-  for (const Row& row : rows) {
-    for (int code = 0; code < 256; ++code) {
-      const HStitch s(0, 0, static_cast<std::uint8_t>(code));
-      EXPECT_EQ((s.*row.predicate)(), row.codes.count(code) == 1) << "code " << code;
-    }
-  }
 }
 
 TEST(HStitch, StopInfoCarriesTheCommandBehindAStop) {
