@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "stitchkit/encode/stitch_encoder.h"
+#include "stitchkit/encode/stitch_encoder_internal.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/model/stitch.h"
@@ -21,10 +22,6 @@ bool isPlainVariantFormat(HDiskFileFormat format);
 // the library. Throws std::bad_alloc when memory runs out.
 std::unique_ptr<BytestreamStitchEncoder> createEncoder(EncoderKind kind,
                                                        const StitchOptions& options);
-
-inline bool isJumpOrNeedleUp(const HStitch& s) {
-  return s.isJump() || s.isNeedleUp();
-}
 
 }  // namespace stitchkit::detail
 
