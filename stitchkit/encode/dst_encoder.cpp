@@ -201,36 +201,22 @@ int KorvanStitchEncoder::sendBytes() {
   return outputRecord(record.data(), record.size());
 }
 
-// Plain records collected in one buffer and handed to the stream in one call.
 int KorvanStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
-  constexpr std::size_t kBatch = 256;
-  std::array<std::uint8_t, kBatch * dst::kRecordSize> bytes;
-  const std::size_t count = std::min(run.size(), kBatch);
-  int x = current.xval();
-  int y = current.yval();
-  std::size_t n = 0;
-  for (; n < count; ++n) {
-    const HStitch& s = run[n];
-    const int dx = s.xval() - x;
-    const int dy = s.yval() - y;
-    if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, dy, limit) ||
-        dx < -dst::kMaxMove || dx > dst::kMaxMove || dy < -dst::kMaxMove || dy > dst::kMaxMove) {
-      break;
-    }
-    const auto& xBits = kAxisBits[0][dx + dst::kMaxMove];
-    const auto& yBits = kAxisBits[1][dy + dst::kMaxMove];
-    std::uint8_t* b = bytes.data() + n * dst::kRecordSize;
-    b[0] = static_cast<std::uint8_t>(xBits[0] | yBits[0]);
-    b[1] = static_cast<std::uint8_t>(xBits[1] | yBits[1]);
-    b[2] = static_cast<std::uint8_t>(dst::kNormalByte2 | xBits[2] | yBits[2]);
-    x = s.xval();
-    y = s.yval();
-  }
-  written = static_cast<int>(n);
-  if (n == 0) return kEncodeOk;
-  blankJumpLast_ = false;
-  trimInPlaceLast_ = false;
-  return outputRecord(bytes.data(), n * dst::kRecordSize);
+  const int r =
+      sendPlainRecords<dst::kRecordSize>(run, limit, written, [](int dx, int dy, std::uint8_t* b) {
+        if (dx < -dst::kMaxMove || dx > dst::kMaxMove || dy < -dst::kMaxMove ||
+            dy > dst::kMaxMove) {
+          return false;
+        }
+        const auto& xBits = kAxisBits[0][dx + dst::kMaxMove];
+        const auto& yBits = kAxisBits[1][dy + dst::kMaxMove];
+        b[0] = static_cast<std::uint8_t>(xBits[0] | yBits[0]);
+        b[1] = static_cast<std::uint8_t>(xBits[1] | yBits[1]);
+        b[2] = static_cast<std::uint8_t>(dst::kNormalByte2 | xBits[2] | yBits[2]);
+        return true;
+      });
+  if (written > 0) blankJumpLast_ = trimInPlaceLast_ = false;
+  return r;
 }
 
 int KorvanStitchEncoder::vBeginDesign(HCoord<short> /*start*/) {

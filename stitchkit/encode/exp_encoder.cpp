@@ -90,30 +90,15 @@ int ExpStitchEncoder::vSendHardStitch(const HStitch& s) {
   return sendBytes();
 }
 
-// Plain records collected in one buffer and handed to the stream in one call.
 int ExpStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
-  constexpr std::size_t kBatch = 256;
-  std::array<std::uint8_t, kBatch * exp::kStitchRecordSize> bytes;
-  const std::size_t count = std::min(run.size(), kBatch);
-  int x = current.xval();
-  int y = current.yval();
-  std::size_t n = 0;
-  for (; n < count; ++n) {
-    const HStitch& s = run[n];
-    const int dx = s.xval() - x;
-    const int ndy = y - s.yval();
-    // A plain stitch must not start with the escape byte.
-    if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, ndy, limit) ||
-        !fitsByte(dx) || !fitsByte(ndy) || (dx & 0xFF) == exp::kEscape) {
-      break;
-    }
-    bytes[n * exp::kStitchRecordSize] = static_cast<std::uint8_t>(dx & 0xFF);
-    bytes[n * exp::kStitchRecordSize + 1] = static_cast<std::uint8_t>(ndy & 0xFF);
-    x = s.xval();
-    y = s.yval();
-  }
-  written = static_cast<int>(n);
-  return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * exp::kStitchRecordSize);
+  return sendPlainRecords<exp::kStitchRecordSize>(
+      run, limit, written, [](int dx, int dy, std::uint8_t* b) {
+        // A plain stitch must not start with the escape byte.
+        if (!fitsByte(dx) || !fitsByte(-dy) || (dx & 0xFF) == exp::kEscape) return false;
+        b[0] = static_cast<std::uint8_t>(dx & 0xFF);
+        b[1] = static_cast<std::uint8_t>(-dy & 0xFF);
+        return true;
+      });
 }
 
 int ExpStitchEncoder::vSendSoftStitch(HStitch& s) {

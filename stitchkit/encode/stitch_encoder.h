@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -331,6 +332,31 @@ class BytestreamStitchEncoder : public StitchEncoder {
   int outputRecord(const std::uint8_t* bytes, std::size_t count) {
     if (stream == nullptr) return kEncodeOk;
     return stream->outputBytes(bytes, count) == kStreamOk ? kEncodeOk : kEncodeRefused;
+  }
+  // What vSendPlainStitches does for a format whose plain record is `Size` bytes:
+  // `record(dx, dy, bytes)` writes the record of a move, or returns false for a move it cannot
+  // carry. The records of a batch are collected and handed to the stream in one call.
+  template <std::size_t Size, typename Record>
+  int sendPlainRecords(std::span<const HStitch> run, int limit, int& written, Record record) {
+    constexpr std::size_t kBatch = 256;
+    std::array<std::uint8_t, kBatch * Size> bytes;
+    const std::size_t count = run.size() < kBatch ? run.size() : kBatch;
+    int x = current.xval();
+    int y = current.yval();
+    std::size_t n = 0;
+    for (; n < count; ++n) {
+      const HStitch& s = run[n];
+      const int dx = s.xval() - x;
+      const int dy = s.yval() - y;
+      if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, dy, limit) ||
+          !record(dx, dy, bytes.data() + n * Size)) {
+        break;
+      }
+      x = s.xval();
+      y = s.yval();
+    }
+    written = static_cast<int>(n);
+    return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * Size);
   }
 
   OutputBytestream* stream = nullptr;
