@@ -1,5 +1,5 @@
 // What every format decoder does alike: made by its factory, it fails without a stream, a
-// read failure anywhere is a failure and not the end of data, every design aligns anew, and
+// read failure anywhere is a lasting failure and not the end of data, every design aligns anew, and
 // runs of plain stitches read in bulk give what the records give one by one.
 
 #include <gtest/gtest.h>
@@ -123,8 +123,13 @@ TYPED_TEST(DecoderCommon, NoStreamOrAReadFailureAnywhereIsAFailure) {
                           {kStreamFailure, kStreamEnd});
     typename TypeParam::Decoder decoder(o);
     decoder.setBytestream(stream);
-    const Decoded d = runDecoder(decoder);
-    EXPECT_EQ(d.result, kDecodeFailure) << "failure after " << n << " bytes";
+    EXPECT_EQ(runDecoder(decoder).result, kDecodeFailure) << "failure after " << n << " bytes";
+    // The failure sticks and the stream is not asked again.
+    const int reads = stream.reads();
+    HStitch s;
+    EXPECT_EQ(decoder.decodeStitch(s), kDecodeFailure);
+    EXPECT_EQ(decoder.decodeStitch(s), kDecodeFailure);
+    EXPECT_EQ(stream.reads(), reads);
   }
 }
 

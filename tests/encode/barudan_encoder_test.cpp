@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -57,8 +52,6 @@ decode_test::Decoded decodeBarudan(const Bytes& bytes, int extendedVariant) {
 }
 
 using decode_test::Decoded;
-using testing_support::colourSequence;
-using testing_support::penetrations;
 
 // --- Records ------------------------------------------------------------------------------
 
@@ -308,39 +301,6 @@ TEST(BarudanEncoderCommands, RefusedWriteIsReportedAtEveryRecord) {
     ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
     HStitch s = stitch(5, -3, StitchCode::ChangeNeedle, 11);
     EXPECT_EQ(writer.vSendSoftStitch(s), kEncodeRefused);
-  }
-}
-
-// --- Round trips --------------------------------------------------------------------------
-
-TEST(BarudanEncoderRoundTrip, DesignReadsBackWithItsStitchesAndNeedles) {
-  const std::vector<HStitch> design = {
-      stitch(10, 0),
-      stitch(20, -15),
-      stitch(-100, 40),
-      stitch(-100, 40, StitchCode::Trim),
-      stitch(150, 300, StitchCode::Jump),
-      stitch(155, 300),
-      stitch(158, 302, StitchCode::ChangeNeedle, 11),  // moves with it in the .DSB dialect
-      stitch(160, 310, StitchCode::Normal, 11),
-      stitch(170, 320, StitchCode::Normal, 11),
-      stitch(170, 320, StitchCode::ChangeNeedle, 4),
-      stitch(60, 320, StitchCode::Normal, 4),
-      stitch(-60, 200, StitchCode::Normal, 4),
-      stitch(-60, 200, StitchCode::DesignEnd, 4),
-  };
-  // The .DSB dialect (moves on commands, no extended records) and the extended one.
-  for (const int variant : {0, 1}) {
-    SCOPED_TRACE(testing::Message() << "variant " << variant);
-    const StitchEncoderOptions o = writeOptions(1);
-    const Encoded e = encodeBarudan(o, design, variant);
-    const Decoded d = decodeBarudan(e.bytes, variant);
-    EXPECT_EQ(d.result, kDecodeEnd);
-    EXPECT_EQ(penetrations(d.stitches), penetrations(design));
-    EXPECT_EQ(colourSequence(d.stitches), (std::vector<int>{0, 11, 4}));
-    ASSERT_FALSE(d.stitches.empty());
-    EXPECT_TRUE(d.stitches.back().isEndRewind());
-    EXPECT_EQ(d.stitches.back().getPoint(), (HCoord<short>{-60, 200}));
   }
 }
 

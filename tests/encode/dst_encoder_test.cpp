@@ -89,13 +89,6 @@ TEST(DstEncoderMoves, EveryMoveWithinOneRecordDecodesBack) {
   EXPECT_EQ(bulk.bytes, oneByOne);
 }
 
-TEST(DstEncoderMoves, FiftyMinusHundredTwentyOneSetsTheBalancedDigits) {
-  // x = +81 - 27 - 3 - 1: x+81 in b2, x-27 and x-3 in b1, x-1 in b0.
-  // y = -81 - 27 - 9 - 3 - 1: every y minus bit.
-  const Encoded e = encodeDst(noStartRecord(), {stitch(50, -121)});
-  EXPECT_EQ(e.bytes, (Bytes{0xA2, 0xAA, 0x27}));
-}
-
 // --- Commands ----------------------------------------------------------------------------
 
 // The records each command code is written as, for a command (+13, -5) away from the needle,
@@ -180,46 +173,60 @@ TEST(DstEncoderCommands, EveryCommandCodeWritesItsRecords) {
   EXPECT_EQ(next, 256);
 }
 
-TEST(DstEncoderCommands, DesignEndThirtyAwayJumpsThenEnds) {
-  const Encoded e = encodeDst(noStartRecord(), {stitch(30, 0, StitchCode::DesignEnd)}, false);
-  EXPECT_EQ(e.bytes, (Bytes{0x00, 0x05, 0x83, 0x00, 0x00, 0xF3}));
-}
-
-TEST(DstEncoderCommands, PadStopPutsABlankJumpBeforeEachStop) {
-  StitchEncoderOptions o = noStartRecord();
-  o.setKorvanPadStop(1);
-  EXPECT_EQ(encodeDst(o, {stitch(kMoveX, kMoveY, StitchCode::Stop)}, false).bytes,
-            cat({kJumpHere, kStopMove}));
-  EXPECT_EQ(encodeDst(o, {stitch(kMoveX, kMoveY, StitchCode::Stop)}, true).bytes,
-            cat({kJumpMove, kJumpHere, kStopHere}));
-  EXPECT_EQ(encodeDst(o, {stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 1)}, false).bytes,
-            cat({kJumpHere, kStopMove}));
-  // Commands written as stops by their own rule are not padded.
-  EXPECT_EQ(encodeDst(o, {stitch(kMoveX, kMoveY, StitchCode::ATHProhibitedStart)}, false).bytes,
-            kStopMove);
-}
-
-TEST(DstEncoderCommands, RemoveDoubleStopsDropsARepeatedStopOrColourChange) {
+TEST(DstEncoderCommands, DesignsGiveTheirGoldenBytes) {
   const HStitch at = stitch(kMoveX, kMoveY);
+  const HStitch twice = stitch(2 * kMoveX, 2 * kMoveY);
   const HStitch stop = stitch(kMoveX, kMoveY, StitchCode::Stop);
   const HStitch change = stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 1);
-  // clang-format off
+  // A drop five units along x: 5 = 9 - 3 - 1.
+  const Bytes dropMove = {0x06, 0x02, 0x83};
+  const Bytes stitchMove = {0x06, 0x02, 0x03};
+  const HStitch drop = stitch(5, 0, StitchCode::DropSequin);
   const struct {
-    int removeDoubles;
+    const char* name;
+    const char* configure;
+    bool separate;
     std::vector<HStitch> stitches;
     Bytes expected;
   } cases[] = {
-      {1, {at, stop, stop}, cat({kStitchMove, kStopHere})},
-      {0, {at, stop, stop}, cat({kStitchMove, kStopHere, kStopHere})},
-      {1, {at, change, stop}, cat({kStitchMove, kStopHere})},  // a colour change is a stop
-      {1, {at, stop, stitch(0, 0), stitch(0, 0, StitchCode::Stop)}, cat({kStitchMove, kStopHere, Bytes{0x9A, 0x82, 0x03}, kStopHere})},
+      // clang-format off
+      // x = +81 - 27 - 3 - 1: x+81 in b2, x-27 and x-3 in b1, x-1 in b0; every y minus bit.
+      {"balanced digits of (50, -121)", "", true, {stitch(50, -121)}, {0xA2, 0xAA, 0x27}},
+      {"design end thirty away", "", false, {stitch(30, 0, StitchCode::DesignEnd)}, {0x00, 0x05, 0x83, 0x00, 0x00, 0xF3}},
+      // A blank jump before each stop; commands written as stops by their own rule are not
+      // padded.
+      {"padded stop with its move", "KorvanPadStop=1", false, {stop}, cat({kJumpHere, kStopMove})},
+      {"padded stop in place", "KorvanPadStop=1", true, {stop}, cat({kJumpMove, kJumpHere, kStopHere})},
+      {"padded colour change", "KorvanPadStop=1", false, {change}, cat({kJumpHere, kStopMove})},
+      {"no pad for a command's own stop", "KorvanPadStop=1", false, {stitch(kMoveX, kMoveY, StitchCode::ATHProhibitedStart)}, kStopMove},
+      {"double stop removed", "KorvanRemoveDoubleStops=1", true, {at, stop, stop}, cat({kStitchMove, kStopHere})},
+      {"double stop kept", "KorvanRemoveDoubleStops=0", true, {at, stop, stop}, cat({kStitchMove, kStopHere, kStopHere})},
+      {"a colour change is a stop", "KorvanRemoveDoubleStops=1", true, {at, change, stop}, cat({kStitchMove, kStopHere})},
+      {"a stitch between stops", "KorvanRemoveDoubleStops=1", true, {at, stop, stitch(0, 0), stitch(0, 0, StitchCode::Stop)}, cat({kStitchMove, kStopHere, Bytes{0x9A, 0x82, 0x03}, kStopHere})},
+      // The start record follows the start type and the first record; any other type writes
+      // the second form.
+      {"no start record", "KorvanStartStitchType=0", true, {at, twice}, cat({kStitchMove, kStitchMove})},
+      {"first start record before a stitch", "KorvanStartStitchType=1", true, {at, twice}, cat({kStitchHere, kStitchMove, kStitchMove})},
+      {"first start record before a jump", "KorvanStartStitchType=1", true, {stitch(kMoveX, kMoveY, StitchCode::Jump), twice}, cat({kJumpHere, kJumpMove, kStitchMove})},
+      {"second start record before a stitch", "KorvanStartStitchType=2", true, {at, twice}, cat({kJumpHere, kStitchMove, kStitchMove})},
+      {"second start record before a jump", "KorvanStartStitchType=2", true, {stitch(kMoveX, kMoveY, StitchCode::Jump), twice}, cat({kJumpHere, kJumpMove, kStitchMove})},
+      {"start type 5", "KorvanStartStitchType=5", true, {at, twice}, cat({kJumpHere, kStitchMove, kStitchMove})},
+      // Only sequin drops in the plain DST file format are placed.
+      {"drop moved", "KorvanMoveDropSequins=1 BlankAfterDrops=0 FileFormat=0", true, {drop}, cat({kJumpHere, stitchMove})},
+      {"drop moved, blank after", "KorvanMoveDropSequins=1 BlankAfterDrops=1 FileFormat=0", true, {drop}, cat({kJumpHere, stitchMove})},
+      {"drop with a blank after", "KorvanMoveDropSequins=0 BlankAfterDrops=1 FileFormat=0", true, {drop}, cat({dropMove, kStitchHere})},
+      {"drop alone", "KorvanMoveDropSequins=0 BlankAfterDrops=0 FileFormat=0", true, {drop}, dropMove},
+      {"drop in another format", "KorvanMoveDropSequins=1 BlankAfterDrops=1 FileFormat=6", true, {drop}, dropMove},
+      {"bead drop", "KorvanMoveDropSequins=1 BlankAfterDrops=1 FileFormat=0", true, {stitch(5, 0, StitchCode::DropBead)}, dropMove},
+      {"W drop", "KorvanMoveDropSequins=1 BlankAfterDrops=1 FileFormat=0", true, {stitch(5, 0, StitchCode::DropSequinW)}, dropMove},
+      // clang-format on
   };
-  // clang-format on
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     StitchEncoderOptions o = noStartRecord();
-    o.setKorvanRemoveDoubleStops(c.removeDoubles);
-    const Encoded e = encodeDst(o, c.stitches);
-    EXPECT_EQ(e.bytes, c.expected) << "remove doubles " << c.removeDoubles;
+    testing_support::setOptions(o, c.configure);
+    const Encoded e = encodeDst(o, c.stitches, c.separate);
+    EXPECT_EQ(e.bytes, c.expected);
     EXPECT_TRUE(allOk(e.results));
   }
   // Without a stream a colour change is written as itself; with one, as a stop.
@@ -230,32 +237,6 @@ TEST(DstEncoderCommands, RemoveDoubleStopsDropsARepeatedStopOrColourChange) {
       EXPECT_EQ(e.sent[0].getRealStitches()[0].getFlags(), StitchCode::Stop);
     }
     EXPECT_EQ(e.bytes, withStream ? kStopMove : Bytes{});
-  }
-}
-
-TEST(DstEncoderStart, StartRecordFollowsTheStartTypeAndTheFirstRecord) {
-  struct Case {
-    KorvanStartStitchType type;
-    int firstCode;
-    Bytes expected;  // the first stitch and a normal stitch after it
-  };
-  // clang-format off
-  const Case cases[] = {
-      {kKorvanStartStitchNone, StitchCode::Normal, cat({kStitchMove, kStitchMove})},
-      {kKorvanStartStitchFirst, StitchCode::Normal, cat({kStitchHere, kStitchMove, kStitchMove})},
-      {kKorvanStartStitchFirst, StitchCode::Jump, cat({kJumpHere, kJumpMove, kStitchMove})},
-      {kKorvanStartStitchSecond, StitchCode::Normal, cat({kJumpHere, kStitchMove, kStitchMove})},
-      {kKorvanStartStitchSecond, StitchCode::Jump, cat({kJumpHere, kJumpMove, kStitchMove})},
-      // Any other value writes the second form.
-      {static_cast<KorvanStartStitchType>(5), StitchCode::Normal, cat({kJumpHere, kStitchMove, kStitchMove})},
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    StitchEncoderOptions o;
-    o.setKorvanStartStitchType(c.type);
-    const Encoded e =
-        encodeDst(o, {stitch(kMoveX, kMoveY, c.firstCode), stitch(2 * kMoveX, 2 * kMoveY)});
-    EXPECT_EQ(e.bytes, c.expected) << "start type " << c.type << ", first code " << c.firstCode;
   }
 }
 
@@ -284,41 +265,6 @@ TEST(DstEncoderStart, StartRecordOnlyOpensADesignNotALaterSegment) {
   HStitch c = stitch(kMoveX, kMoveY);
   EXPECT_EQ(encoder.encodeStitch(c, 0, 0), kEncodeOk);
   EXPECT_EQ(bytes, cat({kStitchHere, kStitchMove}));
-}
-
-// --- Sequin drops ------------------------------------------------------------------------
-
-TEST(DstEncoderDrops, DropSequinPlacementFollowsTheDropOptions) {
-  // A drop five units along x: 5 = 9 - 3 - 1.
-  const Bytes dropMove = {0x06, 0x02, 0x83};
-  const Bytes stitchMove = {0x06, 0x02, 0x03};
-  struct Case {
-    int moveDrops;
-    int blankAfter;
-    HDiskFileFormat format;
-    int code;
-    Bytes expected;
-  };
-  const Case cases[] = {
-      {1, 0, kFormatDst, StitchCode::DropSequin, cat({kJumpHere, stitchMove})},
-      {1, 1, kFormatDst, StitchCode::DropSequin, cat({kJumpHere, stitchMove})},
-      {0, 1, kFormatDst, StitchCode::DropSequin, cat({dropMove, kStitchHere})},
-      {0, 0, kFormatDst, StitchCode::DropSequin, dropMove},
-      // Only the plain DST file format places drops.
-      {1, 1, kFormatDstVariant6, StitchCode::DropSequin, dropMove},
-      // Only sequin drops are placed.
-      {1, 1, kFormatDst, StitchCode::DropBead, dropMove},
-      {1, 1, kFormatDst, StitchCode::DropSequinW, dropMove},
-  };
-  for (const Case& c : cases) {
-    StitchEncoderOptions o = noStartRecord();
-    o.setKorvanMoveDropSequins(c.moveDrops);
-    o.setBlankAfterDrops(c.blankAfter);
-    o.setFileFormat(c.format);
-    EXPECT_EQ(encodeDst(o, {stitch(5, 0, c.code)}).bytes, c.expected)
-        << "move drops " << c.moveDrops << ", blank after " << c.blankAfter << ", format "
-        << c.format << ", code " << c.code;
-  }
 }
 
 // --- Chenille ----------------------------------------------------------------------------

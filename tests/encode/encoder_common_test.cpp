@@ -1,6 +1,7 @@
 // What every format encoder does alike: made by its factory it writes a design, a move
 // beyond one record is refused and writes nothing, a byte the stream refuses fails the
-// write wherever it falls, and without a stream nothing is written.
+// write wherever it falls, without a stream nothing is written, and the format's decoder
+// reads a written design back with its penetrations and needles.
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,16 @@
 #include <type_traits>
 #include <vector>
 
+#include "stitchkit/decode/barudan_decoder.h"
+#include "stitchkit/decode/dst_decoder.h"
+#include "stitchkit/decode/exp_decoder.h"
+#include "stitchkit/decode/zangs_decoder.h"
 #include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
 #include "stitchkit/encode/exp_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
+#include "tests/decode/decode_test_support.h"
 #include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
@@ -20,10 +26,14 @@ namespace {
 
 using namespace format_test;  // NOLINT(google-build-using-namespace)
 
-template <class E, class F, HDiskFileFormat kFormat>
+// The encoder, its factory (none for a variant), the format and the decoder reading it back;
+// `kStops`: colour changes are written as stops and read back as needles taken in turn.
+template <class E, class F, HDiskFileFormat kFormat, class D, bool kStops = false>
 struct Format {
   using Encoder = E;
   using Factory = F;
+  using Decoder = D;
+  static constexpr bool kColourChangesAsStops = kStops;
   static StitchEncoderOptions options() {
     StitchEncoderOptions o;
     setDefaultEncoderOptions(o);
@@ -33,12 +43,12 @@ struct Format {
   }
 };
 
-using Formats =
-    testing::Types<Format<KorvanStitchEncoder, KorvanStitchEncoderFactory, kFormatDst>,
-                   Format<KorvanVRZNStitchEncoder, void, kFormatDst>,
-                   Format<BarudanStitchEncoder, BarudanStitchEncoderFactory, kFormatDsb>,
-                   Format<ExpStitchEncoder, ExpStitchEncoderFactory, kFormatExp>,
-                   Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz>>;
+using Formats = testing::Types<
+    Format<KorvanStitchEncoder, KorvanStitchEncoderFactory, kFormatDst, KorvanStitchDecoder, true>,
+    Format<KorvanVRZNStitchEncoder, void, kFormatDst, KorvanStitchDecoder, true>,
+    Format<BarudanStitchEncoder, BarudanStitchEncoderFactory, kFormatDsb, BarudanStitchDecoder>,
+    Format<ExpStitchEncoder, ExpStitchEncoderFactory, kFormatExp, ExpStitchDecoder>,
+    Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz, ZangsStitchDecoder>>;
 
 template <typename F>
 class EncoderCommon : public testing::Test {};
@@ -109,6 +119,31 @@ TYPED_TEST(EncoderCommon, RefusedByteFailsTheWriteAndNoStreamWritesNothing) {
   const Encoded dry = encodeWith<typename TypeParam::Encoder>(o, dryDesign, 1, false);
   EXPECT_TRUE(allOk(dry.results));
   EXPECT_TRUE(dry.bytes.empty());
+}
+
+TYPED_TEST(EncoderCommon, DesignReadsBackThroughTheFormatsDecoder) {
+  // Stitches up to a record's reach, a trim, a jump beyond it, two colour changes and the end.
+  // clang-format off
+  const std::vector<HStitch> design = {
+      stitch(10, 0), stitch(120, -110), stitch(20, -15), stitch(20, -15, StitchCode::Trim),
+      stitch(150, 300, StitchCode::Jump), stitch(155, 300), stitch(158, 302, StitchCode::ChangeNeedle, 2),
+      stitch(160, 310, StitchCode::Normal, 2), stitch(170, 320, StitchCode::Normal, 2),
+      stitch(170, 320, StitchCode::ChangeNeedle, 4), stitch(60, 320, StitchCode::Normal, 4),
+      stitch(-60, 200, StitchCode::Normal, 4), stitch(-60, 200, StitchCode::DesignEnd, 4)};
+  // clang-format on
+  const Encoded e = encodeWith<typename TypeParam::Encoder>(TypeParam::options(), design);
+  ASSERT_TRUE(allOk(e.results));
+  StitchDecoderOptions o = decode_test::readOptions(TypeParam::options().getFileFormat());
+  o.setStopsAsNeedles(TypeParam::kColourChangesAsStops ? 1 : 0);
+  const decode_test::Decoded d = decode_test::decodeWith<typename TypeParam::Decoder>(e.bytes, o);
+  EXPECT_EQ(d.result, kDecodeEnd);
+  EXPECT_EQ(testing_support::penetrations(d.stitches), testing_support::penetrations(design));
+  EXPECT_EQ(testing_support::colourSequence(d.stitches),
+            (std::vector<int>{0, TypeParam::kColourChangesAsStops ? 1 : 2,
+                              TypeParam::kColourChangesAsStops ? 2 : 4}));
+  ASSERT_FALSE(d.stitches.empty());
+  EXPECT_TRUE(d.stitches.back().isEndRewind());
+  EXPECT_EQ(d.stitches.back().getPoint(), (HCoord<short>{-60, 200}));
 }
 
 }  // namespace

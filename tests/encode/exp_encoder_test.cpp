@@ -4,9 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <memory>
 #include <set>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -234,62 +232,41 @@ int needleByte(int needle, int maxNeedles, int stopsAsNeedles = 0) {
   return w.bytes[1];
 }
 
-TEST(ExpEncoderNeedles, EveryNeedleTheFormatHasIsWrittenAsItself) {
-  const int expected[] = {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F};
-  for (const int maxNeedles : {0, 7, 999}) {
-    for (int needle = 1; needle <= 7; ++needle) {
-      SCOPED_TRACE(testing::Message() << "MaxNeedles " << maxNeedles << " needle " << needle);
-      EXPECT_EQ(needleByte(needle, maxNeedles), expected[needle - 1]);
-    }
-  }
-}
-
-TEST(ExpEncoderNeedles, NeedlesAboveMaxNeedlesFoldOntoTheMachine) {
+TEST(ExpEncoderNeedles, NeedlesFoldOntoMaxNeedlesOrAreRefusedBeyondTheRecord) {
   struct Row {
     int maxNeedles;
-    std::vector<int> bytes;  // for needles 1, 2, 3, ...
+    int stopsAsNeedles;
+    std::vector<int> bytes;  // for needles 1, 2, 3, ...; -1: refused
   };
   // clang-format off
   const Row rows[] = {
-      {7, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05}},
+      {0, 0, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
+      {999, 0, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, -1}},
+      {8, 0, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, -1}},
+      {7, 0, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x0F, 0x03, 0x05}},
       // Needle 8 (colour 7) on six needles: 7 modulo 6 = 1, needle 2.
-      {6, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03}},
-      {3, {0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03}},
-      {1, {0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03}},
+      {6, 0, {0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03, 0x05, 0x07, 0x09, 0x0B, 0x0D, 0x03}},
+      {3, 0, {0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03, 0x05, 0x07, 0x03}},
+      {1, 0, {0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03, 0x03}},
+      // Colour changes written as stops.
+      {0, 1, {0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01}},
+      {7, 1, {0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01}},
   };
   // clang-format on
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.bytes.size(); ++i) {
       const int needle = static_cast<int>(i) + 1;
-      SCOPED_TRACE(testing::Message() << "MaxNeedles " << row.maxNeedles << " needle " << needle);
-      EXPECT_EQ(needleByte(needle, row.maxNeedles), row.bytes[i]);
+      SCOPED_TRACE(testing::Message() << "MaxNeedles " << row.maxNeedles << " stops as needles "
+                                      << row.stopsAsNeedles << " needle " << needle);
+      EXPECT_EQ(needleByte(needle, row.maxNeedles, row.stopsAsNeedles), row.bytes[i]);
     }
   }
-}
-
-TEST(ExpEncoderNeedles, NeedlesTheRecordCannotHoldAreRefusedWhenWriting) {
-  const std::pair<int, int> rows[] = {{0, 8}, {0, 9},   {0, 16},   {0, 200},
-                                      {8, 8}, {999, 8}, {999, 200}};
-  for (const auto& [maxNeedles, needle] : rows) {
-    SCOPED_TRACE(testing::Message() << "MaxNeedles " << maxNeedles << " needle " << needle);
-    EXPECT_EQ(needleByte(needle, maxNeedles), -1);
-
-    // Without a stream nothing is written, so the needle passes.
-    StitchEncoderOptions o = writeOptions();
-    o.setMaxNeedles(static_cast<short>(maxNeedles));
-    Writer<ExpStitchEncoder> writer(o);
-    ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-    EXPECT_EQ(writer.vSendHardStitch(stitch(0, 0, StitchCode::ChangeNeedle, needle - 1)),
-              kEncodeOk);
-  }
-}
-
-TEST(ExpEncoderNeedles, StopsAsNeedlesWritesColourChangesAsStops) {
-  for (int needle = 1; needle <= 9; ++needle) {
-    SCOPED_TRACE(testing::Message() << "needle " << needle);
-    EXPECT_EQ(needleByte(needle, 0, 1), 0x01);
-    EXPECT_EQ(needleByte(needle, 7, 1), 0x01);
-  }
+  EXPECT_EQ(needleByte(200, 999), -1);
+  // Without a stream nothing is written, so the needle passes.
+  StitchEncoderOptions o = writeOptions();
+  Writer<ExpStitchEncoder> writer(o);
+  ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
+  EXPECT_EQ(writer.vSendHardStitch(stitch(0, 0, StitchCode::ChangeNeedle, 199)), kEncodeOk);
 }
 
 TEST(ExpEncoderNeedles, WithoutAStreamTheColourIsNotFolded) {
@@ -318,26 +295,15 @@ TEST(ExpEncoderDesign, CommandsAwayFromTheNeedleFollowAJumpThere) {
     int maxNeedles = 0;
     int melcoDiscardEnd = 0;
   };
+  // clang-format off
   const Row rows[] = {
-      {"a colour change to needle 3, 40 units away",
-       {stitch(40, 0, StitchCode::ChangeNeedle, 2)},
-       {0x80, 0x04, 0x28, 0x00, 0x80, 0x07, 0x00, 0x00}},
-      {"a trim where the needle is",
-       {stitch(10, 0), stitch(10, 0, StitchCode::Trim)},
-       {0x0A, 0x00, 0x80, 0x80, 0x07, 0x00}},
-      {"a design end with MelcoDiscardEnd",
-       {stitch(10, 0), stitch(20, 10, StitchCode::DesignEnd)},
-       {0x0A, 0x00, 0x80, 0x04, 0x0A, 0xF6, 0x00, 0x00},
-       0,
-       1},
-      {"a chenille height of 0x0203",
-       {stitch(0, 0, StitchCode::ChenilleHeight, 0, 0x0203)},
-       {0x80, 0xA4, 0x03, 0x02}},
-      {"needle 8 on six needles",
-       {stitch(0, 0, StitchCode::ChangeNeedle, 7)},
-       {0x80, 0x05, 0x00, 0x00},
-       6},
+      {"a colour change to needle 3, 40 units away", {stitch(40, 0, StitchCode::ChangeNeedle, 2)}, {0x80, 0x04, 0x28, 0x00, 0x80, 0x07, 0x00, 0x00}},
+      {"a trim where the needle is", {stitch(10, 0), stitch(10, 0, StitchCode::Trim)}, {0x0A, 0x00, 0x80, 0x80, 0x07, 0x00}},
+      {"a design end with MelcoDiscardEnd", {stitch(10, 0), stitch(20, 10, StitchCode::DesignEnd)}, {0x0A, 0x00, 0x80, 0x04, 0x0A, 0xF6, 0x00, 0x00}, 0, 1},
+      {"a chenille height of 0x0203", {stitch(0, 0, StitchCode::ChenilleHeight, 0, 0x0203)}, {0x80, 0xA4, 0x03, 0x02}},
+      {"needle 8 on six needles", {stitch(0, 0, StitchCode::ChangeNeedle, 7)}, {0x80, 0x05, 0x00, 0x00}, 6},
   };
+  // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     StitchEncoderOptions o = writeOptions();
@@ -345,77 +311,11 @@ TEST(ExpEncoderDesign, CommandsAwayFromTheNeedleFollowAJumpThere) {
     o.setMelcoDiscardEnd(row.melcoDiscardEnd);
     const Encoded e = encodeExp(o, row.design);
     EXPECT_EQ(e.bytes, row.bytes);
-    for (const int r : e.results)
-      EXPECT_EQ(r, kEncodeOk);
+    EXPECT_TRUE(allOk(e.results));
   }
 }
 
-// --- Round trips --------------------------------------------------------------------------
-
-// Reads `bytes` back as an EXP file.
-decode_test::Decoded decodeBytes(const Bytes& bytes, StitchOptions& o) {
-  return decode_test::decodeWith<ExpStitchDecoder>(bytes, o);
-}
-
-StitchDecoderOptions readOptions() {
-  return decode_test::readOptions(kFormatExp);
-}
-
-// The colour of each normal stitch, in order.
-template <typename Range>
-std::vector<int> penetrationColours(const Range& stitches) {
-  std::vector<int> out;
-  for (const HStitch& s : stitches)
-    if (s.isNormal()) out.push_back(s.getColor());
-  return out;
-}
-
-using testing_support::penetrations;
-
-TEST(ExpRoundTrip, ADesignReadsBackWithItsStitchesCommandsAndNeedles) {
-  std::vector<HStitch> design = {
-      stitch(10, 0),
-      stitch(137, -127),
-      stitch(10, 0),
-      stitch(10, 0, StitchCode::SlowDown),
-      stitch(20, 20),
-      stitch(20, 20, StitchCode::SpeedUp),
-      stitch(20, 20, StitchCode::Trim),
-      stitch(120, 80, StitchCode::Jump),
-      stitch(120, 80, StitchCode::ChangeNeedle, 2),
-      stitch(125, 85, StitchCode::Normal, 2),
-      stitch(130, 80, StitchCode::Normal, 2),
-      stitch(130, 80, StitchCode::ChangeNeedle, 6),
-      stitch(100, 60, StitchCode::Normal, 6),
-      stitch(100, 60, StitchCode::ChenilleChain, 6),
-      stitch(100, 60, StitchCode::ChenilleHeight, 6, 4),
-      stitch(90, 50, StitchCode::Normal, 6),
-      stitch(90, 50, StitchCode::DesignEnd, 6),
-  };
-  StitchEncoderOptions wo = writeOptions();
-  const Encoded e = encodeExp(wo, design);
-  for (const int r : e.results)
-    EXPECT_EQ(r, kEncodeOk);
-
-  StitchDecoderOptions ro = readOptions();
-  ro.setPreserveJumps(1);
-  const decode_test::Decoded d = decodeBytes(e.bytes, ro);
-  EXPECT_EQ(d.result, kDecodeEnd);
-  std::vector<int> codes;
-  for (const HStitch& s : d.stitches) {
-    if (!s.isJump()) codes.push_back(s.getFlags());
-  }
-  EXPECT_EQ(codes,
-            (std::vector<int>{StitchCode::Normal, StitchCode::Normal, StitchCode::Normal,
-                              StitchCode::SlowDown, StitchCode::Normal, StitchCode::SpeedUp,
-                              StitchCode::Trim, StitchCode::ChangeNeedle, StitchCode::Normal,
-                              StitchCode::Normal, StitchCode::ChangeNeedle, StitchCode::Normal,
-                              StitchCode::ChenilleChain, StitchCode::ChenilleHeight,
-                              StitchCode::Normal, StitchCode::DesignEnd}));
-  EXPECT_EQ(penetrations(d.stitches), penetrations(design));
-  EXPECT_EQ(penetrationColours(d.stitches), penetrationColours(design));
-  EXPECT_EQ(d.stitches.back().getPoint(), design.back().getPoint());
-}
+// --- Round trip ---------------------------------------------------------------------------
 
 TEST(ExpRoundTrip, StopsAsNeedlesKeepTheNeedleSequence) {
   std::vector<HStitch> design;
@@ -432,13 +332,13 @@ TEST(ExpRoundTrip, StopsAsNeedlesKeepTheNeedleSequence) {
   wo.setMaxNeedles(7);
   const Encoded e = encodeExp(wo, design);
 
-  StitchDecoderOptions ro = readOptions();
+  StitchDecoderOptions ro = decode_test::readOptions(kFormatExp);
   ro.setStopsAsNeedles(1);
   ro.setMaxNeedles(7);
-  const decode_test::Decoded d = decodeBytes(e.bytes, ro);
+  const decode_test::Decoded d = decode_test::decodeWith<ExpStitchDecoder>(e.bytes, ro);
   EXPECT_EQ(d.result, kDecodeEnd);
-  EXPECT_EQ(penetrations(d.stitches), penetrations(design));
-  EXPECT_EQ(penetrationColours(d.stitches), penetrationColours(design));
+  EXPECT_EQ(testing_support::penetrations(d.stitches), testing_support::penetrations(design));
+  EXPECT_EQ(testing_support::colourSequence(d.stitches), testing_support::colourSequence(design));
 }
 
 }  // namespace

@@ -131,18 +131,12 @@ TEST(StitchEncoderDropRule, VirtualStitchKeepsTheMovementOfItsRealStitches) {
     int dropped;
     int code;
   } cases[] = {
-      {"last movement is a needle-up at the point",
-       virtualStitch(20, 0, StitchCode::Trim,
-                     {at(10, 0, StitchCode::Jump), at(20, 0, StitchCode::NeedleUp)}),
-       0, StitchCode::NeedleUp},
-      {"movement ends elsewhere: a jump is appended",
-       virtualStitch(30, 0, StitchCode::Trim,
-                     {at(10, 0, StitchCode::NeedleUp), at(30, 0, StitchCode::Trim)}),
-       0, StitchCode::Jump},
-      {"no movement but away from the needle: jump",
-       virtualStitch(30, 0, StitchCode::Trim, {at(30, 0, StitchCode::Trim)}), 0, StitchCode::Jump},
-      {"no movement at the needle: dropped",
-       virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)}), 1, StitchCode::Trim},
+      // clang-format off
+      {"last movement is a needle-up at the point", virtualStitch(20, 0, StitchCode::Trim, {at(10, 0, StitchCode::Jump), at(20, 0, StitchCode::NeedleUp)}), 0, StitchCode::NeedleUp},
+      {"movement ends elsewhere: a jump is appended", virtualStitch(30, 0, StitchCode::Trim, {at(10, 0, StitchCode::NeedleUp), at(30, 0, StitchCode::Trim)}), 0, StitchCode::Jump},
+      {"no movement but away from the needle: jump", virtualStitch(30, 0, StitchCode::Trim, {at(30, 0, StitchCode::Trim)}), 0, StitchCode::Jump},
+      {"no movement at the needle: dropped", virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)}), 1, StitchCode::Trim},
+      // clang-format on
   };
   for (const auto& c : cases) {
     StitchEncoderOptions o = plainOptions();

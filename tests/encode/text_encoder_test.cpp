@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -11,19 +10,16 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/support/stitch_builders.h"
 
 namespace stitchkit {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using testing_support::Bytes;
+using testing_support::stitch;
 
 std::string text(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
-}
-
-HStitch stitch(int x, int y, int code = StitchCode::Normal, int colour = 0) {
-  return HStitch(static_cast<short>(x), static_cast<short>(y), static_cast<std::uint8_t>(code),
-                 static_cast<unsigned short>(colour));
 }
 
 // Hands one command to the format as the framework does once it has placed it, so that a

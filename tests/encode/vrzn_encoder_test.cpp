@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
+#include "tests/decode/decode_test_support.h"
 #include "tests/encode/encoder_test_support.h"
 #include "tests/encode/format_encoder_support.h"
 
@@ -297,25 +299,6 @@ TEST(VrznEncoderChenille, ChenilleCommandsAreStopsInPlaceAndTheStateIsHandedOn) 
   }
 }
 
-TEST(VrznEncoderChenille, SegmentStartsFromTheGivenChenilleState) {
-  StitchEncoderOptions o = noStartRecord();
-  o.setKorvanOldChenille(1);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  KorvanVRZNStitchEncoder encoder(o);
-  encoder.setBytestream(stream);
-  encoder.setSeparateCommands(0);
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  EncoderState state;
-  state.setChenilleMode(kChenilleChain);
-  state.setChenilleHeight(5);
-  ASSERT_EQ(encoder.beginSegment(state, {0, 0}, 0), kEncodeOk);
-  HStitch chain = stitch(0, 0, StitchCode::ChenilleChain, 2, 5);
-  EXPECT_EQ(encoder.encodeStitch(chain, 0, 0), kEncodeOk);
-  // Already in chain at that height, a new colour repeats the stop: four stops, not two.
-  EXPECT_EQ(bytes, cat({kStopHere, kStopHere, kStopHere, kStopHere}));
-}
-
 // --- Splitting ---------------------------------------------------------------------------
 
 TEST(VrznEncoderSplit, LongNormalStitchesAreCutIntoStraightEqualJumps) {
@@ -459,48 +442,25 @@ TEST(VrznEncoderZigZag, AddZigZagAppendsThePenetrationPatternAfterTheFirstPoint)
 TEST(VrznEncoderRoundTrip, DstDecoderReadsBackTheNeedlePenetrations) {
   StitchEncoderOptions o = cuttingLongStitches();
   o.setKorvanStartStitchType(kKorvanStartStitchFirst);
-  std::vector<HStitch> design = {
-      stitch(10, 10),
-      stitch(40, -20),
-      stitch(280, -20),  // cut into jumps ending in the stitch
-      stitch(250, 30, StitchCode::Stop),
-      stitch(260, 40),
-      stitch(200, 40, StitchCode::Trim),
-      stitch(100, 100, StitchCode::Jump),
-      stitch(90, 95),
-      stitch(-50, 95),  // cut as well
-      stitch(-50, 95, StitchCode::LaserOn),
-      stitch(-40, 90),
-      stitch(-40, 90, StitchCode::DesignEnd),
-  };
-  std::vector<std::pair<int, int>> penetrations;
-  for (const HStitch& s : design)
-    if (s.isNormal()) penetrations.emplace_back(s.xval(), s.yval());
-
+  // Two stitches are cut into jumps ending in the stitch.
+  // clang-format off
+  const std::vector<HStitch> design = {
+      stitch(10, 10), stitch(40, -20), stitch(280, -20), stitch(250, 30, StitchCode::Stop),
+      stitch(260, 40), stitch(200, 40, StitchCode::Trim), stitch(100, 100, StitchCode::Jump),
+      stitch(90, 95), stitch(-50, 95), stitch(-50, 95, StitchCode::LaserOn), stitch(-40, 90),
+      stitch(-40, 90, StitchCode::DesignEnd)};
+  // clang-format on
   const Encoded e = encodeVrzn(o, design);
-  for (const int r : e.results)
-    ASSERT_EQ(r, kEncodeOk);
-
-  StitchDecoderOptions d;
-  setDefaultDecoderOptions(d);
-  d.setFileFormat(kFormatDst);
+  ASSERT_TRUE(allOk(e.results));
+  StitchDecoderOptions d = decode_test::readOptions(kFormatDst);
   d.setReadChangeoverType(kReadChangeoverLaser);
-  MemoryInputBytestream in(e.bytes);
-  KorvanStitchDecoder decoder(d);
-  decoder.setBytestream(in);
-  ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  std::vector<std::pair<int, int>> decoded;
-  int stops = 0;
-  int ends = 0;
-  HStitch s;
-  for (int guard = 0; guard < 100 && decoder.decodeStitch(s) == kDecodeOk; ++guard) {
-    if (s.isNormal()) decoded.emplace_back(s.xval(), s.yval());
-    if (s.isStop()) ++stops;
-    if (s.isEndRewind()) ++ends;
-  }
-  EXPECT_EQ(decoded, penetrations);
-  EXPECT_EQ(stops, 1);
-  EXPECT_EQ(ends, 1);
+  const decode_test::Decoded read = decode_test::decodeWith<KorvanStitchDecoder>(e.bytes, d);
+  EXPECT_EQ(testing_support::penetrations(read.stitches), testing_support::penetrations(design));
+  EXPECT_EQ(std::count_if(read.stitches.begin(), read.stitches.end(),
+                          [](const HStitch& s) { return s.isStop(); }),
+            1);
+  EXPECT_EQ(read.result, kDecodeEnd);
+  EXPECT_TRUE(read.stitches.back().isEndRewind());
 }
 
 }  // namespace

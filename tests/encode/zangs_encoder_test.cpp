@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
-#include <memory>
 #include <utility>
 #include <vector>
 
-#include "stitchkit/decode/stitch_decoder.h"
-#include "stitchkit/decode/zangs_decoder.h"
-#include "stitchkit/decode/zangs_records.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/platform/bytestream.h"
-#include "tests/decode/decode_test_support.h"
 #include "tests/encode/format_encoder_support.h"
 
 namespace stitchkit {
@@ -268,99 +262,6 @@ TEST(ZangsEncoderCommands, RefusedByteEndsTheWrite) {
     ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
     HStitch s = stitch(3, 3, StitchCode::ChangeNeedle, r.colour);
     EXPECT_EQ(encoder.encodeStitch(s, 0, 0), kEncodeRefused);
-  }
-}
-
-// --- Round trips through the decoder ------------------------------------------------------
-
-StitchDecoderOptions dszReadOptions() {
-  StitchDecoderOptions o;
-  setDefaultDecoderOptions(o);
-  o.setFileFormat(kFormatDsz);
-  return o;
-}
-
-TEST(ZangsRoundTrip, EveryRecordKindAndNeedleReadsBack) {
-  // Each record kind and needle, written with a move and read back as it was written. Every
-  // needle change is followed by a stitch, as in a design. Below the soft-stitch rules a
-  // record other than a needle change carries the needle the design began with.
-  std::vector<HStitch> design;
-  std::vector<int> codes;
-  Points points;
-  std::vector<int> colours;
-  int x = 0;
-  int y = 0;
-  int step = 1;
-  const auto add = [&](int code, int c = 0) {
-    step = step * 7 % 127 + 1;
-    x += (step % 2 ? step : -step);
-    y += (step % 3 ? -step / 2 : step);
-    design.push_back(stitch(x, y, code, c));
-    codes.push_back(code);
-    points.emplace_back(x, y);
-    colours.push_back(c);
-  };
-  for (int code : {0, 1, 3, 6, 12, 8, 9, 0, 18, 20, 20, 19, 0})
-    add(code);
-  for (int needle = 1; needle <= zangs::kMaxNeedle; ++needle) {
-    add(StitchCode::ChangeNeedle, needle - 1);
-    add(StitchCode::Normal);
-  }
-  add(StitchCode::DesignEnd);
-
-  Writer w(dszOptions());
-  for (const HStitch& s : design)
-    ASSERT_EQ(w.encoder.sendHardStitch(s), kEncodeOk);
-  StitchDecoderOptions o = dszReadOptions();
-  const decode_test::Decoded read =
-      decode_test::readHard<ZangsStitchDecoder>(w.bytes, o, {0, 0}, 1, 0);
-  EXPECT_EQ(read.result, kDecodeEnd);
-  EXPECT_EQ(read.codes(), codes);
-  EXPECT_EQ(read.points(), points);
-  EXPECT_EQ(read.colours(), colours);
-}
-
-TEST(ZangsRoundTrip, DesignsThroughEncodeStitchKeepPenetrationsAndColours) {
-  std::vector<HStitch> design = {stitch(5, 5)};
-  for (int needle = 1; needle <= zangs::kMaxNeedle; ++needle) {
-    const int base = needle * 40;
-    design.push_back(stitch(base, 0, StitchCode::Trim, needle - 1));
-    design.push_back(stitch(base, 0, StitchCode::ChangeNeedle, needle - 1));
-    design.push_back(stitch(base + 3, 100));
-    design.push_back(stitch(base + 30, -100));
-  }
-  design.push_back(stitch(400, 0, StitchCode::DesignEnd));
-
-  for (int separate : {0, 1}) {
-    SCOPED_TRACE(testing::Message() << "separate " << separate);
-    const Encoded e = encodeDsz(dszOptions(), design, separate);
-    StitchDecoderOptions o = dszReadOptions();
-    const decode_test::Decoded decoded =
-        decode_test::decodeWith<ZangsStitchDecoder>(e.bytes, o, {0, 0}, 1, 0);
-    Points penetrations;
-    std::vector<int> colours;
-    std::vector<int> needleColours;
-    for (const HStitch& s : decoded.stitches) {
-      if (s.isNormal()) {
-        penetrations.emplace_back(s.xval(), s.yval());
-        colours.push_back(s.getColor());
-      }
-      if (s.isColorChange()) needleColours.push_back(s.getColor());
-    }
-    EXPECT_EQ(decoded.result, kDecodeEnd);
-
-    Points expected;
-    std::vector<int> expectedColours;
-    std::vector<int> expectedNeedles;
-    for (const HStitch& d : design) {
-      if (d.isNormal()) expected.emplace_back(d.xval(), d.yval());
-      if (d.isNormal())
-        expectedColours.push_back(expectedNeedles.empty() ? 0 : expectedNeedles.back());
-      if (d.isColorChange()) expectedNeedles.push_back(d.getColor());
-    }
-    EXPECT_EQ(penetrations, expected);
-    EXPECT_EQ(colours, expectedColours);
-    EXPECT_EQ(needleColours, expectedNeedles);
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "stitchkit/model/stitch_wrapper.h"
 #include "stitchkit/platform/bytestream.h"
 #include "stitchkit/platform/h_array.h"
+#include "tests/support/stitch_builders.h"
 
 namespace stitchkit {
 namespace {
@@ -20,17 +20,8 @@ namespace {
 namespace C = StitchCode;
 using Lines = std::vector<std::string>;
 
-HStitch at(int x, int y, std::uint8_t code = C::Normal, int colour = 0) {
-  return HStitch(static_cast<short>(x), static_cast<short>(y), code,
-                 static_cast<unsigned short>(colour));
-}
-
-HXArray<HStitch> design(const std::vector<HStitch>& stitches) {
-  HXArray<HStitch> out;
-  for (const HStitch& s : stitches)
-    out.add(s);
-  return out;
-}
+using testing_support::design;
+using testing_support::stitch;
 
 Lines linesOf(const std::vector<unsigned char>& bytes) {
   Lines lines;
@@ -71,13 +62,13 @@ class FlushCountingStream final : public OutputBytestream {
 };
 
 TEST(TextDump, DesignStartsAtALeadingDesignStartOtherwiseAtTheOrigin) {
-  EXPECT_EQ(dumpLines({at(10, 20, C::DesignStart), at(15, 30)}),
+  EXPECT_EQ(dumpLines({stitch(10, 20, C::DesignStart), stitch(15, 30)}),
             (Lines{"Design Start : X: 0, Y: 0, Absolute X: 10, Absolute Y: 20",
                    "Stitch: X: 5, Y: 10, Absolute X: 15, Absolute Y: 30"}));
-  EXPECT_EQ(dumpLines({at(15, 30)}),
+  EXPECT_EQ(dumpLines({stitch(15, 30)}),
             (Lines{"Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30"}));
   // A design start further on does not move the start.
-  EXPECT_EQ(dumpLines({at(15, 30), at(10, 20, C::DesignStart)}).front(),
+  EXPECT_EQ(dumpLines({stitch(15, 30), stitch(10, 20, C::DesignStart)}).front(),
             "Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30");
   EXPECT_TRUE(dumpLines({}).empty());
 }
@@ -92,27 +83,27 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
   };
   // clang-format off
   const Case cases[] = {
-      {"trim", {at(10, 0, C::Trim)}, true},
-      {"upper trim", {at(10, 0, C::UpperTrim)}, true},
-      {"jump trim", {at(10, 0, C::JumpTrim)}, true},
-      {"colour change", {at(10, 0, C::ChangeNeedle, 1)}, true},
-      {"laser on", {at(10, 0, C::LaserOn)}, true},
-      {"jump", {at(10, 0, C::Jump)}, false},
-      {"slow down", {at(10, 0, C::SlowDown)}, false},
-      {"stop", {at(10, 0, C::Stop)}, false},
-      {"laser off", {at(10, 0, C::LaserOff)}, false},
-      {"trim, then a command that does not penetrate", {at(10, 0, C::Trim), at(10, 0, C::SlowDown)}, true},
-      {"trim, then a drop sequin", {at(10, 0, C::Trim), at(20, 0, C::DropSequin)}, false},
-      {"trim, then a stitch variant", {at(10, 0, C::Trim), at(20, 0, C::FirstStitchVariant)}, false},
+      {"trim", {stitch(10, 0, C::Trim)}, true},
+      {"upper trim", {stitch(10, 0, C::UpperTrim)}, true},
+      {"jump trim", {stitch(10, 0, C::JumpTrim)}, true},
+      {"colour change", {stitch(10, 0, C::ChangeNeedle, 1)}, true},
+      {"laser on", {stitch(10, 0, C::LaserOn)}, true},
+      {"jump", {stitch(10, 0, C::Jump)}, false},
+      {"slow down", {stitch(10, 0, C::SlowDown)}, false},
+      {"stop", {stitch(10, 0, C::Stop)}, false},
+      {"laser off", {stitch(10, 0, C::LaserOff)}, false},
+      {"trim, then a command that does not penetrate", {stitch(10, 0, C::Trim), stitch(10, 0, C::SlowDown)}, true},
+      {"trim, then a drop sequin", {stitch(10, 0, C::Trim), stitch(20, 0, C::DropSequin)}, false},
+      {"trim, then a stitch variant", {stitch(10, 0, C::Trim), stitch(20, 0, C::FirstStitchVariant)}, false},
   };
   // clang-format on
   StitchOptions options;
   options.setInsertBlankStitchAfterTrim(1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    std::vector<HStitch> stitches = {at(0, 0), at(10, 0)};
+    std::vector<HStitch> stitches = {stitch(0, 0), stitch(10, 0)};
     stitches.insert(stitches.end(), c.before.begin(), c.before.end());
-    stitches.push_back(at(30, 0, C::Normal, c.before.back().getColor()));
+    stitches.push_back(stitch(30, 0, C::Normal, c.before.back().getColor()));
     const Lines lines = dumpLines(stitches, options);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines.back().rfind("Stitch: X: ", 0), 0u) << lines.back();
@@ -123,7 +114,7 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
   }
 
   // Nothing has been sewn before the first stitch: the machine starts trimmed.
-  EXPECT_EQ(dumpLines({at(5, 0), at(10, 0)}, options),
+  EXPECT_EQ(dumpLines({stitch(5, 0), stitch(10, 0)}, options),
             (Lines{"Jump: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
                    "Stitch: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
                    "Stitch: X: 10, Y: 0, Absolute X: 10, Absolute Y: 0"}));
@@ -132,7 +123,7 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
 TEST(TextDump, OptionsShapeTheRecordsAndTheContainerIsLeftAsItWas) {
   StitchOptions options;
   options.setHardLength(50);
-  HXArray<HStitch> array = design({at(0, 0), at(120, 0)});
+  HXArray<HStitch> array = design({stitch(0, 0), stitch(120, 0)});
   const StitchArrayWrapper wrapper(array);
   std::vector<unsigned char> bytes;
   VectorOutputBytestream out(bytes);
@@ -148,7 +139,7 @@ TEST(TextDump, OptionsShapeTheRecordsAndTheContainerIsLeftAsItWas) {
 }
 
 TEST(TextDump, ReportsAStreamThatRefusesWritesOrFlush) {
-  const std::vector<HStitch> stitches = {at(0, 0), at(10, 0), at(20, 0)};
+  const std::vector<HStitch> stitches = {stitch(0, 0), stitch(10, 0), stitch(20, 0)};
   HXArray<HStitch> array = design(stitches);
   const StitchArrayWrapper wrapper(array);
   const StitchOptions options;

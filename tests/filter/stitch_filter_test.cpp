@@ -222,12 +222,12 @@ TEST(StitchFilterDecode, MalformedRecordFailsOnlyThePlainDecodeAndATruncatedReco
     int plainResult;
     int hsfResult;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"bad sync bits", DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00, 0x00}).data(),
-       kFilterFailure, kFilterOk},
-      {"stream ends inside a record",
-       DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00}).data(), kFilterOk, kFilterOk},
+      {"bad sync bits", DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00, 0x00}).data(), kFilterFailure, kFilterOk},
+      {"stream ends inside a record", DstRecords().stitch(10, 0).stitch(20, 5).raw({0x01, 0x00}).data(), kFilterOk, kFilterOk},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (const bool asHsf : {false, true}) {
@@ -370,9 +370,9 @@ TEST(StitchFilterDevirtualize, ReplacesTheRangeByTheStitchOpenedUp) {
     int pointOf;
     int result;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"leading and trailing jumps grow the range", 1, 1, C::Normal, "JJNNJ", "a01V4cde", "23", 3,
-       4},
+      {"leading and trailing jumps grow the range", 1, 1, C::Normal, "JJNNJ", "a01V4cde", "23", 3, 4},
       {"no jumps shrink the range to one", 1, 3, C::Normal, "NN", "aVe", "01", -1, 1},
       {"whole container replaced", 0, 4, C::Normal, "JN", "0V", "1", -1, 1},
       {"no real stitches", 1, 3, C::Normal, "", "aVe", "", -1, 1},
@@ -384,6 +384,7 @@ TEST(StitchFilterDevirtualize, ReplacesTheRangeByTheStitchOpenedUp) {
       {"drop sequin stays whole", 1, 2, C::DropSequin, "JNJ", "aVde", "012", -1, 1},
       {"drop bead stays whole", 1, 1, C::DropBead, "JN", "aVcde", "01", -1, 1},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     HXArray<HStitch> array;

@@ -105,17 +105,5 @@ TEST(HStitch, StopInfoCarriesTheCommandBehindAStop) {
   EXPECT_EQ(stop.getPoint(), (HCoord<short>{3, 4}));
 }
 
-TEST(HStitch, GeometryAndDataByte) {
-  const HStitch a(0, 0);
-  const HStitch b(30, -40);
-  EXPECT_DOUBLE_EQ(a.distance(b), 50.0);
-  EXPECT_EQ(b - a, (HVector<short>{30, -40}));
-  HStitch drop(0, 0, StitchCode::DropSequin);
-  drop.setData8(3);
-  EXPECT_EQ(drop.getSequinHead(), 3);
-  drop.xval() = -5;
-  EXPECT_EQ(drop.getPoint(), (HCoord<short>{-5, 0}));
-}
-
 }  // namespace
 }  // namespace stitchkit

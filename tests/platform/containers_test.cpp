@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "stitchkit/platform/h_array.h"
-#include "stitchkit/platform/h_list.h"
 
 namespace stitchkit {
 namespace {
@@ -34,31 +33,6 @@ TEST(HXArray, GrowthUsesTheFillValueAndOutOfRangeEditsAreHarmless) {
   EXPECT_GE(a.allocSize(), 100);
   a.reset();
   EXPECT_EQ(a.allocSize(), 0);
-}
-
-TEST(HList, InsertsRemovesAndStacks) {
-  HList<int> list;
-  list.insert(1, 0);
-  list.insert(2, 0);
-  list.insert(3, 7);  // past the end appends
-  EXPECT_EQ(list.length(), 3);
-  EXPECT_EQ(list(0), 2);
-  EXPECT_EQ(list(2), 3);
-  list.remove(0);
-  list.remove(9);
-  EXPECT_EQ(list(0), 1);
-  list.empty();
-  EXPECT_TRUE(list.isEmpty());
-
-  HStack<int> stack;
-  stack.push(1);
-  stack.push(2);
-  int out = 0;
-  ASSERT_TRUE(stack.pop(out));
-  EXPECT_EQ(out, 2);
-  ASSERT_TRUE(stack.pop(out));
-  EXPECT_EQ(out, 1);
-  EXPECT_FALSE(stack.pop(out));
 }
 
 }  // namespace
