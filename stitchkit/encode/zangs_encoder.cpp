@@ -110,8 +110,15 @@ int ZangsStitchEncoder::vSendHardStitch(const HStitch& s) {
   const std::uint8_t code = s.getFlags();
   if (code >= kCommandBytes.size() || kCommandBytes[code] == 0) return kEncodeRefused;
   std::uint8_t byte2 = kCommandBytes[code];
+  const short dx = static_cast<short>(s.xval() - current.xval());
+  const short dy = static_cast<short>(s.yval() - current.yval());
 
   if (code == StitchCode::ChangeNeedle) {
+    // A move one record cannot carry is refused before the prefix of a high needle goes out.
+    if (std::abs(static_cast<int>(dx)) > zangs::kMaxMove ||
+        std::abs(static_cast<int>(dy)) > zangs::kMaxMove) {
+      return kEncodeRefused;
+    }
     int needle = s.getColor() + 1;
     if (needle > zangs::kMaxNeedle) {
       byte2 = zangs::kStopByte2;
@@ -128,8 +135,7 @@ int ZangsStitchEncoder::vSendHardStitch(const HStitch& s) {
   }
 
   record_ = {0, 0, byte2};
-  return sendBytes(static_cast<short>(s.xval() - current.xval()),
-                   static_cast<short>(s.yval() - current.yval()));
+  return sendBytes(dx, dy);
 }
 
 int ZangsStitchEncoder::vSendSoftStitch(HStitch& s) {

@@ -120,6 +120,14 @@ TEST(ZangsEncoderRecords, EveryNeedleWritesItsRecords) {
         kEncodeOk);
     EXPECT_EQ(w.bytes, r.bytes);
   }
+  // A needle change whose move is too long for one record is refused whole: not even the
+  // prefix of a high needle is written.
+  for (const int needle : {4, 12}) {
+    Writer w(dszOptions());
+    EXPECT_EQ(w.encoder.sendHardStitch(stitch(128, 0, StitchCode::ChangeNeedle, needle - 1)),
+              kEncodeRefused);
+    EXPECT_TRUE(w.bytes.empty()) << "needle " << needle;
+  }
 }
 
 TEST(ZangsEncoderRecords, MovesCarryMagnitudesAndDirectionBits) {
