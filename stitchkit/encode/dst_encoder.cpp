@@ -174,6 +174,20 @@ constexpr bool inRange(short v) {
   return v >= -dst::kMaxMove && v <= dst::kMaxMove;
 }
 
+// The record of a stitch or jump moving by (dx, dy), for the bulk writers: its length, or 0
+// when the move is out of the record's reach.
+std::size_t plainRecord(int dx, int dy, bool jump, std::uint8_t* b) {
+  if (dx < -dst::kMaxMove || dx > dst::kMaxMove || dy < -dst::kMaxMove || dy > dst::kMaxMove) {
+    return 0;
+  }
+  const auto& xBits = kAxisBits[0][dx + dst::kMaxMove];
+  const auto& yBits = kAxisBits[1][dy + dst::kMaxMove];
+  b[0] = static_cast<std::uint8_t>(xBits[0] | yBits[0]);
+  b[1] = static_cast<std::uint8_t>(xBits[1] | yBits[1]);
+  b[2] = static_cast<std::uint8_t>((jump ? kJumpByte2 : kNormalByte2) | xBits[2] | yBits[2]);
+  return dst::kRecordSize;
+}
+
 }  // namespace
 
 KorvanStitchEncoder::KorvanStitchEncoder(const StitchOptions& opts)
@@ -202,20 +216,15 @@ int KorvanStitchEncoder::sendBytes() {
 }
 
 int KorvanStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
-  const int r =
-      sendPlainRecords<dst::kRecordSize>(run, limit, written, [](int dx, int dy, std::uint8_t* b) {
-        if (dx < -dst::kMaxMove || dx > dst::kMaxMove || dy < -dst::kMaxMove ||
-            dy > dst::kMaxMove) {
-          return false;
-        }
-        const auto& xBits = kAxisBits[0][dx + dst::kMaxMove];
-        const auto& yBits = kAxisBits[1][dy + dst::kMaxMove];
-        b[0] = static_cast<std::uint8_t>(xBits[0] | yBits[0]);
-        b[1] = static_cast<std::uint8_t>(xBits[1] | yBits[1]);
-        b[2] = static_cast<std::uint8_t>(dst::kNormalByte2 | xBits[2] | yBits[2]);
-        return true;
-      });
+  const int r = sendPlainRecords<dst::kRecordSize>(run, limit, written, plainRecord);
   if (written > 0) blankJumpLast_ = trimInPlaceLast_ = false;
+  return r;
+}
+
+int KorvanStitchEncoder::vSendPieces(std::span<const HCoord<short>> points) {
+  const int r = sendPieceRecords<dst::kRecordSize>(points, plainRecord);
+  // The last record is the stitch.
+  if (r == kEncodeOk) blankJumpLast_ = trimInPlaceLast_ = false;
   return r;
 }
 

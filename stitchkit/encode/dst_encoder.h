@@ -40,6 +40,7 @@ class KorvanStitchEncoder : public BytestreamStitchEncoder {
   int vSendHardStitch(const HStitch& s) override;
   int vSendSoftStitch(HStitch& s) override;
   int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) override;
+  int vSendPieces(std::span<const HCoord<short>> points) override;
 
   // The record being built: b0, b1, b2.
   std::array<std::uint8_t, 3> record{};

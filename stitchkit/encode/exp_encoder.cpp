@@ -20,6 +20,27 @@ struct SoftForm {
   bool carriesMove;  // the record carries the move; otherwise a jump to the point comes first
 };
 
+constexpr std::uint8_t kJumpControl = exp::commandRecord(StitchCode::Jump).control;
+static_assert(exp::commandRecord(StitchCode::Jump).operand == exp::Operand::Move);
+constexpr std::size_t kStitchSize = exp::kStitchRecordSize;
+constexpr std::size_t kMaxMoveRecord = 2 + kStitchSize;
+
+// The record of a stitch or jump moving by (dx, dy), for the bulk writers: its length, or 0
+// for a move it cannot carry (a stitch must not start with the escape byte either).
+std::size_t plainRecord(int dx, int dy, bool jump, std::uint8_t* b) {
+  if (!fitsByte(dx) || !fitsByte(-dy)) return 0;
+  if (jump) {
+    b[0] = exp::kEscape;
+    b[1] = kJumpControl;
+    b += 2;
+  } else if ((dx & 0xFF) == exp::kEscape) {
+    return 0;
+  }
+  b[0] = static_cast<std::uint8_t>(dx & 0xFF);
+  b[1] = static_cast<std::uint8_t>(-dy & 0xFF);
+  return jump ? kMaxMoveRecord : kStitchSize;
+}
+
 }  // namespace
 
 ExpStitchEncoder::ExpStitchEncoder(const StitchOptions& opts) : BytestreamStitchEncoder(opts) {}
@@ -91,14 +112,11 @@ int ExpStitchEncoder::vSendHardStitch(const HStitch& s) {
 }
 
 int ExpStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) {
-  return sendPlainRecords<exp::kStitchRecordSize>(
-      run, limit, written, [](int dx, int dy, std::uint8_t* b) {
-        // A plain stitch must not start with the escape byte.
-        if (!fitsByte(dx) || !fitsByte(-dy) || (dx & 0xFF) == exp::kEscape) return false;
-        b[0] = static_cast<std::uint8_t>(dx & 0xFF);
-        b[1] = static_cast<std::uint8_t>(-dy & 0xFF);
-        return true;
-      });
+  return sendPlainRecords<kMaxMoveRecord>(run, limit, written, plainRecord);
+}
+
+int ExpStitchEncoder::vSendPieces(std::span<const HCoord<short>> points) {
+  return sendPieceRecords<kMaxMoveRecord>(points, plainRecord);
 }
 
 int ExpStitchEncoder::vSendSoftStitch(HStitch& s) {

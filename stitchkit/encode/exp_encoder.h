@@ -27,6 +27,7 @@ class ExpStitchEncoder : public BytestreamStitchEncoder {
   int vSendHardStitch(const HStitch& s) override;
   int vSendSoftStitch(HStitch& s) override;
   int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written) override;
+  int vSendPieces(std::span<const HCoord<short>> points) override;
 
  private:
   // Appends dx and -dy, one byte each: kEncodeOk, or kEncodeRefused when either does not fit

@@ -24,6 +24,55 @@ DPoint toDPoint(HCoord<short> p) {
   return DPoint{static_cast<double>(p.x), static_cast<double>(p.y)};
 }
 
+// How many pieces a leg of (vx, vy) is cut into, starting from `k`: fewer while every piece
+// would be shorter than `minStep` on both axes (down to one, which makes `shortLeg` true),
+// then more until no piece is wider than `maxAxis` on an axis or longer than `maxLength`.
+int fitLegPieces(double vx, double vy, int k, int minStep, int maxAxis, int maxLength,
+                 int granularity, bool& shortLeg) {
+  const auto snap = [granularity](int v) { return detail::snapTo(v, granularity); };
+  shortLeg = false;
+  while (minStep >= 1 && k >= 1 &&
+         snap(static_cast<int>(std::floor(std::fabs(vx / k)))) < minStep &&
+         snap(static_cast<int>(std::floor(std::fabs(vy / k)))) < minStep) {
+    if (k == 1) {
+      shortLeg = true;
+      return k;
+    }
+    --k;
+  }
+  for (;;) {
+    const long long cx = snap(static_cast<int>(std::ceil(std::fabs(vx / k))));
+    const long long cy = snap(static_cast<int>(std::ceil(std::fabs(vy / k))));
+    const bool tooWide = maxAxis > 0 && (cx > maxAxis || cy > maxAxis);
+    const bool tooLong =
+        maxLength >= 1 && cx * cx + cy * cy > static_cast<long long>(maxLength) * maxLength;
+    if (!tooWide && !tooLong) return k;
+    ++k;
+  }
+}
+
+// Hands `add` the ends of the `k` pieces of the leg start..end: k - 1 points along it, each
+// moved from the one before by a multiple of the granularity, then `end`.
+template <typename Add>
+void layLeg(HCoord<short> start, HCoord<short> end, int k, int granularity, Add&& add) {
+  const double stepX = (static_cast<double>(end.x) - start.x) / k;
+  const double stepY = (static_cast<double>(end.y) - start.y) / k;
+  double accX = 0.0;
+  double accY = 0.0;
+  int offX = 0;
+  int offY = 0;
+  for (int j = 1; j < k; ++j) {
+    accX += stepX;
+    accY += stepY;
+    const int tx = static_cast<int>(accX >= 0.0 ? accX + 0.01 : accX - 0.01);
+    const int ty = static_cast<int>(accY >= 0.0 ? accY + 0.01 : accY - 0.01);
+    offX += detail::snapTo(tx - offX, granularity);
+    offY += detail::snapTo(ty - offY, granularity);
+    add(HCoord<short>(static_cast<short>(start.x + offX), static_cast<short>(start.y + offY)));
+  }
+  add(end);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -247,7 +296,6 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
   legCounts_.clear();
   int sumK = 0;
   int shortLegs = 0;
-  const auto snap = [granularity](int v) { return detail::snapTo(v, granularity); };
   for (int i = 0; i < legs; ++i) {
     const double vx = static_cast<double>(path[i + 1].x) - path[i].x;
     const double vy = static_cast<double>(path[i + 1].y) - path[i].y;
@@ -259,29 +307,9 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
       k = static_cast<int>(std::lround(n * legLengths_[i] / total));
       if (k < 1) k = 1;
     }
-    for (;;) {
-      const double sx = std::fabs(vx / k);
-      const double sy = std::fabs(vy / k);
-      if (minStep >= 1 && k >= 1 && snap(static_cast<int>(std::floor(sx))) < minStep &&
-          snap(static_cast<int>(std::floor(sy))) < minStep) {
-        if (k == 1) {
-          ++shortLegs;
-          break;
-        }
-        --k;
-        continue;
-      }
-      for (;;) {
-        const long long cx = snap(static_cast<int>(std::ceil(std::fabs(vx / k))));
-        const long long cy = snap(static_cast<int>(std::ceil(std::fabs(vy / k))));
-        const bool tooWide = maxAxis > 0 && (cx > maxAxis || cy > maxAxis);
-        const bool tooLong =
-            maxLength >= 1 && cx * cx + cy * cy > static_cast<long long>(maxLength) * maxLength;
-        if (!tooWide && !tooLong) break;
-        ++k;
-      }
-      break;
-    }
+    bool shortLeg = false;
+    k = fitLegPieces(vx, vy, k, minStep, maxAxis, maxLength, granularity, shortLeg);
+    if (shortLeg) ++shortLegs;
     legCounts_.add(k);
     sumK += k;
   }
@@ -296,25 +324,8 @@ void StitchEncoder::resplitPath(HXArray<HCoord<short>>& path, int n, int minStep
   const bool singleZeroLeg = legs == 1 && path[0] == path[1];
   if (!(singleZeroLeg && extra > 0)) {
     for (int i = 0; i < legs; ++i) {
-      const HCoord<short> start = path[i];
-      const int k = legCounts_[i];
-      const double stepX = (static_cast<double>(path[i + 1].x) - start.x) / k;
-      const double stepY = (static_cast<double>(path[i + 1].y) - start.y) / k;
-      double accX = 0.0;
-      double accY = 0.0;
-      int offX = 0;
-      int offY = 0;
-      for (int j = 1; j < k; ++j) {
-        accX += stepX;
-        accY += stepY;
-        const int tx = static_cast<int>(accX >= 0.0 ? accX + 0.01 : accX - 0.01);
-        const int ty = static_cast<int>(accY >= 0.0 ? accY + 0.01 : accY - 0.01);
-        offX += snap(tx - offX);
-        offY += snap(ty - offY);
-        points.add(
-            HCoord<short>(static_cast<short>(start.x + offX), static_cast<short>(start.y + offY)));
-      }
-      points.add(path[i + 1]);
+      layLeg(path[i], path[i + 1], legCounts_[i], granularity,
+             [&points](HCoord<short> p) { points.add(p); });
     }
   }
   // Copied back rather than swapped, so that each scratch array keeps its own capacity.
@@ -388,6 +399,60 @@ int StitchEncoder::splitIntoJumps(HXArray<HStitch>& out, const HStitch& s,
     }
   }
   return out.length();
+}
+
+// ---------------------------------------------------------------------------------------------
+// A plain stitch cut in bulk
+
+int StitchEncoder::encodeCutPlainStitch(const HStitch& s, int afterTrim, HXArray<HStitch>& pieces) {
+  pieces.clear();
+  const StitchOptions& o = *options;
+  // What would make sendWithSplit do more than lay jumps along the straight move and end
+  // with the stitch: an added blank stitch, jumps written as needle-ups, a penetration style,
+  // chenille lengths, jumps to preserve.
+  if (!plainRunAllowed(afterTrim) || s.getFlags() != StitchCode::Normal || !s.isPlain() ||
+      o.getKeepOriginalStitch() || o.getInsertBlankStitchAfterTrim() || o.getUseNeedleUps() ||
+      o.getPenetrationStyle() != kPenetrationPlain || o.getHasChenilleSupport() ||
+      preserveJumps()) {
+    return kEncodeOk;
+  }
+  int limit = o.getHardLength();
+  if (o.getMaxLength() > 0 && o.getMaxLength() < limit) limit = o.getMaxLength();
+  const HCoord<short> from = current.getPoint();
+  const int dx = s.xval() - from.x;
+  const int dy = s.yval() - from.y;
+  if (!exceeds(dx, dy, limit)) return kEncodeOk;
+
+  // The piece count countSplits gives a single leg, then fitted as resplitPath fits it.
+  const int splitLength = o.getSplitJumpLength() < 1 ? limit : o.getSplitJumpLength();
+  const long long distance =
+      std::llround(std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy));
+  const long long wanted = std::max(1LL, (distance + splitLength - 1) / splitLength);
+  bool shortLeg = false;
+  const int k =
+      fitLegPieces(dx, dy, static_cast<int>(wanted), 0, limit, limit, o.getGranularity(), shortLeg);
+
+  HXArray<HCoord<short>>& points = pointScratch_;
+  points.clear();
+  layLeg(from, s.getPoint(), k, o.getGranularity(), [&points](HCoord<short> p) { points.add(p); });
+  const int r = vSendPieces({points.data(), static_cast<std::size_t>(points.length())});
+  if (r == kEncodeSkipped) return kEncodeOk;
+  if (r != kEncodeOk) return r;
+
+  setDesignBegun(1);
+  anyOutput = 1;
+  anyStitchOutput = 1;
+  const unsigned short colour = current.getColor();
+  for (int i = 0; i + 1 < points.length(); ++i)
+    pieces.add(HStitch(points[i].x, points[i].y, StitchCode::Jump, colour));
+  pieces.add(HStitch(s, 0));
+  pieces[pieces.length() - 1].setAutoCleaned(false);
+  current.copyStitch(s, 0);
+  emitted.clear();
+  const std::span<const HStitch> written{pieces.data(), static_cast<std::size_t>(pieces.length())};
+  stats.updateWritten(s, written);
+  if (keepSegmentStats) segmentStats.updateWritten(s, written);
+  return kEncodeOk;
 }
 
 }  // namespace stitchkit

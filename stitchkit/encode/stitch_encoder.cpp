@@ -323,17 +323,14 @@ int StitchEncoder::vSendPlainStitches(std::span<const HStitch> /*run*/, int /*li
   return kEncodeOk;
 }
 
+int StitchEncoder::vSendPieces(std::span<const HCoord<short>> /*points*/) {
+  return kEncodeSkipped;
+}
+
 int StitchEncoder::encodePlainStitches(std::span<const HStitch> run, int afterTrim, int& written) {
   written = 0;
   const StitchOptions& o = *options;
-  // What isPlainWrite and sendHardStitch look at, once for the whole run: no rounding, no
-  // blank stitch to add, no cutting rule other than the longest move, no start record or
-  // penetration style still to come.
-  if (started == 0 || anyOutput == 0 || !current.isNormal() || o.getGranularity() > 1 ||
-      (o.getInsertBlankStitchAfterTrim() && afterTrim != 0) || o.getSplitStitchToJumps() ||
-      (o.getHasChenilleSupport() && !preserveJumps())) {
-    return kEncodeOk;
-  }
+  if (!plainRunAllowed(afterTrim)) return kEncodeOk;
   int limit = 0;
   if (!o.getKeepOriginalStitch()) {
     limit = o.getHardLength();
@@ -350,6 +347,16 @@ int StitchEncoder::encodePlainStitches(std::span<const HStitch> run, int afterTr
   stats.updatePlainRun(done);
   if (keepSegmentStats) segmentStats.updatePlainRun(done);
   return r;
+}
+
+bool StitchEncoder::plainRunAllowed(int afterTrim) const {
+  const StitchOptions& o = *options;
+  // What isPlainWrite and sendHardStitch look at, once for the whole run: no rounding, no
+  // blank stitch to add, no cutting rule other than the longest move, no start record or
+  // penetration style still to come.
+  return started != 0 && anyOutput != 0 && current.isNormal() && o.getGranularity() <= 1 &&
+         !(o.getInsertBlankStitchAfterTrim() && afterTrim != 0) && !o.getSplitStitchToJumps() &&
+         !(o.getHasChenilleSupport() && !preserveJumps());
 }
 
 void StitchEncoder::updateStats(const HStitch& s, int result) {

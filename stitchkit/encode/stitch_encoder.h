@@ -141,6 +141,13 @@ class StitchEncoder {
   // rest, from the first it cannot take, to encodeGroup. `written` tells how many were
   // written. Returns kEncodeOk, or kEncodeRefused when the stream refused them.
   int encodePlainStitches(std::span<const HStitch> run, int afterTrim, int& written);
+  // The next stitch of such a run when its move is too long for one record: a plain stitch
+  // cut as encodeGroup cuts it, into jumps along the straight move and the stitch itself, when
+  // nothing else about it needs the group's steps. `pieces` then holds what was written (the
+  // jumps, then the stitch, as encodeGroup leaves them in lastWritten()); it is left empty
+  // when the stitch must go to encodeGroup. Returns kEncodeOk, or kEncodeRefused when the
+  // stream refused the records.
+  int encodeCutPlainStitch(const HStitch& s, int afterTrim, HXArray<HStitch>& pieces);
   // The records written for the last stitch encoded.
   const HXArray<HStitch>& lastWritten() const { return emitted; }
   // True when the last stitch encoded, `s`, was written as nothing or as exactly one record of
@@ -202,6 +209,11 @@ class StitchEncoder {
   // record is out and while `current` is a normal stitch. `written` tells how many stitches
   // were written; returns kEncodeOk or kEncodeRefused. The base writes none.
   virtual int vSendPlainStitches(std::span<const HStitch> run, int limit, int& written);
+  // The records of a plain stitch's move cut at `points`, for a format that writes them in
+  // bulk: a jump to each point but the last, then the stitch to the last. Returns
+  // kEncodeSkipped, having written nothing, when the format does not or a record cannot carry
+  // its move; else kEncodeOk or kEncodeRefused. The base writes none.
+  virtual int vSendPieces(std::span<const HCoord<short>> points);
 
   // Whether a move of (dx, dy) is longer than `limit` (0 or less: no limit).
   static bool exceeds(long long dx, long long dy, long long limit) {
@@ -291,6 +303,9 @@ class StitchEncoder {
   // True when writing `s` comes down to handing it to sendSoftStitch as it is: a plain stitch
   // whose move needs neither rounding nor cutting, with no blank stitch to add before it.
   bool isPlainWrite(const HStitch& s, std::span<const HStitch> real, int afterTrim) const;
+  // Whether plain stitches may be written in bulk now (encodePlainStitches,
+  // encodeCutPlainStitch).
+  bool plainRunAllowed(int afterTrim) const;
   // Feeds the statistics with what was written for `s` when `result` is kEncodeOk.
   void updateStats(const HStitch& s, int result);
   // Writing of sendStitchWithJumps when the move is not cut, and when it is.
@@ -333,31 +348,48 @@ class BytestreamStitchEncoder : public StitchEncoder {
     if (stream == nullptr) return kEncodeOk;
     return stream->outputBytes(bytes, count) == kStreamOk ? kEncodeOk : kEncodeRefused;
   }
-  // What vSendPlainStitches does for a format whose plain record is `Size` bytes:
-  // `record(dx, dy, bytes)` writes the record of a move, or returns false for a move it cannot
-  // carry. The records of a batch are collected and handed to the stream in one call.
-  template <std::size_t Size, typename Record>
+  // What vSendPlainStitches and vSendPieces do for a format whose records of a move take at
+  // most `MaxSize` bytes: `record(dx, dy, jump, bytes)` writes the record of a stitch (or,
+  // with `jump`, of a jump) moving by (dx, dy) and returns its length, or 0 for a move it
+  // cannot carry. The records of a batch are collected and handed to the stream in one call.
+  template <std::size_t MaxSize, typename Record>
   int sendPlainRecords(std::span<const HStitch> run, int limit, int& written, Record record) {
-    constexpr std::size_t kBatch = 256;
-    std::array<std::uint8_t, kBatch * Size> bytes;
-    const std::size_t count = run.size() < kBatch ? run.size() : kBatch;
+    std::array<std::uint8_t, kRecordBatch * MaxSize> bytes;
+    const std::size_t count = run.size() < kRecordBatch ? run.size() : kRecordBatch;
     int x = current.xval();
     int y = current.yval();
+    std::size_t used = 0;
     std::size_t n = 0;
     for (; n < count; ++n) {
       const HStitch& s = run[n];
       const int dx = s.xval() - x;
       const int dy = s.yval() - y;
-      if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, dy, limit) ||
-          !record(dx, dy, bytes.data() + n * Size)) {
-        break;
-      }
+      if (s.getFlags() != StitchCode::Normal || !s.isPlain() || exceeds(dx, dy, limit)) break;
+      const std::size_t size = record(dx, dy, false, bytes.data() + used);
+      if (size == 0) break;
+      used += size;
       x = s.xval();
       y = s.yval();
     }
     written = static_cast<int>(n);
-    return n == 0 ? kEncodeOk : outputRecord(bytes.data(), n * Size);
+    return n == 0 ? kEncodeOk : outputRecord(bytes.data(), used);
   }
+  template <std::size_t MaxSize, typename Record>
+  int sendPieceRecords(std::span<const HCoord<short>> points, Record record) {
+    if (points.empty() || points.size() > kRecordBatch) return kEncodeSkipped;
+    std::array<std::uint8_t, kRecordBatch * MaxSize> bytes;
+    HCoord<short> at = current.getPoint();
+    std::size_t used = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const std::size_t size = record(points[i].x - at.x, points[i].y - at.y, i + 1 < points.size(),
+                                      bytes.data() + used);
+      if (size == 0) return kEncodeSkipped;
+      used += size;
+      at = points[i];
+    }
+    return outputRecord(bytes.data(), used);
+  }
+  static constexpr std::size_t kRecordBatch = 256;
 
   OutputBytestream* stream = nullptr;
 };

@@ -202,6 +202,19 @@ int StitchFilter::revirtualizeAndEncode(BytestreamStitchEncoder* encoder, int st
         pos = work_[i - 1].getPoint();
         continue;
       }
+      // A move too long for one record, cut along the straight line in bulk when nothing
+      // else about the stitch needs the group's steps.
+      const int rc = encoder->encodeCutPlainStitch(work_[i], afterTrim, pieces_);
+      if (rc != kEncodeOk) return rc;
+      if (const int n = pieces_.length(); n > 0) {
+        work_.replace(i, 1, n, [&](int k, HStitch& out) { out = pieces_[k]; });
+        stitchCount_ += n - 1;
+        cleanedUpTo += n - 1;
+        afterTrim = 0;
+        i += n;
+        pos = work_[i - 1].getPoint();
+        continue;
+      }
       v.copyStitch(work_[i], 0);
       const int r = encoder->encodeGroup(v, {}, afterTrim, 0);
       if (r != kEncodeOk) return r;
