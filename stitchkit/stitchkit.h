@@ -21,6 +21,8 @@
 #include "stitchkit/files/chenille_condition_file.h"
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/extra_properties.h"
+#include "stitchkit/files/hsf_file.h"
+#include "stitchkit/files/hsf_records.h"
 #include "stitchkit/files/laser_condition_file.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/tape_leader.h"

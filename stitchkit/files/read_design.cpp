@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "stitchkit/files/hsf_file.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 #include "stitchkit/platform/h_file.h"
@@ -121,12 +122,27 @@ struct ReaderCall {
   double* scale;
 };
 
+// The HSF reader. A call without a record of its own reads the records the file's header
+// names; the header's design value lands in the call's scale.
+int readHsf(const ReaderCall& call) {
+  if (call.ownOptions) {
+    std::ifstream in(toNativePath(call.path), std::ios::in | std::ios::binary);
+    HchInfoHeader header;
+    if (in.is_open() && readHchInfoHeader(in, header) == kHsfOk) {
+      call.options.setFileFormat(convertHchInfoHeaderToFileFormat(header));
+    }
+  }
+  double designValue = 0.0;
+  return decodeHsfFile(call.path, call.stitches, call.options, call.stats, call.names,
+                       call.scale != nullptr ? *call.scale : designValue, call.palette);
+}
+
 // Hands a whole file to the reader of `route` and returns the reader's file-level result.
 // A reader that is not part of the library yet reports kReadNoReader, as a failed one does.
 int runReader(Route route, const ReaderCall& call) {
-  static_cast<void>(call);
   switch (route) {
     case Route::kHsf:
+      return readHsf(call);
     case Route::kKvb:
     case Route::kKvc:
     case Route::kZskTransport:
@@ -254,8 +270,10 @@ HDiskFileFormat readFormatOfPath(const HString& path) {
 
 bool readsFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
-  return row != nullptr && row->route == Route::kFilter &&
-         decoderKindForFormat(row->format, false) != DecoderKind::kNone;
+  if (row == nullptr) return false;
+  return row->route == Route::kHsf ||
+         (row->route == Route::kFilter &&
+          decoderKindForFormat(row->format, false) != DecoderKind::kNone);
 }
 
 bool readsFormat(HDiskFileFormat format) {

@@ -50,9 +50,9 @@ const char* readResultMessage(int result);
 HDiskFileFormat readFormatOfPath(const HString& path);
 
 // What this build reads, from the tables decodeFile chooses by: true when decodeFile reads a
-// file of this name (by its extension) through its own decoder, and when the format-given
-// decodeFile reads files of `format`. Names and formats that go to a container reader or
-// the general design loader, which this build does not have, give false.
+// file of this name (by its extension) through its own decoder or the HSF reader, and when
+// the format-given decodeFile reads files of `format`. Names and formats that go to another
+// container reader or the general design loader, which this build does not have, give false.
 bool readsFileName(const HString& path);
 bool readsFormat(HDiskFileFormat format);
 
@@ -69,7 +69,11 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 //   after the header): Zangs records; .EXP: Exp records; ".Z" or ".z" and two decimal digits
 //   (exactly four characters): a ZSK transport file; .KVB, .KVC and .HSF: container files;
 //   any other name goes to the general design loader.
-// `scale` is set to 0.5. `palette`, when given, receives the threads a container carries;
+// An .HSF file goes to decodeHsfFile (hsf_file.h) with `scale` in the place of its design
+// value, so `scale` receives the file's design value (-1.0 for none); without a caller's
+// record the reader decodes the records the file's header names. Results of that reader
+// above kReadWrongExtension become kReadNoReader.
+// `scale` is set to 0.5 otherwise. `palette`, when given, receives the threads a container carries;
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
 // `systemError`, when given, receives the system's error number (errno) with
 // kReadCannotOpen (ENOENT, EACCES, EISDIR, ENAMETOOLONG, ...), and 0 with any other result.

@@ -8,6 +8,7 @@
 
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/file_names_internal.h"
+#include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
@@ -168,6 +169,8 @@ const char* writeResultMessage(int result) {
   switch (result) {
     case kWriteOk:
       return "written";
+    case kWriteCannotCreate:
+      return "the file cannot be created";
     case kWriteFailed:
       return "the file or its header cannot be written in this format";
     case kWriteIncompatible:
@@ -188,6 +191,7 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
 
 bool writesFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
+  if (row != nullptr && row->format == kFormatHsf) return readsFileName(path);
   return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
          readsFileName(path) && readFormatOfPath(path) == row->format;
 }
@@ -205,9 +209,9 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
   int ignoredError = 0;
   int& error = systemError != nullptr ? *systemError : ignoredError;
   error = 0;
-  // The container writers take these; none of them is part of this build yet.
-  static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
-  static_cast<void>(designValue), static_cast<void>(heads), static_cast<void>(repeat);
+  // The container writers take these; none of them but the HSF writer is part of this build
+  // yet.
+  static_cast<void>(extra), static_cast<void>(heads), static_cast<void>(repeat);
   static_cast<void>(firstStitch), static_cast<void>(attachmentPath);
   try {
     CallOptions opts(options);
@@ -217,7 +221,17 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
 
     const ExtensionRow* row = findExtension(ext);
     if (row != nullptr && row->dstHardLength) opts->setHardLength(kDstHardLength);
-    if (row != nullptr && row->format == kFormatHsf) return kWriteNoContainerWriter;
+    if (row != nullptr && row->format == kFormatHsf) {
+      // A design without threads gets the default palette, one thread per needle block.
+      const ThreadPalette defaults = palette.isEmpty()
+                                         ? makeDefaultHsfPalette(filter.getStats().needleCount)
+                                         : ThreadPalette();
+      errno = 0;
+      const int r = makeHsfFile(path, stitches, palette.isEmpty() ? defaults : palette, names,
+                                designValue, &*opts, traceDesign, written);
+      if (r == kHsfCannotOpen || r == kHsfBadData) error = errno != 0 ? errno : EIO;
+      return r;
+    }
     if (row == nullptr || row->format == kFormatTwn) return kWriteUnknownExtension;
     if (opts.isOwn()) opts->setFileFormat(row->format);
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;

@@ -22,12 +22,13 @@ namespace stitchkit {
 
 // Results of makeStitchFormatFile.
 inline constexpr int kWriteOk = 0;
+inline constexpr int kWriteCannotCreate = 1;  // HSF: the file cannot be created
 inline constexpr int kWriteFailed = 2;        // not writable by the plain path, header or
                                               // stream failure
 inline constexpr int kWriteIncompatible = 4;  // options do not suit the format, or encoding failed
 inline constexpr int kWriteNoContainerWriter = 6;  // the container writer of this format
-                                                   // (HSF, KVB, KVC, EDF, ZSK transport) is
-                                                   // not part of this build yet
+                                                   // (KVB, KVC, EDF, ZSK transport) is not
+                                                   // part of this build yet
 inline constexpr int kWriteUnknownExtension = 8;   // not an extension these functions write
 
 // A short English sentence for a result of makeStitchFormatFile.
@@ -50,7 +51,9 @@ bool writesFormat(HDiskFileFormat format);
 // .TXT, ".Z" and two digits (ZSK transport), .KVB, .KVC, .EDF, .HSF; the first four
 // characters of the extension are compared, ignoring case (".twn" must match whole and is
 // not written). A caller's record keeps its FileFormat, which then chooses the encoder; it
-// must be compatible with the extension's format.
+// must be compatible with the extension's format. An .HSF name is written by makeHsfFile
+// (hsf_file.h), with the default HSF palette when `palette` is empty; the result is that
+// writer's (kWriteCannotCreate when the file cannot be created).
 // `written`, when given, receives on success the statistics of what was written (the
 // figures of the file's header), so that a caller need not compute them again.
 // `systemError`, when given, receives the system's error number (errno) when the file could

@@ -54,7 +54,7 @@ TEST_F(WriteDesignTest, ExtensionChoosesTheFormatOrRefusesTheName) {
       {"g.z5", kWriteUnknownExtension},
       {"h.zz1", kWriteUnknownExtension},
       {"i.z05", kWriteNoContainerWriter},
-      {"j.hsf", kWriteNoContainerWriter},
+      {"j.hsf", kWriteOk},
       {"k.kvb", kWriteNoContainerWriter},
   };
   for (const Case& c : cases) {
