@@ -26,7 +26,9 @@ DPoint toDPoint(HCoord<short> p) {
 
 // How many pieces a leg of (vx, vy) is cut into, starting from `k`: fewer while every piece
 // would be shorter than `minStep` on both axes (down to one, which makes `shortLeg` true),
-// then more until no piece is wider than `maxAxis` on an axis or longer than `maxLength`.
+// then more until no piece is wider than `maxAxis` on an axis or longer than `maxLength`, or
+// until every piece moves one unit at most on each axis (more pieces cannot make one shorter:
+// a limit below a diagonal unit step, or a granularity that rounds a step up past the limit).
 int fitLegPieces(double vx, double vy, int k, int minStep, int maxAxis, int maxLength,
                  int granularity, bool& shortLeg) {
   const auto snap = [granularity](int v) { return detail::snapTo(v, granularity); };
@@ -40,13 +42,14 @@ int fitLegPieces(double vx, double vy, int k, int minStep, int maxAxis, int maxL
     }
     --k;
   }
+  const double mostPieces = std::max(std::fabs(vx), std::fabs(vy));
   for (;;) {
     const long long cx = snap(static_cast<int>(std::ceil(std::fabs(vx / k))));
     const long long cy = snap(static_cast<int>(std::ceil(std::fabs(vy / k))));
     const bool tooWide = maxAxis > 0 && (cx > maxAxis || cy > maxAxis);
     const bool tooLong =
         maxLength >= 1 && cx * cx + cy * cy > static_cast<long long>(maxLength) * maxLength;
-    if (!tooWide && !tooLong) return k;
+    if ((!tooWide && !tooLong) || k >= mostPieces) return k;
     ++k;
   }
 }

@@ -203,6 +203,8 @@ TEST(SplitLegs, ResplitPath) {
       {"zero leg without minimum step", {{0, 0}, {0, 0}}, 1, 0, 127, 0, 1, {{0, 0}, {0, 0}}},
       {"legs share the count by length", {{0, 0}, {0, 200}, {200, 200}}, 6, 0, 121, 0, 1, {{0, 0}, {0, 66}, {0, 133}, {0, 200}, {66, 200}, {133, 200}, {200, 200}}},
       {"no leg, no points", {{5, 5}}, 3, 0, 127, 0, 1, {}},
+      {"a limit below a diagonal unit step stops at unit steps", {{0, 0}, {3, 2}}, 1, 0, 127, 1, 1, {{0, 0}, {1, 0}, {2, 1}, {3, 2}}},
+      {"a granularity rounding steps past the limit stops too", {{0, 0}, {4, 4}}, 1, 0, 127, 2, 2, {{0, 0}, {2, 2}, {2, 2}, {4, 4}, {4, 4}}},
   };
   // clang-format on
   for (const auto& c : cases) {
