@@ -230,16 +230,12 @@ TEST_F(TapeLeaderTest, NameIsLetteredUpToTheFirstCharacterOutsideTheAlphabet) {
   EXPECT_TRUE(temporaryFiles().empty());
 }
 
-TEST_F(TapeLeaderTest, EmptyPathOrNoFormatIsRejected) {
+TEST_F(TapeLeaderTest, EmptyPathOrNoFormatIsRejectedAndAMissingFileCannotBeOpened) {
   writeFile("a.dst", "body");
   EXPECT_EQ(addTapeLeader(HString(), L"Logo", 1, kFormatDst, 20), kTapeLeaderInvalidArgument);
   EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatNone, 20), kTapeLeaderInvalidArgument);
   EXPECT_EQ(addLeader("a.dst", L"Logo", 1, 1000, 20), kTapeLeaderInvalidArgument);
   EXPECT_EQ(readFile("a.dst"), "body");
-  EXPECT_TRUE(temporaryFiles().empty());
-}
-
-TEST_F(TapeLeaderTest, MissingFileCannotBeOpened) {
   EXPECT_EQ(addLeader("missing.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCannotOpen);
   EXPECT_FALSE(readFile("missing.dst").has_value());
   std::filesystem::create_directory(dir_ / "folder.dst");

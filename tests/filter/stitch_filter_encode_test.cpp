@@ -109,6 +109,8 @@ TEST(StitchFilterEncoderTable, FormatTypeSelectsTheVrznVariantForFormatZeroOnly)
   EXPECT_EQ(encoderKindForFormat(kFormatDst, L"korvan vrzn", true), EncoderKind::kDst)
       << "the format type is compared as it stands";
   EXPECT_EQ(encoderKindForFormat(kFormatDstVariant6, L"Korvan VRZN", true), EncoderKind::kDst);
+  EXPECT_EQ(encoderKindForFormat(kFormatKvc, L"", true), EncoderKind::kKvb);
+  EXPECT_EQ(encoderKindForFormat(kFormatKvc, L"", false), EncoderKind::kNone);
 }
 
 TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {

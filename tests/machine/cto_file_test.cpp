@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace stitchkit {
@@ -148,6 +149,15 @@ TEST(CTOFile, BlockDecodesBackIntoTheRecordsAndLines) {
   EXPECT_EQ(repeat.secondOffset, -45.0);
   EXPECT_EQ(repeat.direction, 1);
   EXPECT_EQ(repeat.firstAxisFlag + repeat.secondAxisFlag, 2);
+  for (const auto& [first, second] : {std::pair{1, 0}, {0, 1}, {0, 0}}) {
+    MachineRepeatSettings axes = repeatedGrid();
+    axes.firstAxisFlag = first;
+    axes.secondAxisFlag = second;
+    MachineRepeatSettings back;
+    blockOf(lines, {}, {}, axes).getMachineRepeatSettings(back);
+    EXPECT_EQ(back.firstAxisFlag, first) << "second axis " << second;
+    EXPECT_EQ(back.secondAxisFlag, second) << "first axis " << first;
+  }
 
   // Lines to block to lines: the list copied into another block reads back unchanged.
   CTOFile copy = blockOf(listOf({"KVB", ""}), twoFreeHeads(), threeBlocks(), repeatedGrid());
@@ -218,7 +228,7 @@ TEST(CTOFile, ConditionRecordsRoundTripWithinTheirFields) {
   const HTFCase cases[] = {
       {"in range", {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6}, {150, 60, 90, 0, 1, 1, 5, 99, -123, 4567, 1, 0, 2, 1, -2, 3, -4, 5, -6}},
       {"clamped", {10, 900, -5, 7, 9, 9, 0, -3, 123456, -654321, 5, 7, 8, 0, 100000, 0, 0, 0, 0}, {50, 200, 0, 1, 0, 0, 1, 1, 99999, -99999, 0, 1, 0, 0, 99999, 0, 0, 0, 0}},
-      {"infinite counts", {100, 100, 0, 1, 0, 2, 150, 100, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}, {100, 100, 0, 1, 0, 2, -1, -1, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}},
+      {"infinite counts, turn past 359", {100, 100, 400, 1, 0, 2, 150, 100, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}, {100, 100, 359, 1, 0, 2, -1, -1, 0, 0, 0, 1, 3, 0, 0, 0, 0, 0, 0}},
   };
   // clang-format on
   for (const HTFCase& c : cases) {
