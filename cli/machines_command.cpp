@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <optional>

@@ -27,18 +27,23 @@ void check(bool condition) {
 }
 
 // A folder of this process's own, removed at exit, holding the profile and the written file.
-const std::string& workFolder() {
-  static const std::string folder = [] {
+// A plain array, so that it outlives the static objects that exit destroys first.
+char workFolderPath[4096];
+
+void removeWorkFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(workFolderPath, ignored);
+}
+
+std::string workFolder() {
+  if (workFolderPath[0] == '\0') {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "stitchkit-machine-fuzz-XXXXXX").string();
-    check(::mkdtemp(pattern.data()) != nullptr);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(workFolder(), ignored);
-    });
-    return pattern;
-  }();
-  return folder;
+    check(pattern.size() < sizeof workFolderPath && ::mkdtemp(pattern.data()) != nullptr);
+    pattern.copy(workFolderPath, pattern.size());
+    std::atexit(removeWorkFolder);
+  }
+  return workFolderPath;
 }
 
 // A design that needs what machines differ in: long moves, trims, a stop and 20 needles.
@@ -64,7 +69,7 @@ HXArray<HStitch> design() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& folder = workFolder();
+  const std::string folder = workFolder();
   static SettingsFileHost host(fromNativePath(folder), fromNativePath(folder + "/settings.ini"),
                                defaultMachineFormatDisplayName);
   setConsoleApp(&host);

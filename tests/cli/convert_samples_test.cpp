@@ -127,11 +127,13 @@ TEST_F(ConvertSamplesTest, EverySampleConvertsToEveryMachineFormatAsItIsSewn) {
                                   entry.path().string() + "\" \"" + out + "\" > /dev/null";
       ASSERT_EQ(std::system(command.c_str()), 0);
 
+      // The machine format convert chose: the factory set, or the writer's defaults for a
+      // format without one.
       HString machine;
       StitchOptions options;
-      ASSERT_EQ(
-          GetBestCompatibleMachineFormat(writeFormatOfPath(fromNativePath(out)), machine, options),
-          kMachineFormatOk);
+      const int chosen =
+          GetBestCompatibleMachineFormat(writeFormatOfPath(fromNativePath(out)), machine, options);
+      ASSERT_TRUE(chosen == kMachineFormatOk || chosen == kMachineFormatNotSupported);
       HXArray<HStitch> back;
       ASSERT_EQ(
           decodeFile(fromNativePath(out), back, stats, scale, nullptr, nullptr, nullptr, nullptr),

@@ -206,6 +206,23 @@ TEST_F(MachineFormatCatalogueTest, FactorySetOfFormatZeroWithoutHost) {
   EXPECT_EQ(options.getMaxLength(), 121);
   EXPECT_EQ(options.getKorvanPadStop(), 1);
   EXPECT_EQ(GetDefaultMachineFormat(name, options), kMachineFormatInvalidParameter);
+
+  // For a file: the current machine format when it is made for the file's format.
+  StitchOptions current;
+  current.setFileFormat(kFormatDst);
+  current.setMaxLength(77);
+  ASSERT_EQ(
+      GetBestCompatibleMachineFormat(HString(L"a/x.dst"), HString(L"mine"), current, name, options),
+      kMachineFormatOk);
+  EXPECT_EQ(name, HString(L"mine"));
+  EXPECT_EQ(options.getMaxLength(), 77);
+  current.setFileFormat(kFormatDstVariant15);
+  ASSERT_EQ(
+      GetBestCompatibleMachineFormat(HString(L"a/x.dst"), HString(L"mine"), current, name, options),
+      kMachineFormatOk);
+  EXPECT_EQ(options.getMaxLength(), 121);
+  EXPECT_EQ(GetBestCompatibleMachineFormat(HString(), HString(L"mine"), current, name, options),
+            kMachineFormatInvalidParameter);
 }
 
 TEST_F(MachineFormatCatalogueTest, ProfilesLoadWithTheirDocumentedResults) {
