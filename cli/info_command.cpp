@@ -110,18 +110,25 @@ struct FileInfo {
   std::optional<FormatText> nameSays;
 };
 
-// The format of a file whose name reads as no stitch format this build reads, or as one its
-// content does not fit, when the content tells (DST, DSB and DSZ headers and records, Exp
-// records); nothing when the name's own format stands.
-std::optional<DetectedFormat> contentFormat(const HString& path) {
-  const HDiskFileFormat byName = readsFileName(path) ? readFormatOfPath(path) : kFormatNone;
-  const DetectedFormat found = detectStitchFormatFromContent(path, byName);
+// The format the name says (by the registry, the extension in lower case) and, when the
+// content tells another that this build reads, that one; nothing when the name's own
+// format stands.
+struct ContentFormat {
+  HDiskFileFormat named;
+  DetectedFormat found;
+};
+
+std::optional<ContentFormat> contentFormat(const HString& path) {
+  HString lower = path;
+  lower.makeLower();
+  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
+  const DetectedFormat found = detectStitchFormatFromContent(path, named);
   if (found.format == kFormatNone || !readsFormat(found.format)) return std::nullopt;
-  if (byName != kFormatNone &&
-      HFileFormat::isFileFormatCompatible(byName, found.format) == kFileFormatCompatible) {
+  if (readsFileName(path) && HFileFormat::isFileFormatCompatible(
+                                 readFormatOfPath(path), found.format) == kFileFormatCompatible) {
     return std::nullopt;
   }
-  return found;
+  return ContentFormat{named, found};
 }
 
 double totalThreadMetres(const StitchStats& stats) {
@@ -301,12 +308,12 @@ int runInfo(std::span<const std::string_view> args) {
     FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}};
     HXArray<HStitch> stitches;
     int result = kReadOk;
-    if (const std::optional<DetectedFormat> found = contentFormat(widePath)) {
-      info.format = describeFormat(found->format);
-      info.nameSays = describeFormat(readFormatOfPath(widePath));
+    if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
+      info.format = describeFormat(content->found.format);
+      info.nameSays = describeFormat(content->named);
       HXArray<HString> names;
-      result = decodeFile(widePath, found->format, stitches, info.stats, names, nullptr,
-                          found->headed ? 1 : 0, nullptr, nullptr, nullptr);
+      result = decodeFile(widePath, content->found.format, stitches, info.stats, names, nullptr,
+                          content->found.headed ? 1 : 0, nullptr, nullptr, nullptr);
     } else {
       double scale = 1.0;
       int systemError = 0;

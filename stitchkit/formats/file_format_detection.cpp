@@ -18,7 +18,9 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 constexpr std::size_t kRecordsLooked = 256;
-constexpr std::size_t kBytesRead = dst::kHeaderSize + kRecordsLooked * exp::kMaxRecordSize;
+// Exp records are checked to the end of the file, which is read up to this size.
+constexpr std::size_t kBytesRead = 16u * 1024u * 1024u;
+constexpr std::uint8_t kEndOfFileMark = 0x1A;
 constexpr std::uint8_t kHeaderStart[] = {'L', 'A', ':'};
 
 // Every complete three-byte record (up to kRecordsLooked) passes `wellFormed`, and there is one.
@@ -40,24 +42,27 @@ bool zangsFits(Bytes data) {
   return threeByteRecordsFit(data, zangs::isWellFormed);
 }
 
-// Every control record names a control byte the Exp table knows.
+// Exp records have no bits of their own to check, so the whole file must be a sequence of
+// them, every control record with a control byte the Exp table knows, up to its last byte
+// (or an end-of-file mark after the last record).
 bool expFits(Bytes data) {
+  if (!data.empty() && data.size() % 2 == 1 && data.back() == kEndOfFileMark) {
+    data = data.first(data.size() - 1);
+  }
   std::size_t at = 0;
-  std::size_t records = 0;
-  while (records < kRecordsLooked && at + exp::kStitchRecordSize <= data.size()) {
+  while (at + exp::kStitchRecordSize <= data.size()) {
     if (data[at] != exp::kEscape) {
       at += exp::kStitchRecordSize;
-    } else {
-      const std::uint8_t control = data[at + 1];
-      const auto* row =
-          std::find_if(exp::kControlRows.begin(), exp::kControlRows.end(),
-                       [control](const exp::ControlRow& r) { return r.control == control; });
-      if (row == exp::kControlRows.end()) return false;
-      at += exp::kStitchRecordSize + static_cast<std::size_t>(exp::operandSize(row->operand));
+      continue;
     }
-    ++records;
+    const std::uint8_t control = data[at + 1];
+    const auto* row =
+        std::find_if(exp::kControlRows.begin(), exp::kControlRows.end(),
+                     [control](const exp::ControlRow& r) { return r.control == control; });
+    if (row == exp::kControlRows.end()) return false;
+    at += exp::kStitchRecordSize + static_cast<std::size_t>(exp::operandSize(row->operand));
   }
-  return records > 0;
+  return at > 0 && at == data.size();
 }
 
 struct Candidate {
@@ -87,10 +92,14 @@ bool fits(const Candidate& candidate, Bytes data) {
 }  // namespace
 
 DetectedFormat detectStitchFormatFromContent(const HString& path, HDiskFileFormat expected) {
-  std::vector<std::uint8_t> bytes(kBytesRead);
+  std::vector<std::uint8_t> bytes;
   try {
-    std::ifstream in(toNativePath(path), std::ios::binary);
+    std::ifstream in(toNativePath(path), std::ios::binary | std::ios::ate);
     if (!in) return {};
+    const std::streamoff size = in.tellg();
+    if (size <= 0) return {};
+    bytes.resize(std::min(static_cast<std::size_t>(size), kBytesRead));
+    in.seekg(0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<std::size_t>(in.gcount()));
   } catch (const std::exception&) {
@@ -98,14 +107,21 @@ DetectedFormat detectStitchFormatFromContent(const HString& path, HDiskFileForma
   }
   const Bytes data(bytes);
   // A variant counts as the code its written extension reads as: its family's head.
+  const HString writtenAs = HFileFormat::convertFileFormatToExt(expected);
   const HDiskFileFormat head =
-      HFileFormat::convertExtToFileFormat(HFileFormat::convertFileFormatToExt(expected));
+      writtenAs.length() > 1 ? HFileFormat::convertExtToFileFormat(writtenAs) : expected;
+  // Other makers' formats share the Exp record; it is taken only for a name that says Exp or
+  // names no format.
+  const bool expAllowed = head == kFormatExp || head == kFormatNone || head == kFormatNoExtension;
   for (const Candidate& candidate : kCandidates) {
-    if (candidate.format == head && fits(candidate, data))
+    if (candidate.format == head && fits(candidate, data)) {
       return {candidate.format, candidate.headed};
+    }
   }
   for (const Candidate& candidate : kCandidates) {
-    if (fits(candidate, data)) return {candidate.format, candidate.headed};
+    if ((candidate.format != kFormatExp || expAllowed) && fits(candidate, data)) {
+      return {candidate.format, candidate.headed};
+    }
   }
   return {};
 }
