@@ -23,5 +23,6 @@ int runDump(std::span<const std::string_view> args);
 int runFormats(std::span<const std::string_view> args);
 int runInfo(std::span<const std::string_view> args);
 int runLeader(std::span<const std::string_view> args);
+int runMachines(std::span<const std::string_view> args);
 
 }  // namespace stitchkit::cli

@@ -9,14 +9,17 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/machine_host.h"
 #include "cli/option_ranges.h"
 #include "stitchkit/decode/exp_records.h"
+#include "stitchkit/decode/zangs_records.h"
 #include "stitchkit/files/extra_properties.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/machine/head_grouping.h"
+#include "stitchkit/machine/machine_format_catalogue.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
@@ -35,28 +38,34 @@ namespace {
 constexpr std::string_view kCommand = "convert";
 
 constexpr std::string_view kUsage =
-    "Usage: stitchkit convert [--format CODE] [--set Key=Value]... IN OUT\n"
+    "Usage: stitchkit convert [--machine NAME] [--set Key=Value]... [--format CODE]\n"
+    "                         [--machines DIR] IN OUT\n"
     "\n"
     "Reads the stitch file IN and writes its design to OUT, in the format OUT's extension\n"
-    "names (.dst, .dsb, .dsz, .exp, ...) or in format CODE. OUT is written to a temporary\n"
-    "file beside it that replaces OUT only once the whole file is written, so a failed\n"
-    "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
-    "format code, the stitches, colours (needle blocks) and size of OUT as read back, the\n"
+    "names (.dst, .dsb, .dsz, .exp, ...) or in format CODE, with the options of a machine\n"
+    "format: the one --machine names, or else the best one for the format (the default\n"
+    "machine format when it writes that format, then the installed ones, then the factory\n"
+    "line; see `stitchkit machines`). OUT is written to a temporary file beside it that\n"
+    "replaces OUT only once the whole file is written, so a failed conversion leaves an\n"
+    "existing OUT as it was. Prints what was written: the file, its format code, the machine\n"
+    "format, the stitches, colours (needle blocks) and size of OUT as read back, the\n"
     "figures `stitchkit info OUT` gives.\n"
     "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
     "refused before anything is read or written. A design that does not end with a design\n"
     "end record is written with one at its last point, and the summary says so.\n"
     "\n"
     "Options:\n"
+    "  --machine NAME    write with machine format NAME, an installed or a factory one\n"
+    "                    (`stitchkit machines` lists them); it must write OUT's format\n"
+    "  --set Key=Value   change one option of the machine format for this call, named as\n"
+    "                    in machine profiles (MaxNeedles, MaxLength, TrimsAsJumps, ...);\n"
+    "                    may be repeated for other options. Values are whole numbers\n"
+    "                    within the option's range (flags 0 or 1, MaxLength 0 to 127,\n"
+    "                    FileFormat a format code; a value outside is refused with the\n"
+    "                    range), FormatType a text.\n"
     "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
     "                    formats`); DST, DSB and DSZ codes get their 512-byte header\n"
-    "  --set Key=Value   change one writing option, named as in machine profiles\n"
-    "                    (MaxLength, TrimsAsJumps, JumpsPerTrim, FileFormat, ...); may be\n"
-    "                    repeated for other options. Values are whole numbers within the\n"
-    "                    option's range (flags 0 or 1, MaxLength 0 to 127, FileFormat a\n"
-    "                    format code; a value outside is refused with the range),\n"
-    "                    FormatType a text. Without --set the writer's defaults for the\n"
-    "                    format are used.\n"
+    "  --machines DIR    take installed machine formats from DIR for this call\n"
     "  --help            show this help\n"
     "  --                end of options\n"
     "\n"
@@ -65,49 +74,24 @@ constexpr std::string_view kUsage =
 // Stitch record units are 0.1 mm.
 constexpr double kUnitsPerMm = 10.0;
 
-// One --set: the option's id and its value as text.
-struct OptionSetting {
-  int id;
-  HString value;
-};
-
 struct ConvertArgs {
   std::string_view in;
   std::string_view out;
   std::optional<HDiskFileFormat> format;
   std::vector<OptionSetting> settings;
+  std::optional<std::string_view> machine;
+  std::optional<std::string_view> machines;
 };
 
-// Parses `text` (Key=Value) into a setting; on failure prints the usage error and returns
-// nothing.
-std::optional<OptionSetting> parseSetting(std::string_view text, int& exitCode) {
-  const StitchOptionsSerializer serializer;
-  const std::size_t equals = text.find('=');
-  if (equals == std::string_view::npos) {
-    exitCode =
-        usageError(kCommand, "--set needs Key=Value, got '" + std::string(text) + "'", kUsage);
-    return std::nullopt;
+// Takes the value of a single-use option, or prints the usage error for a repeated one.
+bool takeOnce(std::optional<std::string_view>& slot, std::string_view value,
+              std::string_view option, int& exitCode) {
+  if (slot) {
+    exitCode = usageError(kCommand, std::string(option) + " is given more than once", kUsage);
+    return false;
   }
-  const std::string_view key = text.substr(0, equals);
-  const std::string_view value = text.substr(equals + 1);
-  const int id = serializer.getOptionId(utf8ToStr(std::string(key)));
-  if (id < 0) {
-    exitCode = usageError(kCommand, "--set: unknown option '" + std::string(key) + "'", kUsage);
-    return std::nullopt;
-  }
-  if (serializer.isOptionIntValue(id) != 0) {
-    const std::optional<int> number = parseInt(value);
-    const std::optional<std::string> problem =
-        number ? checkOptionValue(serializer.getOptionName(id).wide(), *number)
-               : std::optional<std::string>("is not a whole number");
-    if (problem) {
-      exitCode = usageError(
-          kCommand, "--set " + std::string(key) + ": '" + std::string(value) + "' " + *problem,
-          kUsage);
-      return std::nullopt;
-    }
-  }
-  return OptionSetting{id, utf8ToStr(std::string(value))};
+  slot = value;
+  return true;
 }
 
 // Parses the command line; returns nothing after printing help (exitCode 0) or a usage
@@ -144,7 +128,8 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
       parsed.format = *code;
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--set", value)) == OptionMatch::kMatched) {
-      const std::optional<OptionSetting> setting = parseSetting(value, exitCode);
+      const std::optional<OptionSetting> setting =
+          parseOptionSetting(value, kCommand, kUsage, exitCode);
       if (!setting) return std::nullopt;
       for (const OptionSetting& earlier : parsed.settings) {
         if (earlier.id != setting->id) continue;
@@ -156,6 +141,12 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
         return std::nullopt;
       }
       parsed.settings.push_back(*setting);
+    } else if (match == OptionMatch::kNoMatch &&
+               (match = matchValueOption(args, i, "--machine", value)) == OptionMatch::kMatched) {
+      if (!takeOnce(parsed.machine, value, "--machine", exitCode)) return std::nullopt;
+    } else if (match == OptionMatch::kNoMatch &&
+               (match = matchValueOption(args, i, "--machines", value)) == OptionMatch::kMatched) {
+      if (!takeOnce(parsed.machines, value, "--machines", exitCode)) return std::nullopt;
     } else {
       exitCode = optionError(kCommand, arg, match, kUsage);
       return std::nullopt;
@@ -192,15 +183,31 @@ std::string writtenFormatsText() {
   return "this build writes" + extensions + " (with --format:" + codes + ")";
 }
 
-// Why the design cannot be written with `options`, when a colour change names a needle the
-// record cannot hold, or nothing. Only the Exp record refuses a needle (it holds needles 1 to
-// 7): its encoder writes colour changes as stops with StopsAsNeedles, and with a MaxNeedles
-// of 1 or more folds a needle above MaxNeedles onto needle (n - 1) % MaxNeedles + 1 first.
+// The records that name needles and the highest needle one of them holds: a needle above it
+// is refused (Exp) or written as a stop (Zangs). With a MaxNeedles of 1 or more both encoders
+// first fold a needle above it onto needle (n - 1) % MaxNeedles + 1; the Exp encoder writes
+// every colour change as a stop with StopsAsNeedles.
+struct NeedleRecord {
+  EncoderKind encoder;
+  int maxNeedle;
+  bool stopsAsNeedlesAvoids;
+};
+constexpr NeedleRecord kNeedleRecords[] = {
+    {EncoderKind::kExp, exp::kMaxNeedle, true},
+    {EncoderKind::kZangs, zangs::kMaxNeedle, false},
+};
+
+// Why the design cannot be written as it should with `options` (machine format `machine`),
+// when a colour change names a needle the format's record cannot hold, or nothing.
 std::optional<std::string> needleProblem(const HXArray<HStitch>& stitches,
-                                         const StitchOptions& options) {
+                                         const StitchOptions& options, const HString& machine) {
   const HDiskFileFormat format = options.getFileFormat();
-  if (encoderKindForFormat(format, options.getFormatType(), true) != EncoderKind::kExp ||
-      options.getStopsAsNeedles() != 0) {
+  const EncoderKind encoder = encoderKindForFormat(format, options.getFormatType(), true);
+  const auto* record =
+      std::find_if(std::begin(kNeedleRecords), std::end(kNeedleRecords),
+                   [encoder](const NeedleRecord& r) { return r.encoder == encoder; });
+  if (record == std::end(kNeedleRecords) ||
+      (record->stopsAsNeedlesAvoids && options.getStopsAsNeedles() != 0)) {
     return std::nullopt;
   }
   const int maxNeedles = options.getMaxNeedles();
@@ -210,16 +217,19 @@ std::optional<std::string> needleProblem(const HXArray<HStitch>& stitches,
     const int colour = stitches[i].getColor();
     const int written =
         maxNeedles >= 1 && colour + 1 > maxNeedles ? colour % maxNeedles + 1 : colour + 1;
-    if (written > exp::kMaxNeedle) highest = std::max(highest, colour + 1);
+    if (written > record->maxNeedle) highest = std::max(highest, colour + 1);
   }
   if (highest == 0) return std::nullopt;
   const DiskFormatInfo* row = findDiskFormat(format);
-  std::string text = "needle " + std::to_string(highest) + " but format " +
+  const std::string limit = std::to_string(record->maxNeedle);
+  std::string text = "the design needs needle " + std::to_string(highest) + " but format " +
                      std::to_string(static_cast<int>(format));
   if (row != nullptr && !row->writtenAs.empty()) text += " (" + std::string(row->writtenAs) + ")";
-  text += " holds at most " + std::to_string(exp::kMaxNeedle) + " needles (MaxNeedles " +
-          std::to_string(maxNeedles) + "; --set MaxNeedles=" + std::to_string(exp::kMaxNeedle) +
-          " folds higher needles onto the machine's, --set StopsAsNeedles=1 writes stops)";
+  text += " holds at most " + limit + " needles and machine format '" + strToUtf8(machine) +
+          "' (MaxNeedles " + std::to_string(maxNeedles) +
+          ") does not fold them: choose a machine format with --machine NAME (see `stitchkit "
+          "machines`) or fold the needles with --set MaxNeedles=" +
+          limit;
   return text;
 }
 
@@ -259,6 +269,42 @@ double extentMm(short min, short max) {
   return max < min ? 0.0 : (max - min) / kUnitsPerMm;
 }
 
+// The machine format to write `target` with, into `name` and `options`: the one --machine
+// names, which must write the format, or the catalogue's best for it. A format without a
+// factory set (and no installed machine format for it) is written with the writer's defaults
+// and an empty name. Returns kExitOk, or the exit status after printing why not.
+int chooseMachine(const ConvertArgs& args, const MachineHost& host, HDiskFileFormat target,
+                  HString& name, StitchOptions& options) {
+  if (args.machine) {
+    bool isFactory = false;
+    const std::optional<StitchOptions> found = findMachine(*args.machine, target, isFactory);
+    if (!found) {
+      return usageError(kCommand,
+                        "--machine: no machine format '" + std::string(*args.machine) +
+                            "' (see `stitchkit machines`; installed ones are read from " +
+                            host.machineDirectory() + ")",
+                        kUsage);
+    }
+    if (!found->isCompatible(target)) {
+      return usageError(kCommand,
+                        "--machine: machine format '" + std::string(*args.machine) +
+                            "' writes format " + std::to_string(found->getFileFormat()) +
+                            ", not format " + std::to_string(static_cast<int>(target)) + " of " +
+                            std::string(args.out) +
+                            ": choose one that writes it (`stitchkit machines`)",
+                        kUsage);
+    }
+    name = utf8ToStr(std::string(*args.machine));
+    options = *found;
+    return kExitOk;
+  }
+  const int chosen = GetBestCompatibleMachineFormat(target, name, options);
+  if (chosen == kMachineFormatOk || chosen == kMachineFormatNotSupported) return kExitOk;
+  return fail(args.out, "no machine format can be chosen for format " +
+                            std::to_string(static_cast<int>(target)) + " (catalogue result " +
+                            std::to_string(chosen) + ")");
+}
+
 }  // namespace
 
 int runConvert(std::span<const std::string_view> args) {
@@ -279,25 +325,24 @@ int runConvert(std::span<const std::string_view> args) {
   }
   int systemError = 0;
   DecodeEnding ending;
+  const MachineHost host(parsed->machines);
   const int read = decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr,
                               nullptr, &systemError, &ending);
   if (read != kReadOk) return fail(parsed->in, describeReadFailure(read, systemError, ending));
   if (readStats.stitchCount == 0) return fail(parsed->in, "holds no stitches: nothing to write");
   const bool endAdded = addMissingDesignEnd(stitches);
 
-  // Without --set the writer makes its own record for the format, the defaults with the
-  // format set; `options` is the same record then.
   StitchEncoderOptions options;
-  if (!parsed->settings.empty()) setDefaultEncoderOptions(options);
-  options.setFileFormat(parsed->format.value_or(writeFormatOfPath(outPath)));
-  StitchOptions* optionsToUse = nullptr;
-  if (!parsed->settings.empty()) {
-    const StitchOptionsSerializer serializer;
-    for (const OptionSetting& setting : parsed->settings)
-      serializer.setOptionValue(setting.id, options, setting.value);
-    optionsToUse = &options;
+  HString machineName;
+  const HDiskFileFormat target = parsed->format.value_or(writeFormatOfPath(outPath));
+  if (const int chosen = chooseMachine(*parsed, host, target, machineName, options);
+      chosen != kExitOk) {
+    return chosen;
   }
-  if (const std::optional<std::string> problem = needleProblem(stitches, options)) {
+  const StitchOptionsSerializer serializer;
+  for (const OptionSetting& setting : parsed->settings)
+    serializer.setOptionValue(setting.id, options, setting.value);
+  if (const std::optional<std::string> problem = needleProblem(stitches, options, machineName)) {
     return fail(parsed->out, "cannot be written: " + *problem);
   }
 
@@ -314,10 +359,10 @@ int runConvert(std::span<const std::string_view> args) {
   const int result =
       parsed->format
           ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
-                                 ExtraProperties(), 1, optionsToUse, 0, 0, HeadGrouping(),
+                                 ExtraProperties(), 1, &options, 0, 0, HeadGrouping(),
                                  MachineRepeatSettings(), nullptr, nullptr, &systemError)
           : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
-                                 ExtraProperties(), 0.0, optionsToUse, 0, 0, HeadGrouping(),
+                                 ExtraProperties(), 0.0, &options, 0, 0, HeadGrouping(),
                                  MachineRepeatSettings(), nullptr, nullptr, nullptr, &systemError);
   if (result != kWriteOk) {
     return fail(parsed->out,
@@ -333,11 +378,20 @@ int runConvert(std::span<const std::string_view> args) {
   // what a reader makes of the file: stops read as needle changes, folded needles, ...)
   const std::optional<StitchStats> written = readBack(outPath, parsed->format, stitches);
   if (!written) return fail(parsed->out, "was written but does not read back");
+  // A machine that takes stops for colour changes (Exp) reads one needle block with stops.
+  int stops = 0;
+  for (int i = 0; i < stitches.length(); ++i)
+    stops += stitches[i].isStop() ? 1 : 0;
+  const std::string stopsText = stops > 0 ? ", " + std::to_string(stops) + " stops" : "";
   char line[160];
-  std::snprintf(line, sizeof line, " (format %d): %d stitches, %d colours, %.1f x %.1f mm\n",
-                static_cast<int>(format), written->stitchCount, written->needles.length(),
+  std::snprintf(line, sizeof line, ": %d stitches, %d colours%s, %.1f x %.1f mm\n",
+                written->stitchCount, written->needles.length(), stopsText.c_str(),
                 extentMm(written->minX, written->maxX), extentMm(written->minY, written->maxY));
-  std::cout << "wrote " << parsed->out << line;
+  std::cout << "wrote " << parsed->out << " (format " << static_cast<int>(format)
+            << ", machine format "
+            << (machineName.isEmpty() ? std::string("none: the writer's defaults")
+                                      : "'" + strToUtf8(machineName) + "'")
+            << ')' << line;
   if (endAdded) std::cout << "added a design end: " << parsed->in << " had none\n";
   return kExitOk;
 }

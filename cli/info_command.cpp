@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "cli/json_writer.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/formats/file_format_detection.h"
+#include "stitchkit/formats/file_format_registry.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/h_array.h"
@@ -27,6 +30,10 @@ constexpr std::string_view kUsage =
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
     "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
     "condition file is described by its conditions, head grouping and needle-bar codes.\n"
+    "When the extension names no stitch format this build reads, or one the content does\n"
+    "not fit, the format is found from the content (the 512-byte header and records of DST,\n"
+    "DSB and DSZ files, DST, Barudan and Zangs records without it, Exp records) and the\n"
+    "format line says so.\n"
     "\n"
     "Options:\n"
     "  --json    print a JSON array with one object per file that could be read\n"
@@ -99,7 +106,30 @@ struct FileInfo {
   FormatText format;
   StitchStats stats;
   DecodeEnding ending;
+  // What the name reads as, when the format was found from the content instead.
+  std::optional<FormatText> nameSays;
 };
+
+// The format the name says (by the registry, the extension in lower case) and, when the
+// content tells another that this build reads, that one; nothing when the name's own
+// format stands.
+struct ContentFormat {
+  HDiskFileFormat named;
+  DetectedFormat found;
+};
+
+std::optional<ContentFormat> contentFormat(const HString& path) {
+  HString lower = path;
+  lower.makeLower();
+  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
+  const DetectedFormat found = detectStitchFormatFromContent(path, named);
+  if (found.format == kFormatNone || !readsFormat(found.format)) return std::nullopt;
+  if (readsFileName(path) && HFileFormat::isFileFormatCompatible(
+                                 readFormatOfPath(path), found.format) == kFileFormatCompatible) {
+    return std::nullopt;
+  }
+  return ContentFormat{named, found};
+}
 
 double totalThreadMetres(const StitchStats& stats) {
   return metresFromMm(stats.threadLength / kUnitsPerMm);
@@ -114,6 +144,12 @@ void printText(std::ostream& out, const FileInfo& info) {
   if (!info.format.family.empty()) out << ", " << info.format.family << " family";
   if (!info.format.extension.empty()) out << ", " << info.format.extension;
   if (!info.format.role.empty()) out << " (" << info.format.role << ')';
+  if (info.nameSays) {
+    out << ", found from the content (the name reads as ";
+    out << (info.nameSays->code == kFormatNone ? std::string("no format")
+                                               : "code " + std::to_string(info.nameSays->code))
+        << ')';
+  }
   out << '\n';
   std::snprintf(line, sizeof line,
                 "  stitches        %d\n"
@@ -173,6 +209,8 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(info.format.extension);
   json.key("role");
   json.value(info.format.role);
+  json.key("foundFrom");
+  json.value(info.nameSays ? "content" : "name");
   json.endObject();
   json.key("dataEnds");
   json.value(describeEnding(info.ending.how));
@@ -267,15 +305,31 @@ int runInfo(std::span<const std::string_view> args) {
       continue;
     }
     const HString widePath = fromNativePath(std::string(path));
-    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}};
+    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}};
     HXArray<HStitch> stitches;
-    double scale = 1.0;
-    int systemError = 0;
-    const int result = decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr,
-                                  nullptr, &systemError, &info.ending);
+    int result = kReadOk;
+    if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
+      info.format = describeFormat(content->found.format);
+      info.nameSays = describeFormat(content->named);
+      HXArray<HString> names;
+      result = decodeFile(widePath, content->found.format, stitches, info.stats, names, nullptr,
+                          content->found.headed ? 1 : 0, nullptr, nullptr, nullptr);
+    } else {
+      double scale = 1.0;
+      int systemError = 0;
+      result = decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr, nullptr,
+                          &systemError, &info.ending);
+      if (result != 0) {
+        std::cerr << "stitchkit info: " << path << ": "
+                  << describeReadFailure(result, systemError, info.ending) << '\n';
+        exitCode = kExitFailure;
+        continue;
+      }
+    }
     if (result != 0) {
-      std::cerr << "stitchkit info: " << path << ": "
-                << describeReadFailure(result, systemError, info.ending) << '\n';
+      std::cerr << "stitchkit info: " << path << ": the content looks like format "
+                << info.format.code << " but does not read as it: " << readResultMessage(result)
+                << '\n';
       exitCode = kExitFailure;
       continue;
     }

@@ -16,6 +16,7 @@ constexpr std::array kCommands = {
     Command{"info", "describe stitch files: format, counts, needle blocks, size, thread", runInfo},
     Command{"convert", "read a stitch file and write it in another format", runConvert},
     Command{"dump", "print a stitch file record by record as text", runDump},
+    Command{"machines", "list, show, add, remove machine formats; set the default", runMachines},
     Command{"leader", "put a paper-tape leader in front of a stitch file", runLeader},
 };
 

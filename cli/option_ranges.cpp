@@ -1,5 +1,7 @@
 #include "cli/option_ranges.h"
 
+#include "cli/arguments.h"
+
 #include <climits>
 #include <iterator>
 
@@ -116,6 +118,36 @@ std::optional<std::string> checkOptionValue(std::wstring_view name, long long va
     return "takes a format code (see `stitchkit formats`)";
   }
   return std::nullopt;
+}
+
+std::optional<OptionSetting> parseOptionSetting(std::string_view text, std::string_view command,
+                                                std::string_view usage, int& exitCode) {
+  const StitchOptionsSerializer serializer;
+  const std::size_t equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    exitCode = usageError(command, "--set needs Key=Value, got '" + std::string(text) + "'", usage);
+    return std::nullopt;
+  }
+  const std::string_view key = text.substr(0, equals);
+  const std::string_view value = text.substr(equals + 1);
+  const int id = serializer.getOptionId(utf8ToStr(std::string(key)));
+  if (id < 0) {
+    exitCode = usageError(command, "--set: unknown option '" + std::string(key) + "'", usage);
+    return std::nullopt;
+  }
+  if (serializer.isOptionIntValue(id) != 0) {
+    const std::optional<int> number = parseInt(value);
+    const std::optional<std::string> problem =
+        number ? checkOptionValue(serializer.getOptionName(id).wide(), *number)
+               : std::optional<std::string>("is not a whole number");
+    if (problem) {
+      exitCode = usageError(
+          command, "--set " + std::string(key) + ": '" + std::string(value) + "' " + *problem,
+          usage);
+      return std::nullopt;
+    }
+  }
+  return OptionSetting{id, utf8ToStr(std::string(value))};
 }
 
 }  // namespace stitchkit::cli

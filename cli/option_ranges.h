@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "stitchkit/platform/h_string.h"
+
 // The values the command line accepts for each integer writing option (--set Key=Value).
 namespace stitchkit::cli {
 
@@ -21,5 +23,16 @@ std::optional<OptionRange> findOptionRange(std::wstring_view name);
 // number outside the option's range ("takes 0 to 127"), or for FileFormat a code that names
 // no format.
 std::optional<std::string> checkOptionValue(std::wstring_view name, long long value);
+
+// One --set Key=Value: the option's id and its value as text.
+struct OptionSetting {
+  int id;
+  HString value;
+};
+
+// Parses `text` (Key=Value) into a setting of a known option with a value in its range; on
+// failure prints the usage error of `command` and returns nothing (exitCode 2).
+std::optional<OptionSetting> parseOptionSetting(std::string_view text, std::string_view command,
+                                                std::string_view usage, int& exitCode);
 
 }  // namespace stitchkit::cli
