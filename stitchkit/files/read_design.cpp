@@ -277,6 +277,7 @@ bool readsFileName(const HString& path) {
 }
 
 bool readsFormat(HDiskFileFormat format) {
+  if (format == kFormatHsf) return true;
   return findFilterFormat(format) != nullptr &&
          decoderKindForFormat(format, false) != DecoderKind::kNone;
 }
@@ -398,6 +399,7 @@ int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitc
                           repeats != nullptr ? *repeats : localRepeats,
                           palette,
                           nullptr};
+    if (format == kFormatHsf) return runReader(Route::kHsf, call);
     if (format == kFormatKvb) return runReader(Route::kKvb, call);
     if (format == kFormatKvc) return runReader(Route::kKvc, call);
 

@@ -4,12 +4,15 @@
 #include <cstdint>
 #include <fstream>
 #include <span>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "stitchkit/decode/barudan_records.h"
 #include "stitchkit/decode/dst_records.h"
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/zangs_records.h"
+#include "stitchkit/files/hsf_file.h"
 #include "stitchkit/formats/file_format_registry.h"
 
 namespace stitchkit {
@@ -65,18 +68,28 @@ bool expFits(Bytes data) {
   return at > 0 && at == data.size();
 }
 
+// An HSF file written by a version that says so ("V9..." first) whose information header
+// names the records it carries.
+bool hsfFits(Bytes data) {
+  if (data.size() < 2 || data[0] != 'V' || data[1] != '9') return false;
+  const Bytes head = data.first(std::min<std::size_t>(data.size(), 256));
+  std::istringstream in(std::string(head.begin(), head.end()));
+  HchInfoHeader header;
+  return readHchInfoHeader(in, header) == kHsfOk &&
+         convertHchInfoHeaderToFileFormat(header) != kFormatNone;
+}
+
 struct Candidate {
   HDiskFileFormat format;
   bool headed;
   bool (*fits)(Bytes records);
 };
 
-// In the order they are tried. An HSF file is recognised by its information header, which the
-// HSF reader parses; its row belongs first.
+// In the order they are tried.
 constexpr Candidate kCandidates[] = {
-    {kFormatDst, true, dstFits},  {kFormatDsb, true, barudanFits},  {kFormatDsz, true, zangsFits},
-    {kFormatDst, false, dstFits}, {kFormatDsb, false, barudanFits}, {kFormatDsz, false, zangsFits},
-    {kFormatExp, false, expFits},
+    {kFormatHsf, false, hsfFits},   {kFormatDst, true, dstFits},  {kFormatDsb, true, barudanFits},
+    {kFormatDsz, true, zangsFits},  {kFormatDst, false, dstFits}, {kFormatDsb, false, barudanFits},
+    {kFormatDsz, false, zangsFits}, {kFormatExp, false, expFits},
 };
 
 bool startsWithHeader(Bytes data) {

@@ -13,7 +13,8 @@ struct DetectedFormat {
 };
 
 // Which stitch format the file at `path` holds, judged from its first bytes, for files whose
-// name says nothing or says wrong. Recognised: the 512-byte header of the DST, DSB and DSZ
+// name says nothing or says wrong. Recognised: an HSF file's information header (of a "V9"
+// version, naming its records), the 512-byte header of the DST, DSB and DSZ
 // files ("LA:" first) followed by DST, Barudan or Zangs records, the same records from byte 0,
 // and Exp records. A format fits when its first records (up to 256) are all well formed; Exp,
 // whose records carry no check bits, when the whole file (up to 16 MiB) is Exp records.

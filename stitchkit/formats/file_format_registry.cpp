@@ -1,7 +1,9 @@
 #include "stitchkit/formats/file_format_registry.h"
 
 #include <cwctype>
+#include <fstream>
 
+#include "stitchkit/files/hsf_file.h"
 #include "stitchkit/platform/h_file.h"
 
 namespace stitchkit {
@@ -73,12 +75,19 @@ HDiskFileFormat HFileFormat::getFileFormatFromFile(const HString& path, int doNo
   HString ext;
   StringUtils::splitPath(path, drive, dir, name, ext);
   if (ext.length() >= kExtensionBufferSize) ext = ext.subString(0, kExtensionBufferSize - 1);
-  // An HSF file names inside which machine format it carries; when doNotOpen is 0, its
-  // information header, read by the HSF reader, turns kFormatHsf into that format. Until the
-  // HSF reader is part of the library the extension's answer stands, as it does for a file
-  // that cannot be opened.
-  static_cast<void>(doNotOpen);
-  return convertExtToFileFormat(ext);
+  const HDiskFileFormat format = convertExtToFileFormat(ext);
+  // An HSF file names inside which machine format it carries.
+  if (format == kFormatHsf && doNotOpen == 0) return getFileFormatFromHSFFile(path);
+  return format;
+}
+
+HDiskFileFormat HFileFormat::getFileFormatFromHSFFile(const HString& path) {
+  if (path.isEmpty()) return kFormatNone;
+  std::ifstream in(toNativePath(path), std::ios::binary);
+  if (!in) return kFormatHsf;
+  HchInfoHeader header;
+  if (readHchInfoHeader(in, header) != 0) return kFormatHsf;
+  return convertHchInfoHeaderToFileFormat(header);
 }
 
 int HFileFormat::getFileVersionFromFile(const HString& path) {

@@ -29,10 +29,13 @@ class HFileFormat {
   static HString convertFileFormatToExt(HDiskFileFormat format);
   // The code a dialog filter selects; only a whole filter string of the table matches.
   static HDiskFileFormat convertFilterToFileFormat(const HString& filter);
-  // The code of `path` by its extension (kFormatNone for an empty path). An HSF path keeps
-  // kFormatHsf, whatever `doNotOpen` says: the file is never opened by this build (see the
-  // implementation for where its information header will refine the answer).
+  // The code of `path` by its extension (kFormatNone for an empty path). An HSF path is
+  // opened unless `doNotOpen`, and answers the format of the records it carries.
   static HDiskFileFormat getFileFormatFromFile(const HString& path, int doNotOpen);
+  // The format of the records an HSF file carries, from its information header: kFormatHsf
+  // when the file does not open or its header does not read, kFormatNone for an empty path
+  // or a header that names no format.
+  static HDiskFileFormat getFileFormatFromHSFFile(const HString& path);
   // The version of a design file as the design-I/O library reports it. This build has no
   // design-I/O library and answers 0, the answer for a file that does not load.
   static int getFileVersionFromFile(const HString& path);
