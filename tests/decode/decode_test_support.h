@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -179,6 +180,18 @@ class RecordReader : public D {
   int readRecord(HStitch& s) { return this->getNextHardStitch(s); }
 };
 
+// A KVB file header: blanks, "DO:" at 263 followed by `needles` (zero-filled to 256 bytes),
+// "DA:" at 523 followed by `attributes` (blank-filled to 360 bytes).
+inline Bytes kvbHeader(const std::vector<int>& needles = {}, const std::string& attributes = "") {
+  Bytes h(1536, ' ');
+  std::copy_n("DO:", 3, h.begin() + 263);
+  std::fill(h.begin() + 266, h.begin() + 522, 0);
+  std::copy(needles.begin(), needles.end(), h.begin() + 266);
+  std::copy_n("DA:", 3, h.begin() + 523);
+  std::copy(attributes.begin(), attributes.end(), h.begin() + 526);
+  return h;
+}
+
 // The KVB decoder over KVB records alone, read behind a header as a KVB file holds them. The
 // header's needle-order table lists needles 1, 3 and 5, the needles of the common test
 // designs; without a stream the records fail to read.
@@ -197,14 +210,6 @@ class KvbRecordsDecoder : public KorvanKVBStitchDecoder {
 
  private:
   struct File final : InputBytestream {
-    File() : header(kvb::kRecordsOffset, ' ') {
-      std::copy_n(kvb::kNeedleOrderTag.begin(), kvb::kTagSize, &header[kvb::kNeedleOrderTagOffset]);
-      std::fill_n(&header[kvb::kNeedleOrderTagOffset + kvb::kTagSize], kvb::kNeedleOrderSize, 0);
-      header[kvb::kNeedleOrderTagOffset + kvb::kTagSize] = 1;
-      header[kvb::kNeedleOrderTagOffset + kvb::kTagSize + 1] = 3;
-      header[kvb::kNeedleOrderTagOffset + kvb::kTagSize + 2] = 5;
-      std::copy_n(kvb::kAttributesTag.begin(), kvb::kTagSize, &header[kvb::kAttributesTagOffset]);
-    }
     int inputByte(unsigned char& byte) override {
       if (at < kvb::kRecordsOffset) {
         byte = header[static_cast<std::size_t>(at++)];
@@ -232,7 +237,7 @@ class KvbRecordsDecoder : public KorvanKVBStitchDecoder {
       at += static_cast<long>(count);
     }
 
-    Bytes header;
+    Bytes header = kvbHeader({1, 3, 5});
     InputBytestream* records = nullptr;
     long at = 0;
   };

@@ -17,6 +17,7 @@ namespace stitchkit {
 namespace {
 
 using decode_test::Decoded;
+using decode_test::kvbHeader;
 using format_test::Bytes;
 using format_test::cat;
 using format_test::stitch;
@@ -26,19 +27,6 @@ using format_test::stitch;
 Bytes rec(int dx, int dy, int function) {
   return {static_cast<unsigned char>(dx), static_cast<unsigned char>(-dy),
           static_cast<unsigned char>(function)};
-}
-
-// A KVB file header: blanks, "DO:" at 263 followed by `needles` (zero-filled to 256 bytes),
-// "DA:" at 523 followed by `attributes` (blank-filled to 360 bytes).
-Bytes header(const std::vector<int>& needles = {}, const std::string& attributes = "") {
-  Bytes h(1536, ' ');
-  const std::string tags[] = {"DO:", "DA:"};
-  std::copy(tags[0].begin(), tags[0].end(), h.begin() + 263);
-  std::fill(h.begin() + 266, h.begin() + 522, 0);
-  std::copy(needles.begin(), needles.end(), h.begin() + 266);
-  std::copy(tags[1].begin(), tags[1].end(), h.begin() + 523);
-  std::copy(attributes.begin(), attributes.end(), h.begin() + 526);
-  return h;
 }
 
 StitchEncoderOptions writeOptions(const char* settings = "") {
@@ -77,7 +65,7 @@ TEST(KvbCodec, SmallDesignIsWrittenRecordForRecordAndReadBack) {
   EXPECT_EQ(bytes, expected);
 
   // Read back behind a header naming needles 1 and 2.
-  const Bytes file = cat({header({1, 2}), bytes});
+  const Bytes file = cat({kvbHeader({1, 2}), bytes});
   HXArray<HStitch> read;
   StitchArrayWrapper readWrapper(read);
   StitchDecoderOptions o = decode_test::readOptions(kFormatKvb);
@@ -174,7 +162,7 @@ TEST(KvbCodec, EveryCommandWithAByteOfItsOwnReadsBackAsItself) {
     }
     const format_test::Written w = format_test::writeOne<KorvanKVBStitchEncoder>(s, o, false);
     ASSERT_EQ(w.result, kEncodeOk);
-    const Decoded d = decode_test::readHard<KorvanKVBStitchDecoder>(cat({header(), w.bytes}), r);
+    const Decoded d = decode_test::readHard<KorvanKVBStitchDecoder>(cat({kvbHeader(), w.bytes}), r);
     ASSERT_EQ(d.stitches.size(), 1u);
     EXPECT_EQ(d.stitches[0].getFlags(), code);
     // The end does not move.
@@ -197,19 +185,19 @@ TEST(KvbCodec, ReaderTakesNeedlesSpeedsAndDataFromTheRecords) {
       cat({rec(1, 0, 0x80), rec(0, 0, 0x81), rec(1, 0, 0x80), rec(0, 0, 0x31), rec(1, 0, 0x80)});
   // clang-format off
   const std::vector<Case> cases = {
-      {"a signed move", header(), rec(-1, 2, 0x80), {0}, {0}, {{-1, 2}}},
-      {"a jump with a slow down", header(), rec(0, 0, 0x9C), {1, 4}, {0, 0}, {{0, 0}, {0, 0}}},
-      {"a jump with a speed up", header(), rec(7, 0, 0x9D), {1, 5}, {0, 0}, {{7, 0}, {7, 0}}},
-      {"needles 3, 1, 2 from the table", header({3, 1, 2}), changes,
+      {"a signed move", kvbHeader(), rec(-1, 2, 0x80), {0}, {0}, {{-1, 2}}},
+      {"a jump with a slow down", kvbHeader(), rec(0, 0, 0x9C), {1, 4}, {0, 0}, {{0, 0}, {0, 0}}},
+      {"a jump with a speed up", kvbHeader(), rec(7, 0, 0x9D), {1, 5}, {0, 0}, {{7, 0}, {7, 0}}},
+      {"needles 3, 1, 2 from the table", kvbHeader({3, 1, 2}), changes,
        {0, 2, 0, 2, 0}, {2, 0, 0, 1, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"a palette makes a table without a first needle count", header({0, 4}, " \x10"), changes,
+      {"a palette makes a table without a first needle count", kvbHeader({0, 4}, " \x10"), changes,
        {0, 2, 0, 2, 0}, {0, 3, 0, 0, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"a blank table leaves the needle", header({0, 4}), changes,
+      {"a blank table leaves the needle", kvbHeader({0, 4}), changes,
        {0, 2, 0, 2, 0}, {0, 0, 0, 0, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"drops, data bytes and blocks", header(),
+      {"drops, data bytes and blocks", kvbHeader(),
        cat({rec(0, 0, 0x6D), rec(0, 0, 0x68), rec(0, 0, 0x63), rec(0, 0, 0xA7), rec(0, 0, 0x00)}),
        {20, 67, 66, 60, 6}, {0, 0, 0, 0, 0}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}},
-      {"the end does not move", header(), cat({rec(4, 0, 0x80), rec(9, 9, 0x3F)}), {0, 7}, {0, 0}, {{4, 0}, {4, 0}}},
+      {"the end does not move", kvbHeader(), cat({rec(4, 0, 0x80), rec(9, 9, 0x3F)}), {0, 7}, {0, 0}, {{4, 0}, {4, 0}}},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -236,11 +224,11 @@ TEST(KvbCodec, MalformedHeadersAndRecordsEndTheRead) {
     int result;  // how reading the records ended
     long failedAt;
   };
-  Bytes noNeedleTag = header();
+  Bytes noNeedleTag = kvbHeader();
   noNeedleTag[264] = 'X';
-  Bytes noAttributeTag = header();
+  Bytes noAttributeTag = kvbHeader();
   noAttributeTag[525] = ';';
-  const Bytes full = header();
+  const Bytes full = kvbHeader();
   // clang-format off
   const std::vector<Case> cases = {
       {"no needle-order tag", noNeedleTag, kDecodeMalformed, 0, -1},
