@@ -75,6 +75,8 @@ BENCHMARK(BM_WriteDesign)
     ->Args({kGenerated, 1'000'000, kFormatDst})
     ->Args({kGenerated, 100'000, kFormatExp})
     ->Args({kGenerated, 1'000'000, kFormatExp})
+    ->Args({kGenerated, 100'000, kFormatKvb})
+    ->Args({kGenerated, 1'000'000, kFormatKvb})
     ->Args({kEditor, 100'000, kFormatDst})
     ->Args({kEditor, 1'000'000, kFormatDst})
     ->Unit(benchmark::kMillisecond);

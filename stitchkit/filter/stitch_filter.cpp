@@ -15,10 +15,12 @@
 #include "stitchkit/decode/barudan_decoder.h"
 #include "stitchkit/decode/dst_decoder.h"
 #include "stitchkit/decode/exp_decoder.h"
+#include "stitchkit/decode/kvb_decoder.h"
 #include "stitchkit/decode/zangs_decoder.h"
 #include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
 #include "stitchkit/encode/exp_encoder.h"
+#include "stitchkit/encode/kvb_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
 #include "stitchkit/platform/memory_advice.h"
@@ -119,6 +121,7 @@ std::unique_ptr<BytestreamStitchDecoder> createDecoder(DecoderKind kind, StitchO
     case DecoderKind::kZangs:
       return std::make_unique<ZangsStitchDecoder>(options);
     case DecoderKind::kKvb:
+      return std::make_unique<KorvanKVBStitchDecoder>(options);
     case DecoderKind::kZskTransport:
     case DecoderKind::kNone:
       break;
@@ -159,6 +162,7 @@ std::unique_ptr<BytestreamStitchEncoder> createEncoder(EncoderKind kind,
     case EncoderKind::kZangs:
       return std::make_unique<ZangsStitchEncoder>(options);
     case EncoderKind::kKvb:
+      return std::make_unique<KorvanKVBStitchEncoder>(options);
     case EncoderKind::kZskTransport:
     case EncoderKind::kNone:
       break;

@@ -5,15 +5,19 @@
 #include "tests/support/dst_test_records.h"
 #include "tests/support/stitch_builders.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "stitchkit/decode/dst_decoder.h"
+#include "stitchkit/decode/kvb_decoder.h"
+#include "stitchkit/decode/kvb_records.h"
 #include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/model/stitch.h"
@@ -174,6 +178,70 @@ class RecordReader : public D {
   using D::D;
   int rawRecord(HStitch& s) { return this->vGetHardStitch(s); }
   int readRecord(HStitch& s) { return this->getNextHardStitch(s); }
+};
+
+// A KVB file header: blanks, "DO:" at 263 followed by `needles` (zero-filled to 256 bytes),
+// "DA:" at 523 followed by `attributes` (blank-filled to 360 bytes).
+inline Bytes kvbHeader(const std::vector<int>& needles = {}, const std::string& attributes = "") {
+  Bytes h(1536, ' ');
+  std::copy_n("DO:", 3, h.begin() + 263);
+  std::fill(h.begin() + 266, h.begin() + 522, 0);
+  std::copy(needles.begin(), needles.end(), h.begin() + 266);
+  std::copy_n("DA:", 3, h.begin() + 523);
+  std::copy(attributes.begin(), attributes.end(), h.begin() + 526);
+  return h;
+}
+
+// The KVB decoder over KVB records alone, read behind a header as a KVB file holds them. The
+// header's needle-order table lists needles 1, 3 and 5, the needles of the common test
+// designs; without a stream the records fail to read.
+class KvbRecordsDecoder : public KorvanKVBStitchDecoder {
+ public:
+  using KorvanKVBStitchDecoder::KorvanKVBStitchDecoder;
+
+ protected:
+  int vBeginDesign(HCoord<short> start, int needle) override {
+    if (getBytestream() != &file_) {
+      file_.records = getBytestream();
+      setBytestream(file_);
+    }
+    return KorvanKVBStitchDecoder::vBeginDesign(start, needle);
+  }
+
+ private:
+  struct File final : InputBytestream {
+    int inputByte(unsigned char& byte) override {
+      if (at < kvb::kRecordsOffset) {
+        byte = header[static_cast<std::size_t>(at++)];
+        return kStreamOk;
+      }
+      const int r = records == nullptr ? kStreamFailure : records->inputByte(byte);
+      at += r == kStreamOk ? 1 : 0;
+      return r;
+    }
+    long position() const override { return at; }
+    int seek(long offset) override {
+      if (offset < 0 || (offset >= kvb::kRecordsOffset && records != nullptr &&
+                         records->seek(offset - kvb::kRecordsOffset) != kStreamOk)) {
+        return kStreamFailure;
+      }
+      at = offset;
+      return kStreamOk;
+    }
+    std::span<const unsigned char> buffered() override {
+      return at < kvb::kRecordsOffset || records == nullptr ? std::span<const unsigned char>()
+                                                            : records->buffered();
+    }
+    void consume(std::size_t count) override {
+      records->consume(count);
+      at += static_cast<long>(count);
+    }
+
+    Bytes header = kvbHeader({1, 3, 5});
+    InputBytestream* records = nullptr;
+    long at = 0;
+  };
+  File file_;
 };
 
 // The options a file of `format` is read with.

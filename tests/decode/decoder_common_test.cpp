@@ -82,9 +82,39 @@ struct Zangs {
   static std::vector<Bytes> runs() { return {design()}; }
 };
 
+struct Kvb {
+  using Decoder = KvbRecordsDecoder;
+  struct Factory {  // the filter makes KVB decoders itself; this stands in for it
+    StitchDecoder* createDecoder(StitchOptions& o) { return new KvbRecordsDecoder(o); }
+  };
+  static StitchDecoderOptions options() { return readOptions(kFormatKvb); }
+  static Bytes design() { return {0x03, 0x05, 0x80, 0x0A, 0x00, 0x90, 0x00, 0x00, 0x8F}; }
+  static constexpr const char* kSamples = "kvb";
+  static constexpr std::size_t kHeader = 0;
+  // Blanks and the longest moves, a stop and needle changes, single jumps and a jump run, a
+  // trim made of jumps, jumps with speed commands, the edge of a stitch's range.
+  static std::vector<Bytes> runs() {
+    const auto r = [](int dx, int dy, int b2) {
+      return Bytes{static_cast<unsigned char>(dx), static_cast<unsigned char>(-dy),
+                   static_cast<unsigned char>(b2)};
+    };
+    const Bytes moves = cat({r(3, 4, 0x80), r(0, 0, 0x80), r(127, -127, 0x80), r(-128, 128, 0x80),
+                             r(1, 1, 0x2D), r(0, 0, 0x80), r(-1, 0, 0x80)});
+    const Bytes commands = cat({r(0, 0, 0x40), r(2, 2, 0x80), r(0, 0, 0x81), r(5, 0, 0x80),
+                                r(1, 0, 0x81), r(1, 0, 0x80), r(0, 0, 0x31), r(1, 0, 0x80)});
+    const Bytes jumps =
+        cat({r(30, -20, 0x90), r(1, 1, 0x80), r(0, 0, 0x90), r(0, 0, 0x80), r(10, 0, 0x9C),
+             r(1, 0, 0x80), r(10, 0, 0x90), r(-10, 0, 0x9D), r(5, 0, 0x90), r(5, 0, 0x90),
+             r(-10, 0, 0x90), r(20, 0, 0x90), r(1, 0, 0x80)});
+    const Bytes outOfRange = cat({repeat(r(127, 127, 0x80), 300), r(1, 0, 0x80)});
+    return {cat({moves, commands, jumps, outOfRange, r(0, 0, 0x8F)}),
+            cat({repeat(r(-128, 0, 0x80), 270), r(-2, 0, 0x80), Bytes{0x00, 0x00}})};
+  }
+};
+
 template <typename F>
 class DecoderCommon : public testing::Test {};
-using Formats = testing::Types<Dst, Barudan, Exp, Zangs>;
+using Formats = testing::Types<Dst, Barudan, Exp, Zangs, Kvb>;
 TYPED_TEST_SUITE(DecoderCommon, Formats);
 
 Decoded decodeFrom(StitchDecoder& decoder, const Bytes& bytes) {

@@ -16,6 +16,7 @@
 #include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
 #include "stitchkit/encode/exp_encoder.h"
+#include "stitchkit/encode/kvb_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
 #include "tests/decode/decode_test_support.h"
@@ -48,7 +49,8 @@ using Formats = testing::Types<
     Format<KorvanVRZNStitchEncoder, void, kFormatDst, KorvanStitchDecoder, true>,
     Format<BarudanStitchEncoder, BarudanStitchEncoderFactory, kFormatDsb, BarudanStitchDecoder>,
     Format<ExpStitchEncoder, ExpStitchEncoderFactory, kFormatExp, ExpStitchDecoder>,
-    Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz, ZangsStitchDecoder>>;
+    Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz, ZangsStitchDecoder>,
+    Format<KorvanKVBStitchEncoder, void, kFormatKvb, decode_test::KvbRecordsDecoder>>;
 
 template <typename F>
 class EncoderCommon : public testing::Test {};

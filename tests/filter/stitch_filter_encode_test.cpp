@@ -130,9 +130,9 @@ TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
       {"Barudan", 1, L"Normal", false, kFilterOk},
       {"Exp", 2, L"Normal", false, kFilterOk},
       {"Zangs", 3, L"Normal", false, kFilterOk},
-      // The encoders of these formats are not part of the library yet.
-      {"KVB", 36, L"Normal", false, kFilterNoCoder},
-      {"KVC through encodeStitches", 60, L"Normal", false, kFilterNoCoder},
+      {"KVB", 36, L"Normal", false, kFilterOk},
+      {"KVC through encodeStitches", 60, L"Normal", false, kFilterOk},
+      // The encoder of this format is not part of the library yet.
       {"ZSK transport", 52, L"Normal", false, kFilterNoCoder},
       // These have no encoder at all.
       {"KVC in the stitch file", 60, L"Normal", true, kFilterNoCoder},
