@@ -51,8 +51,11 @@ int StitchFilter::getDeltaY(int a, int b) const {
 }
 
 int StitchFilter::getDeltaSquared(int a, int b) const {
-  const std::int64_t dx = getDeltaX(a, b);
-  const std::int64_t dy = getDeltaY(a, b);
+  if (a >= stitchCount_ || b >= stitchCount_) return 0;
+  const HCoord<short> from = pointAt(a);
+  const HCoord<short> to = pointAt(b);
+  const std::int64_t dx = to.x - from.x;
+  const std::int64_t dy = to.y - from.y;
   // Moves across the whole coordinate range do not fit; they are long in any case.
   return static_cast<int>(std::min<std::int64_t>(dx * dx + dy * dy, INT_MAX));
 }
@@ -126,7 +129,7 @@ int StitchFilter::cleanShortStitches(int start, int& end, int preserveJumps, int
 
     // Runs of blank stitches of one kind keep their first two.
     if (i > 0 && (s.isNormal() || detail::isJumpOrNeedleUp(s)) &&
-        s.getFlags() == work_[i - 1].getFlags() && getDeltaSquared(i) == 0 &&
+        s.getFlags() == work_[i - 1].getFlags() && s.getPoint() == work_[i - 1].getPoint() &&
         getDeltaSquared(i - 1) == 0) {
       const bool beforeCommand = i + 1 < stitchCount_ && isBlankNeighbourCommand(work_[i + 1]);
       const bool kept =

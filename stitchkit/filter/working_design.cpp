@@ -21,9 +21,10 @@ void WorkingDesign::bind(StitchWrapper& container) {
       back_.push_back(container[i]);
     container.clear();
   }
-  // The rewritten design is usually a little longer than the original (split moves): room
-  // for that up front spares the copies of growing.
-  front_.reserve(back_.size() + back_.size() / 4 + 16);
+  // The rewritten design is usually longer than the original (split moves, trims written as
+  // jumps): room for that up front spares the copies of growing. Room never used is never
+  // touched, so it costs address space only.
+  front_.reserve(back_.size() + back_.size() / 2 + 16);
   adviseLargeBuffer(front_.data(), front_.capacity() * sizeof(HStitch));
   container_ = &container;
 }
