@@ -86,6 +86,9 @@ int StitchDecoder::getHardStitch(HStitch& s) {
   const int r = vGetHardStitch(s);
   if (s.isStop() && stopIndex_ < stopTable_.length()) {
     s.translateStopInfo(stopTable_[stopIndex_], 0);
+    // A colour change kept in the table names the needle it changes to; the stop record
+    // written for it could not.
+    if (s.isColorChange()) s.setColor(stopTable_[stopIndex_].colour);
     if (stopIndex_ < stopNames_.length()) s.setComment(stopNames_[stopIndex_]);
     ++stopIndex_;
   }

@@ -127,9 +127,12 @@ TEST(HsfFile, KeepsStopTableCommentsNamesAndPalette) {
     for (int i = 0; i < 3; ++i)
       EXPECT_EQ(d.palette[i], palette[i]);
     std::vector<std::pair<int, std::wstring>> commands;
+    int changedTo = -1;  // the needle the colour change changes to (a stop record cannot say)
     for (const HStitch& s : d.stitches) {
       if (!s.isNormal() && !s.isJump()) commands.emplace_back(s.getFlags(), s.getComment().wide());
+      if (s.isColorChange()) changedTo = s.getColor();
     }
+    EXPECT_EQ(changedTo, 2);
     const std::vector<std::pair<int, std::wstring>> expected = {
         {StitchCode::Stop, L"check the bobbin"},
         {StitchCode::Trim, L""},
