@@ -12,6 +12,7 @@ void WorkingDesign::bind(StitchWrapper& container) {
   front_.clear();
   back_.clear();
   readAt_ = 0;
+  releasedUpTo_ = 0;
   if (auto* wrapper = dynamic_cast<StitchArrayWrapper*>(&container)) {
     wrapper->array().swapStorage(back_);
   } else {
@@ -26,6 +27,8 @@ void WorkingDesign::bind(StitchWrapper& container) {
   // touched, so it costs address space only.
   front_.reserve(back_.size() + back_.size() / 2 + 16);
   adviseLargeBuffer(front_.data(), front_.capacity() * sizeof(HStitch));
+  // What it gives back is read again by the destructors at the end: as large pages, once each.
+  adviseLargeBuffer(back_.data(), back_.capacity() * sizeof(HStitch));
   container_ = &container;
 }
 
@@ -48,6 +51,7 @@ void WorkingDesign::unbind() {
   std::vector<HStitch>().swap(front_);
   std::vector<HStitch>().swap(back_);
   readAt_ = 0;
+  releasedUpTo_ = 0;
 }
 
 void WorkingDesign::joinAtFront() {
@@ -65,6 +69,7 @@ void WorkingDesign::joinAtFront() {
   }
   back_.clear();
   readAt_ = 0;
+  releasedUpTo_ = 0;
 }
 
 std::span<const HStitch> WorkingDesign::range(int first, int last) {
@@ -86,6 +91,7 @@ void WorkingDesign::reserveBehindGap(std::size_t count) {
                std::make_move_iterator(back_.end()));
   back_ = std::move(grown);
   readAt_ = room;
+  releasedUpTo_ = 0;
 }
 
 void WorkingDesign::moveGapTo(std::size_t index) {
@@ -94,10 +100,12 @@ void WorkingDesign::moveGapTo(std::size_t index) {
     front_.insert(front_.end(), std::make_move_iterator(back_.begin() + readAt_),
                   std::make_move_iterator(back_.begin() + readAt_ + count));
     readAt_ += count;
+    releaseBehindGap();
   } else if (index < front_.size()) {
     const std::size_t count = front_.size() - index;
     reserveBehindGap(count);
     readAt_ -= count;
+    releasedUpTo_ = std::min(releasedUpTo_, readAt_);
     std::move(front_.begin() + index, front_.end(), back_.begin() + readAt_);
     front_.resize(index);
   }
@@ -109,6 +117,7 @@ void WorkingDesign::skipAfterGap(std::size_t count) {
     if (!back_[readAt_ + k].isPlain()) back_[readAt_ + k] = HStitch();
   }
   readAt_ += count;
+  releaseBehindGap();
 }
 
 void WorkingDesign::remove(int index, int count) {

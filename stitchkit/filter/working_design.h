@@ -7,6 +7,7 @@
 
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_wrapper.h"
+#include "stitchkit/platform/memory_advice.h"
 
 namespace stitchkit::detail {
 
@@ -25,6 +26,9 @@ namespace stitchkit::detail {
 class WorkingDesign {
  public:
   WorkingDesign() = default;
+  // `releaseEvery`: how many stitches behind the gap are gathered before their memory is
+  // given back (see releaseBehindGap).
+  explicit WorkingDesign(std::size_t releaseEvery) : releaseEvery_(releaseEvery) {}
   WorkingDesign(const WorkingDesign&) = delete;
   WorkingDesign& operator=(const WorkingDesign&) = delete;
 
@@ -70,6 +74,7 @@ class WorkingDesign {
     if (!old.isPlain()) old = HStitch();
     ++readAt_;
     front_.push_back(stitch);
+    releaseBehindGap();
   }
   // Up to `count` stitches from `index` on, when the gap is at `index` (empty otherwise):
   // those the walk reaches next, to be written as they stand. Valid until the next change.
@@ -87,6 +92,7 @@ class WorkingDesign {
     readAt_ += static_cast<std::size_t>(count);
     for (std::size_t k = at; k < front_.size(); ++k)
       front_[k].setAutoCleaned(false);
+    releaseBehindGap();
   }
   // Replaces the stitches first..first + oldCount - 1 by `newCount` stitches made by
   // make(k, stitch) for k = 0..newCount - 1; `make` assigns each new stitch in place.
@@ -102,10 +108,21 @@ class WorkingDesign {
   void joinAtFront();
   // Drops `count` stitches after the gap.
   void skipAfterGap(std::size_t count);
+  // Gives back the memory of the stitches behind the gap once enough of them have been
+  // passed: they are moved from, copied plain stitches or dropped ones, none owning anything,
+  // and a stitch of zero bytes is a plain one. The written design then grows while the one
+  // it is made from shrinks, instead of both being held whole.
+  void releaseBehindGap() {
+    if (readAt_ - releasedUpTo_ < releaseEvery_) return;
+    releaseBufferPages(back_.data() + releasedUpTo_, (readAt_ - releasedUpTo_) * sizeof(HStitch));
+    releasedUpTo_ = readAt_;
+  }
 
   std::vector<HStitch> front_;  // the design before the gap
   std::vector<HStitch> back_;   // from readAt_ on: the design after the gap
   std::size_t readAt_ = 0;
+  std::size_t releasedUpTo_ = 0;  // back_ before this index has been given back
+  std::size_t releaseEvery_ = std::size_t{1} << 18;
   StitchWrapper* container_ = nullptr;
 };
 

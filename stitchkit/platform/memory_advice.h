@@ -11,4 +11,9 @@ namespace stitchkit {
 // such pages, and it never fails.
 void adviseLargeBuffer(void* data, std::size_t bytes);
 
+// Gives the memory of the `bytes` at `data` back to the system, in whole large pages: a buffer
+// part that holds nothing of use any more stops counting towards the process's memory. The
+// pages stay mapped and read as zero bytes afterwards. Only for this process's own heap.
+void releaseBufferPages(void* data, std::size_t bytes);
+
 }  // namespace stitchkit

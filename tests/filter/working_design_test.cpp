@@ -78,5 +78,48 @@ TEST(WorkingDesign, RandomEditsNearAWalkMatchAPlainArray) {
     EXPECT_EQ(array[k].xval(), model[k]) << k;
 }
 
+// A walk over a design of megabytes, as the writer makes it: runs passed over, groups
+// replaced by more stitches, now and then an insertion behind the walk. The memory behind the
+// gap is given back as the walk goes; the design must come out whole.
+TEST(WorkingDesign, AWalkOverALargeDesignKeepsEveryStitch) {
+  constexpr int kStitches = 400000;
+  HXArray<HStitch> array;
+  for (int k = 0; k < kStitches; ++k)
+    array.add(HStitch(static_cast<short>(k % 30000), static_cast<short>(k / 30000)));
+  StitchArrayWrapper wrapper(array);
+  detail::WorkingDesign design(1024);
+  design.bind(wrapper);
+  std::vector<std::pair<short, short>> model;
+  int i = 0;
+  while (i < design.length()) {
+    const std::span<const HStitch> run = design.afterGap(i, 700);
+    ASSERT_FALSE(run.empty());
+    for (const HStitch& s : run)
+      model.emplace_back(s.xval(), s.yval());
+    design.passOver(static_cast<int>(run.size()));
+    i += static_cast<int>(run.size());
+    if (i >= design.length()) break;
+    // One stitch becomes two; every fifth time a stitch goes in well behind the walk.
+    const HStitch next = design[i];
+    design.replace(i, 1, 2, [&](int k, HStitch& out) {
+      out = HStitch(static_cast<short>(-1 - k), next.yval());
+    });
+    model.emplace_back(-1, next.yval());
+    model.emplace_back(-2, next.yval());
+    i += 2;
+    if (i % 5 == 0 && i > 5000) {
+      design.insert(i - 5000, HStitch(-3, -3));
+      model.insert(model.begin() + (i - 5000), {-3, -3});
+      ++i;
+      design.replace(i, 0, 0, [](int, HStitch&) {});  // the gap back to the walk
+    }
+  }
+  design.unbind();
+  ASSERT_EQ(array.length(), static_cast<int>(model.size()));
+  for (int k = 0; k < array.length(); ++k)
+    ASSERT_EQ(std::make_pair(array[k].xval(), array[k].yval()), model[static_cast<std::size_t>(k)])
+        << k;
+}
+
 }  // namespace
 }  // namespace stitchkit
