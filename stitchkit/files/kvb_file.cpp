@@ -191,19 +191,10 @@ void kvbOutputNames(const HString& path, const HString& designPath, HString& fil
   upper.makeUpper();
   HString designName;
   const HString ext = upper.subString(upper.length() >= 4 ? upper.length() - 4 : 0);
+  // The file keeps the name it was given: where names differ only in case, the upper-cased
+  // name would be another file, which the caller could not find under the name they gave.
+  filePath = trimmed;
   if (upper.length() > 4 && (ext == L".KVB" || ext == L".KVC" || ext == L".EDF")) {
-    // Only the file name is upper-cased: the folders are kept as they are spelt, so that a
-    // case-sensitive file system still finds them.
-    HString drive;
-    HString dir;
-    HString name;
-    HString extension;
-    StringUtils::splitPath(trimmed, drive, dir, name, extension);
-    const int nameStart = trimmed.length() - name.length() - extension.length();
-    HString fileName = trimmed.subString(nameStart);
-    fileName.makeUpper();
-    filePath = trimmed.subString(0, nameStart);
-    filePath += fileName;
     const int open = path.findString(L"(");
     if (open >= 0) {
       const int close = path.findOneOf(L").", open + 1);
@@ -214,7 +205,6 @@ void kvbOutputNames(const HString& path, const HString& designPath, HString& fil
     }
     if (designName.isEmpty()) designName = designPath != path ? designPath : path;
   } else {
-    filePath = path;
     designName = upper;
   }
   HString drive;

@@ -91,11 +91,11 @@ struct KvbWriteRequest {
   StitchStats* written;       // when given, the statistics of what was written
 };
 
-// The output file is created under the path with its file name upper-cased when the name ends
-// in ".KVB", ".KVC" or ".EDF" (the folders are kept as given), otherwise under the path as
-// given. The design name in the internal header is the text between the first '(' of the path
-// and the next ')' or '.', else the design path when it differs from the output path, else
-// the output path; its file-name part is used.
+// The output file is created under the path as given (blanks around it removed). When the
+// name ends in ".KVB", ".KVC" or ".EDF" (in any case), the design name in the internal header
+// is the text between the first '(' of the path and the next ')' or '.', else the design path
+// when it differs from the output path, else the output path; otherwise it is the upper-cased
+// path. Its file-name part (at most 256 characters) is used.
 //
 // The KVB writer also replaces the ".CT0" and ".CT1" side files and deletes the ".LT0" one,
 // writing it again when the extra properties hold laser blocks and the design laser stitches.

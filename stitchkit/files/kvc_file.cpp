@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -102,11 +103,12 @@ bool appendSection(std::ostream& out, char* toc, const SectionFields& fields, co
 namespace detail {
 
 std::vector<unsigned char> makeTT0Block(const HList<TT0Info>& entries) {
-  std::vector<unsigned char> block(kTt0LeadSize, ' ');
-  block.insert(block.end(), kTt0Key, kTt0Key + kTt0KeySize);
+  const std::size_t first = kTt0LeadSize + kTt0KeySize;
+  std::vector<unsigned char> block(
+      first + kTt0EntrySize * static_cast<std::size_t>(entries.length()) + 1, ' ');
+  std::memcpy(block.data() + kTt0LeadSize, kTt0Key, kTt0KeySize);
+  char* entry = reinterpret_cast<char*>(block.data() + first);
   for (const TT0Info& info : entries) {
-    char entry[kTt0EntrySize];
-    std::memset(entry, ' ', sizeof entry);
     const HMultiByteString name = info.name.getAscii();
     std::memcpy(entry, name.c_str(), std::min(name.size(), kTt0NameSize));
     for (std::size_t i = 0; i < 8; ++i)
@@ -123,9 +125,9 @@ std::vector<unsigned char> makeTT0Block(const HList<TT0Info>& entries) {
       std::memcpy(entry + kTt0TimeOffset, text, kTt0TimeSize);
     }
     entry[kTt0EntrySize - 1] = static_cast<char>(kCr);
-    block.insert(block.end(), entry, entry + kTt0EntrySize);
+    entry += kTt0EntrySize;
   }
-  block.push_back(kEndMark);
+  block.back() = kEndMark;
   return block;
 }
 
