@@ -1,5 +1,6 @@
 #include "stitchkit/files/kvb_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -217,7 +218,7 @@ void kvbOutputNames(const HString& path, const HString& designPath, HString& fil
 
 namespace detail {
 
-bool readWholeFile(const HString& path, std::vector<unsigned char>& bytes) {
+bool readWholeFile(const HString& path, std::vector<unsigned char>& bytes, std::size_t limit) {
   std::error_code ec;
   const std::string native = toNativePath(path);
   if (std::filesystem::is_directory(native, ec)) return false;
@@ -227,9 +228,10 @@ bool readWholeFile(const HString& path, std::vector<unsigned char>& bytes) {
   const std::streamoff size = in.tellg();
   if (size < 0) return false;
   in.seekg(0);
-  bytes.resize(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), size);
-  return static_cast<bool>(in) || size == 0;
+  const std::size_t count = std::min(static_cast<std::size_t>(size), limit);
+  bytes.resize(count);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
+  return static_cast<bool>(in) || count == 0;
 }
 
 ThreadPalette paletteFromArea(const unsigned char* area, bool kvc) {
@@ -296,7 +298,8 @@ int decodeKVBFile(const HString& path, StitchWrapper& stitches, StitchOptions& o
 
     readCTOFile(sidePath(path, L"CT0"), ct0Lines, grouping, *needles, repeat);
     std::vector<unsigned char> side;
-    if (detail::readWholeFile(sidePath(path, L"LT0"), side) && side.size() >= lt0::kListOffset) {
+    if (detail::readWholeFile(sidePath(path, L"LT0"), side, lt0::kRecordSize) &&
+        side.size() >= lt0::kListOffset) {
       for (std::size_t i = 0; i < lt0::kBlockCount; ++i) {
         LT0LaserBlock block;
         std::memcpy(block.bytes.data(), side.data() + lt0::kBlocksOffset + i * lt0::kBlockSize,

@@ -45,7 +45,9 @@ ThreadPalette paletteFromArea(const unsigned char* area, bool kvc);
 int appendKVCSections(std::ostream& out, const CTOFile& ct0, const std::vector<unsigned char>& ct1,
                       const LT0File* lt0, const HString* attachPath, const ExtraProperties& extra);
 
-// The whole of a file, or false when it cannot be opened or read.
-bool readWholeFile(const HString& path, std::vector<unsigned char>& bytes);
+// The whole of a file, at most its first `limit` bytes, or false when it cannot be opened or
+// read.
+bool readWholeFile(const HString& path, std::vector<unsigned char>& bytes,
+                   std::size_t limit = static_cast<std::size_t>(-1));
 
 }  // namespace stitchkit::detail
