@@ -266,7 +266,7 @@ const char* readResultMessage(int result) {
     case kReadCannotOpen:
       return "the file cannot be opened";
     case kReadHeaderSkipFailed:
-      return "the file header cannot be skipped";
+      return "the file header, or a part of the file it points to, cannot be read in full";
     case kReadNoOptions:
       return "the option record cannot be created";
     case kReadFailed:

@@ -35,7 +35,9 @@ namespace stitchkit {
 // Results of the reading functions.
 inline constexpr int kReadOk = 0;
 inline constexpr int kReadCannotOpen = 1;        // the file cannot be opened
-inline constexpr int kReadHeaderSkipFailed = 2;  // the stream cannot be put at byte 512
+inline constexpr int kReadHeaderSkipFailed = 2;  // the stream cannot be put at byte 512; for
+                                                 // KVB and KVC: the header or a section the
+                                                 // table of contents names is cut short
 inline constexpr int kReadNoOptions = 3;         // the option record cannot be created
 inline constexpr int kReadFailed = 4;            // options incompatible, or decoding failed
 inline constexpr int kReadWrongExtension = 5;    // decodeDSTFile only: not a name it reads
