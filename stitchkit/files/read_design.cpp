@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "stitchkit/files/hsf_file.h"
+#include "stitchkit/files/kvb_file.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 #include "stitchkit/platform/h_file.h"
@@ -137,6 +138,20 @@ int readHsf(const ReaderCall& call) {
                        call.scale != nullptr ? *call.scale : designValue, call.palette);
 }
 
+// The KVB and KVC readers. A call without a record of its own reads the KVB records both
+// containers hold. Laser blocks and the CT1 properties have no place in the call and are
+// dropped.
+int readKvbContainer(const ReaderCall& call, bool kvc) {
+  if (call.ownOptions) call.options.setFileFormat(kFormatKvb);
+  HList<LT0LaserBlock> laserBlocks;
+  if (kvc) {
+    return decodeKVCFile(call.path, call.stitches, call.options, call.stats, call.names, call.heads,
+                         call.repeats, laserBlocks, call.palette, nullptr, nullptr, nullptr);
+  }
+  return decodeKVBFile(call.path, call.stitches, call.options, call.stats, call.names, call.heads,
+                       call.repeats, laserBlocks, call.palette, nullptr);
+}
+
 // Hands a whole file to the reader of `route` and returns the reader's file-level result.
 // A reader that is not part of the library yet reports kReadNoReader, as a failed one does.
 int runReader(Route route, const ReaderCall& call) {
@@ -144,7 +159,9 @@ int runReader(Route route, const ReaderCall& call) {
     case Route::kHsf:
       return readHsf(call);
     case Route::kKvb:
+      return readKvbContainer(call, false);
     case Route::kKvc:
+      return readKvbContainer(call, true);
     case Route::kZskTransport:
     case Route::kGeneralLoader:
     case Route::kFilter:
@@ -249,7 +266,7 @@ const char* readResultMessage(int result) {
     case kReadCannotOpen:
       return "the file cannot be opened";
     case kReadHeaderSkipFailed:
-      return "the file header cannot be skipped";
+      return "the file header, or a part of the file it points to, cannot be read in full";
     case kReadNoOptions:
       return "the option record cannot be created";
     case kReadFailed:
@@ -271,13 +288,13 @@ HDiskFileFormat readFormatOfPath(const HString& path) {
 bool readsFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
   if (row == nullptr) return false;
-  return row->route == Route::kHsf ||
+  return row->route == Route::kHsf || row->route == Route::kKvb || row->route == Route::kKvc ||
          (row->route == Route::kFilter &&
           decoderKindForFormat(row->format, false) != DecoderKind::kNone);
 }
 
 bool readsFormat(HDiskFileFormat format) {
-  if (format == kFormatHsf) return true;
+  if (format == kFormatHsf || format == kFormatKvb || format == kFormatKvc) return true;
   return findFilterFormat(format) != nullptr &&
          decoderKindForFormat(format, false) != DecoderKind::kNone;
 }

@@ -35,7 +35,9 @@ namespace stitchkit {
 // Results of the reading functions.
 inline constexpr int kReadOk = 0;
 inline constexpr int kReadCannotOpen = 1;        // the file cannot be opened
-inline constexpr int kReadHeaderSkipFailed = 2;  // the stream cannot be put at byte 512
+inline constexpr int kReadHeaderSkipFailed = 2;  // the stream cannot be put at byte 512; for
+                                                 // KVB and KVC: the header or a section the
+                                                 // table of contents names is cut short
 inline constexpr int kReadNoOptions = 3;         // the option record cannot be created
 inline constexpr int kReadFailed = 4;            // options incompatible, or decoding failed
 inline constexpr int kReadWrongExtension = 5;    // decodeDSTFile only: not a name it reads
@@ -50,7 +52,8 @@ const char* readResultMessage(int result);
 HDiskFileFormat readFormatOfPath(const HString& path);
 
 // What this build reads, from the tables decodeFile chooses by: true when decodeFile reads a
-// file of this name (by its extension) through its own decoder or the HSF reader, and when
+// file of this name (by its extension) through its own decoder or the HSF, KVB or KVC reader,
+// and when
 // the format-given decodeFile reads files of `format`. Names and formats that go to another
 // container reader or the general design loader, which this build does not have, give false.
 bool readsFileName(const HString& path);
@@ -72,7 +75,8 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 // An .HSF file goes to decodeHsfFile (hsf_file.h) with `scale` in the place of its design
 // value, so `scale` receives the file's design value (-1.0 for none); without a caller's
 // record the reader decodes the records the file's header names. Results of that reader
-// above kReadWrongExtension become kReadNoReader.
+// above kReadWrongExtension become kReadNoReader. .KVB and .KVC files go to decodeKVBFile and
+// decodeKVCFile (kvb_file.h), whose results are returned as they are.
 // `scale` is set to 0.5 otherwise. `palette`, when given, receives the threads a container carries;
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
 // `systemError`, when given, receives the system's error number (errno) with
@@ -92,7 +96,7 @@ int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& sta
 // Reads a design file of the given format: the DST formats 0, 15 and 20 (HardLength 121,
 // stops as needle changes), 6, the Barudan formats 1, 16 and 21 and the Zangs formats 3 and
 // 17 after their header when `skipHeader` is non-zero; Exp (2) from byte 0 in every case;
-// the containers KVB (36) and KVC (60), whose reader also fills `names` (KVB only),
+// the containers KVB (36) and KVC (60), whose readers also fill `names` (the CT0 lines),
 // `palette`, `heads` and `repeats`. Any other format gives kReadNoReader.
 int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,
                StitchStats& stats, HXArray<HString>& names, ThreadPalette* palette, int skipHeader,

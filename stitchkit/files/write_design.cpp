@@ -9,6 +9,7 @@
 #include "stitchkit/files/dst_header.h"
 #include "stitchkit/files/file_names_internal.h"
 #include "stitchkit/files/hsf_file.h"
+#include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
@@ -163,6 +164,26 @@ int writePlainFile(const HString& path, const HString& designName, StitchFilter&
   return kWriteOk;
 }
 
+bool isKvbContainer(std::int32_t format) {
+  return format == kFormatKvb || format == kFormatKvc;
+}
+
+// The KVB or KVC writer, its result in this file's terms.
+int writeKvbContainer(const KvbWriteRequest& request, bool kvc, int& systemError) {
+  errno = 0;
+  const int r = kvc ? writeKVCFile(request) : writeKVBFile(request);
+  switch (r) {
+    case kKvbWriteOk:
+      return kWriteOk;
+    case kKvbWriteEncodeFailed:
+    case kKvbWriteWrongFormat:
+      return kWriteIncompatible;
+    default:
+      systemError = errno != 0 ? errno : EIO;
+      return kWriteFailed;
+  }
+}
+
 }  // namespace
 
 const char* writeResultMessage(int result) {
@@ -192,11 +213,13 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
 bool writesFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
   if (row != nullptr && row->format == kFormatHsf) return readsFileName(path);
+  if (row != nullptr && isKvbContainer(row->format)) return true;
   return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
          readsFileName(path) && readFormatOfPath(path) == row->format;
 }
 
 bool writesFormat(HDiskFileFormat format) {
+  if (isKvbContainer(format)) return true;
   return findPlainFormat(format) != nullptr && hasEncoder(format);
 }
 
@@ -209,10 +232,6 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
   int ignoredError = 0;
   int& error = systemError != nullptr ? *systemError : ignoredError;
   error = 0;
-  // The container writers take these; none of them but the HSF writer is part of this build
-  // yet.
-  static_cast<void>(extra), static_cast<void>(heads), static_cast<void>(repeat);
-  static_cast<void>(firstStitch), static_cast<void>(attachmentPath);
   try {
     CallOptions opts(options);
     const HString ext = extensionOf(path);
@@ -235,6 +254,12 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
     if (row == nullptr || row->format == kFormatTwn) return kWriteUnknownExtension;
     if (opts.isOwn()) opts->setFileFormat(row->format);
     if (!opts->isCompatible(row->format)) return kWriteIncompatible;
+    if (isKvbContainer(row->format)) {
+      return writeKvbContainer(
+          {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
+           traceDesign, ansiLabel, attachmentPath, written},
+          row->format == kFormatKvc, error);
+    }
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
     return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
                           ansiLabel, written, error);
@@ -273,15 +298,17 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
   int ignoredError = 0;
   int& error = systemError != nullptr ? *systemError : ignoredError;
   error = 0;
-  static_cast<void>(palette), static_cast<void>(names), static_cast<void>(extra);
-  static_cast<void>(heads), static_cast<void>(repeat), static_cast<void>(firstStitch);
   try {
     StitchOptions defaults;
     defaults.setFileFormat(format);
     CallOptions opts(options != nullptr ? options : &defaults);
-    if (format == kFormatKvb || format == kFormatKvc || format == kFormatZskTransport) {
-      return kWriteNoContainerWriter;
+    if (isKvbContainer(format)) {
+      return writeKvbContainer(
+          {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
+           traceDesign, ansiLabel, nullptr, written},
+          format == kFormatKvc, error);
     }
+    if (format == kFormatZskTransport) return kWriteNoContainerWriter;
     if (!opts->isCompatible(format)) return kWriteIncompatible;
     StitchFilter filter(stitches);
     filter.setTraceDesign(traceDesign);

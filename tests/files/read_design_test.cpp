@@ -102,7 +102,7 @@ TEST_F(ReadDesignTest, ExtensionChoosesTheReader) {
   const std::vector<Case> cases = {
       {"a.DST", 0, 4}, {"a.dst", 0, 4}, {"a.DSTX", 0, 4}, {"a.dSt1", 0, 4}, {"a.KRV", 0, 4},
       {"a.krv", 0, 4}, {"a.Z07", 6, 4}, {"a.z15", 6, 4},  {"a.Z7", 6, 6},   {"a.Z007", 6, 6},
-      {"a.ZA7", 6, 6}, {"a.KVB", 6, 4}, {"a.KVC", 6, 4},  {"a.HSF", 6, 4},  {"a.PES", 6, 6},
+      {"a.ZA7", 6, 6}, {"a.KVB", 4, 4}, {"a.KVC", 4, 4},  {"a.HSF", 6, 4},  {"a.PES", 6, 6},
       {"a", 6, 6},     {"a.DS", 6, 6},  {".DST", 6, 6},
   };
   for (const Case& c : cases) {
@@ -253,8 +253,8 @@ TEST_F(ReadDesignTest, GivenFormatDecidesHeaderAndStops) {
       {kFormatDst, 0, kReadOk, kEndOnly},
       {kFormatHsf, 1, kReadNoReader, {}},
       {kFormatNone, 1, kReadNoReader, {}},
-      {kFormatKvb, 1, kReadNoReader, {}},
-      {kFormatKvc, 1, kReadNoReader, {}},
+      {kFormatKvb, 1, kReadFailed, {}},  // a DST file is no KVB container
+      {kFormatKvc, 1, kReadFailed, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "format " << c.format << " skip " << c.skipHeader);

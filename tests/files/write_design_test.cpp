@@ -55,7 +55,7 @@ TEST_F(WriteDesignTest, ExtensionChoosesTheFormatOrRefusesTheName) {
       {"h.zz1", kWriteUnknownExtension},
       {"i.z05", kWriteNoContainerWriter},
       {"j.hsf", kWriteOk},
-      {"k.kvb", kWriteNoContainerWriter},
+      {"k.kvb", kWriteOk},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
