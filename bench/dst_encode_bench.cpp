@@ -10,9 +10,10 @@
 namespace stitchkit {
 namespace {
 
-// Writing a design of a million stitches as DST records into memory through the whole encode
-// pipeline (clean-up, grouping, splitting, the encoder, the container rewrite).
-void BM_DstEncodeToMemory(benchmark::State& state) {
+// Writing a design of a million stitches into memory through the whole encode pipeline
+// (clean-up, grouping, splitting, the encoder, the container rewrite), as DST and as KVB
+// records (both three bytes a record).
+void BM_EncodeToMemory(benchmark::State& state, HDiskFileFormat format, int hardLength) {
   std::vector<unsigned char> bytes;
   bytes.reserve(4'000'000);
   std::size_t allocations = 0;
@@ -26,8 +27,8 @@ void BM_DstEncodeToMemory(benchmark::State& state) {
     StitchFilter filter(wrapper);
     StitchEncoderOptions options;
     setDefaultEncoderOptions(options);
-    options.setFileFormat(kFormatDst);
-    options.setHardLength(121);
+    options.setFileFormat(format);
+    if (hardLength > 0) options.setHardLength(hardLength);
     VectorOutputBytestream out(bytes);
     if (filter.encodeStitches(options, &out) != 0) state.SkipWithError("encode failed");
     allocations = counter.count();
@@ -38,7 +39,8 @@ void BM_DstEncodeToMemory(benchmark::State& state) {
   state.counters["records"] = static_cast<double>(bytes.size() / 3);
   state.counters["allocs/stitch"] = static_cast<double>(allocations) / stitchCount;
 }
-BENCHMARK(BM_DstEncodeToMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EncodeToMemory, Dst, kFormatDst, 121)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EncodeToMemory, Kvb, kFormatKvb, 0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace stitchkit

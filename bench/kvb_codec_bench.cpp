@@ -68,32 +68,5 @@ void BM_KvbDecodeFromMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_KvbDecodeFromMemory)->Unit(benchmark::kMillisecond);
 
-// Writing the million-stitch design as KVB records into memory through the whole encode
-// pipeline, as BM_DstEncodeToMemory does for DST.
-void BM_KvbEncodeToMemory(benchmark::State& state) {
-  std::vector<unsigned char> bytes;
-  bytes.reserve(4'000'000);
-  std::size_t allocations = 0;
-  for (auto _ : state) {
-    state.PauseTiming();
-    HXArray<HStitch> stitches = bench::benchDesign();
-    bytes.clear();
-    state.ResumeTiming();
-    bench_support::AllocationCounter counter;
-    StitchArrayWrapper wrapper(stitches);
-    StitchFilter filter(wrapper);
-    const StitchEncoderOptions options = kvbOptions();
-    VectorOutputBytestream out(bytes);
-    if (filter.encodeStitches(options, &out) != 0) state.SkipWithError("encode failed");
-    allocations = counter.count();
-    benchmark::DoNotOptimize(bytes.data());
-  }
-  const auto stitchCount = static_cast<std::int64_t>(bench::benchDesign().length());
-  state.SetItemsProcessed(state.iterations() * stitchCount);
-  state.counters["records"] = static_cast<double>(bytes.size() / 3);
-  state.counters["allocs/stitch"] = static_cast<double>(allocations) / stitchCount;
-}
-BENCHMARK(BM_KvbEncodeToMemory)->Unit(benchmark::kMillisecond);
-
 }  // namespace
 }  // namespace stitchkit
