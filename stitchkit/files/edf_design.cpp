@@ -54,9 +54,12 @@ int decodePackage(const HString& path, StitchWrapper& stitches, StitchOptions& o
   if (kvbEnd < kDirectorySize || kvbEnd > payload.size() || !ct0.fits) return kKvbReadShort;
   if (members != nullptr) {
     *members = EdfMembers{kvbEnd - kDirectorySize, ct0.length, 0, 0};
-    if (payload[kGraphics.flag] == '1')
-      members->graphics = placeOf(payload, kGraphics.offset, kGraphics.length).length;
-    if (payload[kAd0.flag] == '1') members->ad0 = placeOf(payload, kAd0.offset, kAd0.length).length;
+    // An optional member is counted only where it lies inside the payload.
+    for (auto [fields, length] :
+         {std::pair{kGraphics, &members->graphics}, std::pair{kAd0, &members->ad0}}) {
+      const MemberPlace place = placeOf(payload, fields.offset, fields.length);
+      if (payload[fields.flag] == '1' && place.fits) *length = place.length;
+    }
   }
 
   HTemporaryFileManager manager(HString(L"qvm"), 0);
