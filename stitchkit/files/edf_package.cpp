@@ -15,6 +15,7 @@
 #include "stitchkit/files/edf_key_internal.h"
 #include "stitchkit/files/edf_package_internal.h"
 #include "stitchkit/files/edf_records.h"
+#include "stitchkit/files/kvb_file_internal.h"
 #include "stitchkit/platform/h_file.h"
 #include "stitchkit/platform/replacement_file.h"
 
@@ -47,20 +48,7 @@ bool writeFully(HFile& file, const unsigned char* bytes, std::size_t size) {
 }
 
 std::size_t edfNumber(const unsigned char* directory, std::size_t offset) {
-  std::size_t value = 0;
-  std::size_t i = 0;
-  while (i < kNumberWidth && directory[offset + i] == ' ')
-    ++i;
-  for (; i < kNumberWidth; ++i) {
-    const unsigned char c = directory[offset + i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (digit < 0) break;
-    value = value * 16 + static_cast<std::size_t>(digit);
-  }
-  return value;
+  return hexNumber(directory + offset, kNumberWidth);
 }
 
 bool decipherEnvelope(const HString& path, std::vector<unsigned char>& payload) {

@@ -16,8 +16,7 @@ namespace stitchkit::detail {
 // fails. The payload is never sized by a field larger than the file.
 bool decipherEnvelope(const HString& path, std::vector<unsigned char>& payload);
 
-// A directory number: upper-case hexadecimal, leading blanks skipped, read up to the first
-// character that is not a digit; 0 when there is none.
+// A directory number (see hexNumber in kvb_file_internal.h).
 std::size_t edfNumber(const unsigned char* directory, std::size_t offset);
 
 // Moves `size` bytes at the file's position, in as many calls as it takes. False on a short

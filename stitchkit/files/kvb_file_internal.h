@@ -27,6 +27,11 @@ struct KvcOutputs {
   KvcSections* sections;
 };
 
+// A number of a table of contents or package directory: hexadecimal in `width` characters,
+// leading blanks skipped, read up to the first character that is not a digit; 0 when there
+// is none.
+std::size_t hexNumber(const unsigned char* text, std::size_t width);
+
 // Reads a whole KVC file held in memory (decodeKVCFile after the file was read).
 int decodeKVCBytes(std::span<const unsigned char> file, const KvcOutputs& out);
 

@@ -18,23 +18,8 @@ namespace {
 
 using namespace kvbfile;
 
-// A table-of-contents number: upper-case hexadecimal, leading blanks skipped, read up to the
-// first character that is not a digit; 0 when there is none.
 std::size_t tocNumber(const unsigned char* toc, std::size_t offset) {
-  std::size_t value = 0;
-  std::size_t i = 0;
-  while (i < kNumberWidth && toc[offset + i] == ' ')
-    ++i;
-  for (; i < kNumberWidth; ++i) {
-    const unsigned char c = toc[offset + i];
-    int digit = -1;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    if (digit < 0) break;
-    value = value * 16 + static_cast<std::size_t>(digit);
-  }
-  return value;
+  return detail::hexNumber(toc + offset, kNumberWidth);
 }
 
 void putTocNumber(char* toc, std::size_t offset, std::size_t value) {
@@ -101,6 +86,23 @@ bool appendSection(std::ostream& out, char* toc, const SectionFields& fields, co
 }  // namespace
 
 namespace detail {
+
+std::size_t hexNumber(const unsigned char* text, std::size_t width) {
+  std::size_t value = 0;
+  std::size_t i = 0;
+  while (i < width && text[i] == ' ')
+    ++i;
+  for (; i < width; ++i) {
+    const unsigned char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (digit < 0) break;
+    value = value * 16 + static_cast<std::size_t>(digit);
+  }
+  return value;
+}
 
 std::vector<unsigned char> makeTT0Block(const HList<TT0Info>& entries) {
   const std::size_t first = kTt0LeadSize + kTt0KeySize;
