@@ -11,6 +11,7 @@
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/read_design.h"
+#include "stitchkit/files/zsk_transport_file.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 
@@ -184,6 +185,23 @@ int writeKvbContainer(const KvbWriteRequest& request, bool kvc, int& systemError
   }
 }
 
+// The ZSK transport writer, its result in this file's terms.
+int writeZskTransport(const HString& path, const HString& designName, StitchWrapper& stitches,
+                      const ThreadPalette& palette, const StitchOptions& options, int trace,
+                      StitchStats* written, int& systemError) {
+  errno = 0;
+  switch (makeZSKTransportFile(path, designName, stitches, palette, &options, trace, written)) {
+    case kZskWriteOk:
+      return kWriteOk;
+    case kZskWriteEncodeFailed:
+    case kZskWriteWrongFormat:
+      return kWriteIncompatible;
+    default:
+      systemError = errno != 0 ? errno : EIO;
+      return kWriteFailed;
+  }
+}
+
 }  // namespace
 
 const char* writeResultMessage(int result) {
@@ -213,13 +231,15 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
 bool writesFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
   if (row != nullptr && row->format == kFormatHsf) return readsFileName(path);
-  if (row != nullptr && isKvbContainer(row->format)) return true;
+  if (row != nullptr && (isKvbContainer(row->format) || row->format == kFormatZskTransport)) {
+    return true;
+  }
   return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
          readsFileName(path) && readFormatOfPath(path) == row->format;
 }
 
 bool writesFormat(HDiskFileFormat format) {
-  if (isKvbContainer(format)) return true;
+  if (isKvbContainer(format) || format == kFormatZskTransport) return true;
   return findPlainFormat(format) != nullptr && hasEncoder(format);
 }
 
@@ -259,6 +279,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
           {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
            traceDesign, ansiLabel, attachmentPath, written},
           row->format == kFormatKvc, error);
+    }
+    if (row->format == kFormatZskTransport) {
+      return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,
+                               error);
     }
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
     return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
@@ -308,7 +332,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
            traceDesign, ansiLabel, nullptr, written},
           format == kFormatKvc, error);
     }
-    if (format == kFormatZskTransport) return kWriteNoContainerWriter;
+    if (format == kFormatZskTransport) {
+      return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,
+                               error);
+    }
     if (!opts->isCompatible(format)) return kWriteIncompatible;
     StitchFilter filter(stitches);
     filter.setTraceDesign(traceDesign);
