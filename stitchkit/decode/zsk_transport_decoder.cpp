@@ -68,20 +68,19 @@ int ZSKTransportStitchDecoder::load(InputBytestream& stream) {
   }
   const long at = stream.position();
   if (stream.seek(0) != kStreamOk) return kDecodeFailure;
-  // Read in pieces: a stream that cannot tell its size is read up to one byte past the cap.
-  constexpr std::size_t kPiece = 64 * 1024;
-  std::size_t used = 0;
-  if (size > 0) data_.reserve(static_cast<std::size_t>(size) + kPiece);
-  for (;;) {
-    data_.resize(used + kPiece);
-    const int got =
-        stream.readBytes(data_.data(), static_cast<int>(used), static_cast<int>(kPiece));
-    used += got > 0 ? static_cast<std::size_t>(got) : 0;
-    if (got < static_cast<int>(kPiece) || used > kMaxLoadedBytes) break;
+  int r = kStreamOk;
+  if (size > 0) {
+    data_.resize(static_cast<std::size_t>(size));
+    r = stream.readExact(data_.data(), static_cast<int>(size));
+  } else {
+    // A stream that cannot tell its size is read to its end, up to one byte past the cap.
+    unsigned char byte = 0;
+    while (data_.size() <= kMaxLoadedBytes && (r = stream.inputByte(byte)) == kStreamOk)
+      data_.push_back(byte);
+    if (r == kStreamEnd) r = kStreamOk;
   }
-  data_.resize(used);
   if (at >= 0) stream.seek(at);
-  if (used == 0 || used > kMaxLoadedBytes) {
+  if (r != kStreamOk || data_.empty() || data_.size() > kMaxLoadedBytes) {
     data_.clear();
     return kDecodeFailure;
   }
