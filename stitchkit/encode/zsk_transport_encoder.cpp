@@ -102,7 +102,9 @@ int ZSKTransportStitchEncoder::vSendHardStitch(const HStitch& s) {
     if (std::abs(dx) > 0x7FFF || std::abs(dy) > 0x7FFF) return kEncodeRefused;
     used = dropRecord(dx, dy, parameter, bytes.data());
   } else {
-    if (dx != 0 || dy != 0) {
+    // A stitch in place is still a penetration (a tie-in): it keeps its record. A command
+    // has none for a move of nothing.
+    if (dx != 0 || dy != 0 || isStitch(s.getFlags())) {
       used = shortMoveRecord(dx, dy, !isStitch(code), bytes.data());
       if (used == 0) return kEncodeRefused;
     }
