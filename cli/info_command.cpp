@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/condition_files.h"
 #include "cli/json_writer.h"
+#include "cli/zsk_info.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/formats/file_format_detection.h"
@@ -29,7 +30,8 @@ constexpr std::string_view kUsage =
     "colour-change counts, the needle blocks (needle, stitches and thread of each), the\n"
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
     "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
-    "condition file is described by its conditions, head grouping and needle-bar codes.\n"
+    "condition file is described by its conditions, head grouping and needle-bar codes; a\n"
+    "ZSK transport file (.Z00 to .Z99) also by its design header and thread colours.\n"
     "When the extension names no stitch format this build reads, or one the content does\n"
     "not fit, the format is found from the content (the 512-byte header and records of DST,\n"
     "DSB and DSZ files, DST, Barudan and Zangs records without it, Exp records) and the\n"
@@ -181,6 +183,7 @@ void printText(std::ostream& out, const FileInfo& info) {
                   blocks[i].stitches, blocks[i].threadMetres);
     out << line;
   }
+  printZskTransportInfo(out, info.path);
 }
 
 void writePoint(JsonWriter& json, std::string_view name, int x, int y) {
@@ -259,6 +262,7 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   writePoint(json, "endMm", s.endX, s.endY);
   json.key("threadMetres");
   json.value(totalThreadMetres(s));
+  writeZskTransportInfo(json, info.path);
   json.endObject();
 }
 

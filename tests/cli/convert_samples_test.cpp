@@ -26,7 +26,7 @@ namespace {
 #ifdef STITCHKIT_CLI
 
 // The extensions written; a new machine format is one more entry.
-constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf"};
+constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf", ".z00"};
 
 // A design reduced to what a machine does: where the needle goes down, and before which
 // penetration the colour changes.
