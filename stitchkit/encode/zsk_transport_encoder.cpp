@@ -78,7 +78,7 @@ void ZSKTransportStitchEncoder::setInCombineSequinCommands(int smallGap) {
 
 int ZSKTransportStitchEncoder::vBeginDesign(HCoord<short> start) {
   atDesignStart_ = 1;
-  return StitchEncoder::vBeginDesign(start) == kEncodeOk ? kEncodeOk : kEncodeRefused;
+  return StitchEncoder::vBeginDesign(start);
 }
 
 int ZSKTransportStitchEncoder::vSendHardStitch(const HStitch& s) {
