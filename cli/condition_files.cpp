@@ -56,63 +56,10 @@ bool reportLoad(std::string_view command, std::string_view path, int result,
   return false;
 }
 
-// One colour block's needle-bar codes.
-struct BlockCodes {
-  int block;  // 1-based
-  std::string ns1;
-  std::string ns2;
-  std::string ns3;
-};
-
-// Blocks of the CT0 block's needle-bar text, up to the first without a needle character.
-std::vector<BlockCodes> ct0Codes(const CTOFile& block) {
-  NeedleBarData needles;
-  block.getNS1(needles);
-  block.getNS2(needles);
-  block.getNS3(needles);
-  std::vector<BlockCodes> codes;
-  for (std::size_t i = 0; i < ct0::kNS2TextLength && needles.ns1[i][1] != ' '; ++i) {
-    codes.push_back({static_cast<int>(i) + 1, std::string(needles.ns1[i].data(), 2),
-                     std::string(1, needles.ns2[i]), std::string(needles.ns3[i].data(), 2)});
-  }
-  return codes;
-}
-
-void printCodes(std::ostream& out, const std::vector<BlockCodes>& codes) {
-  out << "  needle-bar codes " << codes.size() << " blocks\n";
-  if (!codes.empty()) out << "    block  NS1  NS2  NS3\n";
-  for (const BlockCodes& c : codes) {
-    char line[64];
-    std::snprintf(line, sizeof line, "    %5d  %-3s  %-3s  %-3s\n", c.block, c.ns1.c_str(),
-                  c.ns2.c_str(), c.ns3.c_str());
-    out << line;
-  }
-}
-
-void writeCodes(JsonWriter& json, const std::vector<BlockCodes>& codes) {
-  json.key("needleBarCodes");
-  json.beginArray();
-  for (const BlockCodes& c : codes) {
-    json.beginObject();
-    json.key("block");
-    json.value(c.block);
-    json.key("ns1");
-    json.value(c.ns1);
-    json.key("ns2");
-    json.value(c.ns2);
-    json.key("ns3");
-    json.value(c.ns3);
-    json.endObject();
-  }
-  json.endArray();
-}
-
 void describeCT0(std::string_view path, const CTOFile& block, std::ostream& out, JsonWriter* json) {
   HeadGrouping grouping;
   block.getHeadType(grouping.type);
   block.getNS4(grouping);
-  char typeCode = '1';
-  setHeadGroupTypeCode(grouping.type, typeCode);
   const std::vector<BlockCodes> codes = ct0Codes(block);
   const std::string created = isoDate(block.getTimeDate());
   if (json != nullptr) {
@@ -131,24 +78,7 @@ void describeCT0(std::string_view path, const CTOFile& block, std::ostream& out,
       json->value(textOf(block.data + line.offset + ct0::kKeyLength, line.width));
     }
     json->endObject();
-    json->key("headGrouping");
-    json->beginObject();
-    json->key("type");
-    json->value(static_cast<int>(grouping.type));
-    json->key("code");
-    json->value(std::string_view(&typeCode, 1));
-    json->key("heads");
-    json->value(static_cast<int>(grouping.headCount));
-    json->key("patterns");
-    json->beginArray();
-    for (int head = 0; head < grouping.headCount; ++head) {
-      std::string rows;
-      for (const std::uint8_t element : grouping.patterns[static_cast<std::size_t>(head)].elements)
-        rows += element != 0 ? '1' : '0';
-      json->value(rows);
-    }
-    json->endArray();
-    json->endObject();
+    writeHeadGrouping(*json, grouping);
     writeCodes(*json, codes);
     json->endObject();
     return;
@@ -160,19 +90,7 @@ void describeCT0(std::string_view path, const CTOFile& block, std::ostream& out,
     out << "  " << line.key.substr(0, 3) << "              "
         << textOf(block.data + line.offset + ct0::kKeyLength, line.width) << '\n';
   }
-  out << "  head grouping    type " << static_cast<int>(grouping.type) << " ('" << typeCode << "')";
-  if (grouping.type == kHeadGroupTypeFreePattern) out << ", " << grouping.headCount << " heads";
-  out << '\n';
-  for (int head = 0; head < grouping.headCount; ++head) {
-    out << "    head " << head + 1 << ':';
-    const HeadPattern& pattern = grouping.patterns[static_cast<std::size_t>(head)];
-    for (int row = 0; row < HeadPattern::kSide; ++row) {
-      out << ' ';
-      for (int column = 0; column < HeadPattern::kSide; ++column)
-        out << (pattern.elements[static_cast<std::size_t>(row * 8 + column)] != 0 ? '#' : '.');
-    }
-    out << '\n';
-  }
+  printHeadGrouping(out, grouping);
   printCodes(out, codes);
 }
 
@@ -291,6 +209,93 @@ void describeCT1(std::string_view path, const CT1Block& block, std::ostream& out
 }
 
 }  // namespace
+
+std::vector<BlockCodes> ct0Codes(const CTOFile& block) {
+  NeedleBarData needles;
+  block.getNS1(needles);
+  block.getNS2(needles);
+  block.getNS3(needles);
+  std::vector<BlockCodes> codes;
+  for (std::size_t i = 0; i < ct0::kNS2TextLength && needles.ns1[i][1] != ' '; ++i) {
+    codes.push_back({static_cast<int>(i) + 1, std::string(needles.ns1[i].data(), 2),
+                     std::string(1, needles.ns2[i]), std::string(needles.ns3[i].data(), 2)});
+  }
+  return codes;
+}
+
+void printCodes(std::ostream& out, const std::vector<BlockCodes>& codes) {
+  out << "  needle-bar codes " << codes.size() << " blocks\n";
+  if (!codes.empty()) out << "    block  NS1  NS2  NS3\n";
+  for (const BlockCodes& c : codes) {
+    char line[64];
+    std::snprintf(line, sizeof line, "    %5d  %-3s  %-3s  %-3s\n", c.block, c.ns1.c_str(),
+                  c.ns2.c_str(), c.ns3.c_str());
+    out << line;
+  }
+}
+
+void writeCodes(JsonWriter& json, const std::vector<BlockCodes>& codes) {
+  json.key("needleBarCodes");
+  json.beginArray();
+  for (const BlockCodes& c : codes) {
+    json.beginObject();
+    json.key("block");
+    json.value(c.block);
+    json.key("ns1");
+    json.value(c.ns1);
+    json.key("ns2");
+    json.value(c.ns2);
+    json.key("ns3");
+    json.value(c.ns3);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+char headGroupCode(const HeadGrouping& grouping) {
+  char code = '1';
+  setHeadGroupTypeCode(grouping.type, code);
+  return code;
+}
+
+void printHeadGrouping(std::ostream& out, const HeadGrouping& grouping) {
+  out << "  head grouping    type " << static_cast<int>(grouping.type) << " ('"
+      << headGroupCode(grouping) << "')";
+  if (grouping.type == kHeadGroupTypeFreePattern) out << ", " << grouping.headCount << " heads";
+  out << '\n';
+  for (int head = 0; head < grouping.headCount; ++head) {
+    out << "    head " << head + 1 << ':';
+    const HeadPattern& pattern = grouping.patterns[static_cast<std::size_t>(head)];
+    for (int row = 0; row < HeadPattern::kSide; ++row) {
+      out << ' ';
+      for (int column = 0; column < HeadPattern::kSide; ++column)
+        out << (pattern.elements[static_cast<std::size_t>(row * 8 + column)] != 0 ? '#' : '.');
+    }
+    out << '\n';
+  }
+}
+
+void writeHeadGrouping(JsonWriter& json, const HeadGrouping& grouping) {
+  const char code = headGroupCode(grouping);
+  json.key("headGrouping");
+  json.beginObject();
+  json.key("type");
+  json.value(static_cast<int>(grouping.type));
+  json.key("code");
+  json.value(std::string_view(&code, 1));
+  json.key("heads");
+  json.value(static_cast<int>(grouping.headCount));
+  json.key("patterns");
+  json.beginArray();
+  for (int head = 0; head < grouping.headCount; ++head) {
+    std::string rows;
+    for (const std::uint8_t element : grouping.patterns[static_cast<std::size_t>(head)].elements)
+      rows += element != 0 ? '1' : '0';
+    json.value(rows);
+  }
+  json.endArray();
+  json.endObject();
+}
 
 bool isConditionFilePath(std::string_view path) {
   return kindOf(path) != ConditionKind::kNone;

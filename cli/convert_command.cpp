@@ -9,11 +9,13 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/machine_containers.h"
 #include "cli/machine_host.h"
 #include "cli/option_ranges.h"
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/zangs_records.h"
 #include "stitchkit/files/extra_properties.h"
+#include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
 #include "stitchkit/filter/stitch_filter.h"
@@ -42,17 +44,24 @@ constexpr std::string_view kUsage =
     "                         [--machines DIR] IN OUT\n"
     "\n"
     "Reads the stitch file IN and writes its design to OUT, in the format OUT's extension\n"
-    "names (.dst, .dsb, .dsz, .exp, ...) or in format CODE, with the options of a machine\n"
-    "format: the one --machine names, or else the best one for the format (the default\n"
-    "machine format when it writes that format, then the installed ones, then the factory\n"
-    "line; see `stitchkit machines`). OUT is written to a temporary file beside it that\n"
-    "replaces OUT only once the whole file is written, so a failed conversion leaves an\n"
-    "existing OUT as it was. Prints what was written: the file, its format code, the machine\n"
-    "format, the stitches, colours (needle blocks) and size of OUT as read back, the\n"
-    "figures `stitchkit info OUT` gives.\n"
+    "names (.dst, .dsb, .dsz, .exp, .kvb, .kvc, .edf, ...) or in format CODE, with the\n"
+    "options of a machine format: the one --machine names, or else the best one for the\n"
+    "format (the default machine format when it writes that format, then the installed\n"
+    "ones, then the factory line; see `stitchkit machines`). OUT is written to a temporary\n"
+    "file beside it that replaces OUT only once the whole file is written, so a failed\n"
+    "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
+    "format code, the machine format, the stitches, colours (needle blocks) and size of\n"
+    "OUT as read back, the figures `stitchkit info OUT` gives.\n"
     "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
     "refused before anything is read or written. A design that does not end with a design\n"
     "end record is written with one at its last point, and the summary says so.\n"
+    "A KVB file is written with its side files beside it: OUT's name with the extensions\n"
+    ".CT0 (machine conditions) and .CT1, and .LT0 when the design has laser stitches; an\n"
+    ".LT0 file left from an earlier design is removed. A KVC file holds the same in\n"
+    "sections, and an EDF package holds the KVB and CT0 files enciphered (packages are\n"
+    "read by this library, not by other systems' EDF readers). From a KVB, KVC or EDF file\n"
+    "the thread palette, the machine conditions, head grouping and repeat settings are\n"
+    "passed on to a KVB, KVC or EDF OUT.\n"
     "\n"
     "Options:\n"
     "  --machine NAME    write with machine format NAME, an installed or a factory one\n"
@@ -252,7 +261,10 @@ std::optional<StitchStats> readBack(const HString& path, std::optional<HDiskFile
                                     HXArray<HStitch>& stitches) {
   StitchStats stats;
   int result = kReadNoReader;
-  if (!format || (readsFileName(path) && readFormatOfPath(path) == *format)) {
+  if (const ContainerKind kind = containerKindOf(path); !format && kind != ContainerKind::kNone) {
+    ContainerContents contents;
+    result = readContainer(path, kind, stitches, stats, contents);
+  } else if (!format || (readsFileName(path) && readFormatOfPath(path) == *format)) {
     double scale = 1.0;
     result = decodeFile(path, stitches, stats, scale, nullptr, nullptr, nullptr, nullptr);
   } else {
@@ -326,9 +338,16 @@ int runConvert(std::span<const std::string_view> args) {
   int systemError = 0;
   DecodeEnding ending;
   const MachineHost host(parsed->machines);
-  const int read = decodeFile(inPath, stitches, readStats, scale, nullptr, nullptr, nullptr,
-                              nullptr, &systemError, &ending);
-  if (read != kReadOk) return fail(parsed->in, describeReadFailure(read, systemError, ending));
+  // What a container carried besides the stitches (only the palette for other formats).
+  ContainerContents carried;
+  if (const ContainerKind kind = containerKindOf(inPath); kind != ContainerKind::kNone) {
+    const int read = readContainer(inPath, kind, stitches, readStats, carried);
+    if (read != kKvbReadOk) return fail(parsed->in, describeContainerFailure(kind, read));
+  } else {
+    const int read = decodeFile(inPath, stitches, readStats, scale, &carried.palette, nullptr,
+                                nullptr, nullptr, &systemError, &ending);
+    if (read != kReadOk) return fail(parsed->in, describeReadFailure(read, systemError, ending));
+  }
   if (readStats.stitchCount == 0) return fail(parsed->in, "holds no stitches: nothing to write");
   const bool endAdded = addMissingDesignEnd(stitches);
 
@@ -352,21 +371,40 @@ int runConvert(std::span<const std::string_view> args) {
     return fail(parsed->out,
                 std::string("cannot create a file beside it: ") + std::strerror(temporary.error()));
   }
-  const ThreadPalette palette;
-  HXArray<HString> names;
+  // The condition lines go to the containers that carry them (other writers take `names` for
+  // thread names).
+  HXArray<HString> noNames;
+  HXArray<HString>& names = target == kFormatKvb || target == kFormatKvc || target == kFormatEdf
+                                ? carried.lines
+                                : noNames;
   StitchArrayWrapper design(stitches);
+  // A KVB writer's side files are named after the temporary file until they are moved.
+  struct SideFiles {
+    const HString& written;
+    bool pending;
+    ~SideFiles() {
+      if (pending) removeSideFiles(written);
+    }
+  } sideFiles{temporary.path(), target == kFormatKvb};
   // OUT's name, not the temporary one, is what a header's label is made from.
   const int result =
       parsed->format
-          ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design, palette, names,
-                                 ExtraProperties(), 1, &options, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr, &systemError)
-          : makeStitchFormatFile(temporary.path(), outPath, design, palette, names,
-                                 ExtraProperties(), 0.0, &options, 0, 0, HeadGrouping(),
-                                 MachineRepeatSettings(), nullptr, nullptr, nullptr, &systemError);
+          ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design,
+                                 carried.palette, names, ExtraProperties(), 1, &options, 0, 0,
+                                 carried.grouping, carried.repeat, nullptr, nullptr, &systemError)
+          : makeStitchFormatFile(temporary.path(), outPath, design, carried.palette, names,
+                                 ExtraProperties(), 0.0, &options, 0, 0, carried.grouping,
+                                 carried.repeat, nullptr, nullptr, nullptr, &systemError);
   if (result != kWriteOk) {
     return fail(parsed->out,
                 describeFailure("cannot be written", systemError, writeResultMessage(result)));
+  }
+  if (sideFiles.pending) {
+    if (const int error = moveSideFiles(temporary.path(), outPath); error != 0) {
+      return fail(parsed->out,
+                  std::string("cannot put its side files beside it: ") + std::strerror(error));
+    }
+    sideFiles.pending = false;
   }
   if (const int error = temporary.commit(); error != 0) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/condition_files.h"
 #include "cli/json_writer.h"
+#include "cli/machine_containers.h"
 #include "cli/zsk_info.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/formats/disk_file_format.h"
@@ -30,8 +31,13 @@ constexpr std::string_view kUsage =
     "colour-change counts, the needle blocks (needle, stitches and thread of each), the\n"
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
     "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
-    "condition file is described by its conditions, head grouping and needle-bar codes; a\n"
-    "ZSK transport file (.Z00 to .Z99) also by its design header and thread colours.\n"
+    "condition file is described by its conditions, head grouping and needle-bar codes.\n"
+    "A .kvb, .kvc or .edf file is also described by what travelled with the design: the\n"
+    "side files of a KVB file (.CT0, .LT0, .CT1 beside it), the sections of a KVC file or\n"
+    "the members of an EDF package, each with its length or \"absent\", and the head\n"
+    "grouping and needle-bar codes of its CT0 block. A missing side file is not an error.\n"
+    "A ZSK transport file (.Z00 to .Z99) is also described by its design header and thread\n"
+    "colours.\n"
     "When the extension names no stitch format this build reads, or one the content does\n"
     "not fit, the format is found from the content (the 512-byte header and records of DST,\n"
     "DSB and DSZ files, DST, Barudan and Zangs records without it, Exp records) and the\n"
@@ -110,6 +116,8 @@ struct FileInfo {
   DecodeEnding ending;
   // What the name reads as, when the format was found from the content instead.
   std::optional<FormatText> nameSays;
+  // What travelled with the design in a KVB, KVC or EDF file.
+  std::optional<ContainerContents> container;
 };
 
 // The format the name says (by the registry, the extension in lower case) and, when the
@@ -183,6 +191,7 @@ void printText(std::ostream& out, const FileInfo& info) {
                   blocks[i].stitches, blocks[i].threadMetres);
     out << line;
   }
+  if (info.container) printContainer(out, *info.container);
   printZskTransportInfo(out, info.path);
 }
 
@@ -262,6 +271,7 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   writePoint(json, "endMm", s.endX, s.endY);
   json.key("threadMetres");
   json.value(totalThreadMetres(s));
+  if (info.container) writeContainerJson(json, *info.container);
   writeZskTransportInfo(json, info.path);
   json.endObject();
 }
@@ -309,10 +319,20 @@ int runInfo(std::span<const std::string_view> args) {
       continue;
     }
     const HString widePath = fromNativePath(std::string(path));
-    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}};
+    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}, {}};
     HXArray<HStitch> stitches;
     int result = kReadOk;
-    if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
+    if (const ContainerKind kind = containerKindOf(widePath); kind != ContainerKind::kNone) {
+      if (kind == ContainerKind::kEdf) info.format = describeFormat(kFormatEdf);
+      info.container.emplace();
+      result = readContainer(widePath, kind, stitches, info.stats, *info.container);
+      if (result != 0) {
+        std::cerr << "stitchkit info: " << path << ": " << describeContainerFailure(kind, result)
+                  << '\n';
+        exitCode = kExitFailure;
+        continue;
+      }
+    } else if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
       info.format = describeFormat(content->found.format);
       info.nameSays = describeFormat(content->named);
       HXArray<HString> names;

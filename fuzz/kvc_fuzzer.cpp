@@ -26,15 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CT0Properties ct0;
   CT1Properties ct1;
   HList<TT0Info> times;
-  const int result = detail::decodeKVCBytes(
-      std::span<const unsigned char>(data, size),
-      {wrapper, options, stats, lines, grouping, repeat, laser, &palette, &ct0, &ct1, &times});
+  KvcSections sections;
+  const int result = detail::decodeKVCBytes(std::span<const unsigned char>(data, size),
+                                            {wrapper, options, stats, lines, grouping, repeat,
+                                             laser, &palette, &ct0, &ct1, &times, &sections});
   if (result == kKvbReadOk) {
     if (laser.length() % static_cast<int>(lt0::kBlockCount) != 0) std::abort();
     for (const TT0Info& entry : times) {
       if (entry.name.length() > static_cast<int>(kvbfile::kTt0NameSize)) std::abort();
     }
     if (palette.length() > static_cast<int>(kvbfile::kPaletteEntries)) std::abort();
+    for (const std::size_t length : {sections.ct0, sections.attached, sections.lt0, sections.ct1,
+                                     sections.fifth, sections.tt0}) {
+      if (length > size) std::abort();
+    }
   }
   return 0;
 }

@@ -59,14 +59,26 @@ int decodeKVBFile(const HString& path, HXArray<HStitch>& stitches, StitchOptions
                   MachineRepeatSettings& repeat, HList<LT0LaserBlock>& laserBlocks,
                   ThreadPalette* palette, CT1Properties* ct1);
 
+// Lengths in bytes of the sections a KVC file's table of contents names, 0 for one it does
+// not.
+struct KvcSections {
+  std::size_t ct0 = 0;
+  std::size_t attached = 0;
+  std::size_t lt0 = 0;
+  std::size_t ct1 = 0;
+  std::size_t fifth = 0;
+  std::size_t tt0 = 0;
+};
+
 // Reads a KVC file (options' format 36, the records' format). Sections come from the table of
 // contents; one the table does not name leaves its outputs untouched. `ct0` receives the
-// CT0 block's ST lines, `timeInfo` the TT0 entries (appended).
+// CT0 block's ST lines, `timeInfo` the TT0 entries (appended), `sections` (when given) what
+// the table of contents names.
 int decodeKVCFile(const HString& path, StitchWrapper& stitches, StitchOptions& options,
                   StitchStats& stats, HXArray<HString>& ct0Lines, HeadGrouping& grouping,
                   MachineRepeatSettings& repeat, HList<LT0LaserBlock>& laserBlocks,
                   ThreadPalette* palette, CT0Properties* ct0, CT1Properties* ct1,
-                  HList<TT0Info>* timeInfo);
+                  HList<TT0Info>* timeInfo, KvcSections* sections = nullptr);
 int decodeKVCFile(const HString& path, HXArray<HStitch>& stitches, StitchOptions& options,
                   StitchStats& stats, HXArray<HString>& ct0Lines, HeadGrouping& grouping,
                   MachineRepeatSettings& repeat, HList<LT0LaserBlock>& laserBlocks,

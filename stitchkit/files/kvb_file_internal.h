@@ -24,6 +24,7 @@ struct KvcOutputs {
   CT0Properties* ct0;
   CT1Properties* ct1;
   HList<TT0Info>* timeInfo;
+  KvcSections* sections;
 };
 
 // Reads a whole KVC file held in memory (decodeKVCFile after the file was read).

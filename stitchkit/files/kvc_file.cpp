@@ -216,6 +216,11 @@ int decodeKVCBytes(std::span<const unsigned char> file, const KvcOutputs& out) {
   if (sectionsStart > file.size() || !ct0.fits || !ct1.fits || !lt0.fits || !tt0.fits) {
     return kKvbReadShort;
   }
+  if (out.sections != nullptr) {
+    auto length = [](const SectionPlace& place) { return place.found ? place.length : 0; };
+    *out.sections = KvcSections{length(ct0), length(placeOf(file, kAttached)), length(lt0),
+                                length(ct1), length(placeOf(file, kFifth)),    length(tt0)};
+  }
 
   unsigned char needleList[kNeedleListSize] = {};
   int startNeedle = 1;
@@ -277,13 +282,13 @@ int decodeKVCFile(const HString& path, StitchWrapper& stitches, StitchOptions& o
                   StitchStats& stats, HXArray<HString>& ct0Lines, HeadGrouping& grouping,
                   MachineRepeatSettings& repeat, HList<LT0LaserBlock>& laserBlocks,
                   ThreadPalette* palette, CT0Properties* ct0, CT1Properties* ct1,
-                  HList<TT0Info>* timeInfo) {
+                  HList<TT0Info>* timeInfo, KvcSections* sections) {
   try {
     if (options.getFileFormat() != kFormatKvb) return kKvbReadWrongFormat;
     std::vector<unsigned char> file;
     if (!detail::readWholeFile(path, file)) return kKvbReadCannotOpen;
     return detail::decodeKVCBytes(file, {stitches, options, stats, ct0Lines, grouping, repeat,
-                                         laserBlocks, palette, ct0, ct1, timeInfo});
+                                         laserBlocks, palette, ct0, ct1, timeInfo, sections});
   } catch (const std::exception&) {
     return kKvbReadDecodeFailed;
   }

@@ -130,29 +130,6 @@ int copyFile(HFile& in, HFile& out) {
   }
 }
 
-// Removes the temporary file when the call ends, however it ends (a signal the program has
-// asked replacement files to be cleaned up on included): the temporary-file manager hands the
-// file over and deletes nothing itself.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(HString path) : path_(std::move(path)), onSignal_(path_) {}
-  ~TemporaryFile() {
-    try {
-      std::error_code ignored;
-      std::filesystem::remove(toNativePath(path_), ignored);
-    } catch (...) {  // NOLINT(bugprone-empty-catch): a file left behind is all that can happen
-    }
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const HString& path() const { return path_; }
-
- private:
-  HString path_;
-  RemovedOnSignal onSignal_;
-};
-
 int addLeader(const HString& path, const HString& designName, int stitches, HDiskFileFormat format,
               int leaderBytes, int& systemError) {
   if (path.isEmpty() || format >= kFormatNone) return kTapeLeaderInvalidArgument;

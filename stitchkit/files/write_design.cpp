@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "stitchkit/files/dst_header.h"
+#include "stitchkit/files/edf_package.h"
 #include "stitchkit/files/file_names_internal.h"
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/kvb_file.h"
@@ -165,14 +166,17 @@ int writePlainFile(const HString& path, const HString& designName, StitchFilter&
   return kWriteOk;
 }
 
+// The formats written through the KVB writer: KVB itself, KVC and EDF packages.
 bool isKvbContainer(std::int32_t format) {
-  return format == kFormatKvb || format == kFormatKvc;
+  return format == kFormatKvb || format == kFormatKvc || format == kFormatEdf;
 }
 
-// The KVB or KVC writer, its result in this file's terms.
-int writeKvbContainer(const KvbWriteRequest& request, bool kvc, int& systemError) {
+// The KVB, KVC or EDF writer, its result in this file's terms.
+int writeKvbContainer(const KvbWriteRequest& request, std::int32_t format, int& systemError) {
   errno = 0;
-  const int r = kvc ? writeKVCFile(request) : writeKVBFile(request);
+  const int r = format == kFormatKvc   ? writeKVCFile(request)
+                : format == kFormatEdf ? writeEDFFile(request)
+                                       : writeKVBFile(request);
   switch (r) {
     case kKvbWriteOk:
       return kWriteOk;
@@ -239,7 +243,8 @@ bool writesFileName(const HString& path) {
 }
 
 bool writesFormat(HDiskFileFormat format) {
-  if (isKvbContainer(format) || format == kFormatZskTransport) return true;
+  if (isKvbContainer(format)) return format != kFormatEdf;
+  if (format == kFormatZskTransport) return true;
   return findPlainFormat(format) != nullptr && hasEncoder(format);
 }
 
@@ -278,7 +283,7 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
       return writeKvbContainer(
           {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
            traceDesign, ansiLabel, attachmentPath, written},
-          row->format == kFormatKvc, error);
+          row->format, error);
     }
     if (row->format == kFormatZskTransport) {
       return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,
@@ -326,11 +331,12 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
     StitchOptions defaults;
     defaults.setFileFormat(format);
     CallOptions opts(options != nullptr ? options : &defaults);
-    if (isKvbContainer(format)) {
+    // A package (EDF) is written by name only.
+    if (isKvbContainer(format) && format != kFormatEdf) {
       return writeKvbContainer(
           {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
            traceDesign, ansiLabel, nullptr, written},
-          format == kFormatKvc, error);
+          format, error);
     }
     if (format == kFormatZskTransport) {
       return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,

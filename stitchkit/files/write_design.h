@@ -27,8 +27,8 @@ inline constexpr int kWriteFailed = 2;        // not writable by the plain path,
                                               // stream failure
 inline constexpr int kWriteIncompatible = 4;  // options do not suit the format, or encoding failed
 inline constexpr int kWriteNoContainerWriter = 6;  // the container writer of this format
-                                                   // (EDF) is not part of this build
-                                                   // yet
+                                                   // is not part of this build (every
+                                                   // container format has one today)
 inline constexpr int kWriteUnknownExtension = 8;   // not an extension these functions write
 
 // A short English sentence for a result of makeStitchFormatFile.
@@ -42,7 +42,8 @@ HDiskFileFormat writeFormatOfPath(const HString& path);
 // name counts when the writer encodes its format itself and a file of that name reads back
 // as the same format (readsFileName): an extension whose own writer is not part of this
 // build (.PES, .PCS, ...) gives false even where the writer would fill it with the records
-// of another format. A format code counts when the format-given makeStitchFormatFile
+// of another format. .KVB, .KVC and .EDF names count (an EDF package is read back by
+// decodeEDFFile, not by name). A format code counts when the format-given makeStitchFormatFile
 // encodes it.
 bool writesFileName(const HString& path);
 bool writesFormat(HDiskFileFormat format);
@@ -53,7 +54,9 @@ bool writesFormat(HDiskFileFormat format);
 // not written). A caller's record keeps its FileFormat, which then chooses the encoder; it
 // must be compatible with the extension's format. An .HSF name is written by makeHsfFile
 // (hsf_file.h), with the default HSF palette when `palette` is empty; the result is that
-// writer's (kWriteCannotCreate when the file cannot be created).
+// writer's (kWriteCannotCreate when the file cannot be created). .KVB, .KVC and .EDF names go to
+// the KVB, KVC and EDF writers (kvb_file.h, edf_package.h) with the attachment as the KVC
+// file's attached section or the package's design graphics.
 // `written`, when given, receives on success the statistics of what was written (the
 // figures of the file's header), so that a caller need not compute them again.
 // `systemError`, when given, receives the system's error number (errno) when the file could

@@ -9,7 +9,9 @@
 #include <array>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "stitchkit/platform/h_file.h"
 
@@ -67,6 +69,14 @@ void removeFilesAndDie(int signal) {
 constexpr char kTemporaryPrefix[] = ".sk";
 
 }  // namespace
+
+TemporaryFile::~TemporaryFile() {
+  try {
+    std::error_code ignored;
+    std::filesystem::remove(toNativePath(path_), ignored);
+  } catch (...) {  // NOLINT(bugprone-empty-catch): a file left behind is all that can happen
+  }
+}
 
 RemovedOnSignal::RemovedOnSignal(const HString& path) : slot_(registerPath(toNativePath(path))) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "stitchkit/platform/h_string.h"
 
@@ -50,6 +51,23 @@ class RemovedOnSignal {
 
  private:
   int slot_ = -1;
+};
+
+// A file of the caller's own (for example one the temporary-file manager handed out) that is
+// removed when this object is destroyed, however the call that made it ends, and on a signal
+// as replacement files are. Not copyable.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(HString path) : path_(std::move(path)), onSignal_(path_) {}
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const HString& path() const { return path_; }
+
+ private:
+  HString path_;
+  RemovedOnSignal onSignal_;
 };
 
 // For a program to call once at its start: SIGINT, SIGTERM and SIGHUP then remove every

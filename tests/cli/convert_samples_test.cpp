@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "stitchkit/files/edf_package.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
 #include "stitchkit/machine/machine_format_catalogue.h"
@@ -26,7 +27,25 @@ namespace {
 #ifdef STITCHKIT_CLI
 
 // The extensions written; a new machine format is one more entry.
-constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf", ".z00"};
+constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf",
+                                    ".kvb", ".kvc", ".edf", ".z00"};
+
+// Reads a written file back: an EDF package through its own reader, anything else by its name.
+int readBack(const std::string& path, HXArray<HStitch>& stitches) {
+  const HString name = fromNativePath(path);
+  StitchStats stats;
+  if (path.ends_with(".edf")) {
+    StitchOptions options;
+    options.setFileFormat(kFormatEdf);
+    HXArray<HString> lines;
+    HeadGrouping grouping;
+    MachineRepeatSettings repeat;
+    StitchArrayWrapper wrapper(stitches);
+    return decodeEDFFile(name, wrapper, options, stats, lines, grouping, repeat, nullptr, nullptr);
+  }
+  double scale = 1.0;
+  return decodeFile(name, stitches, stats, scale, nullptr, nullptr, nullptr, nullptr);
+}
 
 // A design reduced to what a machine does: where the needle goes down, and before which
 // penetration the colour changes.
@@ -135,9 +154,7 @@ TEST_F(ConvertSamplesTest, EverySampleConvertsToEveryMachineFormatAsItIsSewn) {
           GetBestCompatibleMachineFormat(writeFormatOfPath(fromNativePath(out)), machine, options);
       ASSERT_TRUE(chosen == kMachineFormatOk || chosen == kMachineFormatNotSupported);
       HXArray<HStitch> back;
-      ASSERT_EQ(
-          decodeFile(fromNativePath(out), back, stats, scale, nullptr, nullptr, nullptr, nullptr),
-          kReadOk);
+      ASSERT_EQ(readBack(out, back), kReadOk);
       expectSameSewing(read, sewingOf(back),
                        options.getCleanShort() ? options.getCleanLength() : 0);
     }

@@ -175,7 +175,8 @@ TEST_F(FormatRoundTrip, EveryWritableExtensionReadsBackWhatWasWritten) {
     extensions.push_back(row.writtenAs);
     for (std::string_view ext : extensions) {
       const HString name = path("design" + std::string(ext));
-      if (ext.size() < 2 || !writesFileName(name)) continue;
+      // EDF packages are not read by name (edf_package_test.cpp reads them).
+      if (ext.size() < 2 || !writesFileName(name) || !readsFileName(name)) continue;
       SCOPED_TRACE(std::string(ext));
       HXArray<HStitch> stitches = twoNeedleDesign();
       HXArray<HString> names;
