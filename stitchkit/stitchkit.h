@@ -41,6 +41,7 @@
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/formats/file_format_detection.h"
 #include "stitchkit/formats/file_format_registry.h"
+#include "stitchkit/formats/kwk_header.h"
 #include "stitchkit/machine/condition_block_fault.h"
 #include "stitchkit/machine/ct0_records.h"
 #include "stitchkit/machine/ct1_block.h"

@@ -60,7 +60,7 @@ int decodeKVBFile(const HString& path, HXArray<HStitch>& stitches, StitchOptions
                   ThreadPalette* palette, CT1Properties* ct1);
 
 // Lengths in bytes of the sections a KVC file's table of contents names, 0 for one it does
-// not.
+// not name or puts past the end of the file.
 struct KvcSections {
   std::size_t ct0 = 0;
   std::size_t attached = 0;

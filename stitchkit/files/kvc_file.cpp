@@ -217,7 +217,10 @@ int decodeKVCBytes(std::span<const unsigned char> file, const KvcOutputs& out) {
     return kKvbReadShort;
   }
   if (out.sections != nullptr) {
-    auto length = [](const SectionPlace& place) { return place.found ? place.length : 0; };
+    // A section is counted only where it lies inside the file.
+    auto length = [](const SectionPlace& place) {
+      return place.found && place.fits ? place.length : 0;
+    };
     *out.sections = KvcSections{length(ct0), length(placeOf(file, kAttached)), length(lt0),
                                 length(ct1), length(placeOf(file, kFifth)),    length(tt0)};
   }
