@@ -182,7 +182,8 @@ TEST(ZskTransportCodec, CombinedSequinGapBecomesOneStitch) {
     SCOPED_TRACE(small);
     Bytes bytes;
     VectorOutputBytestream stream(bytes);
-    format_test::Writer<ZSKTransportStitchEncoder> writer(writeOptions());
+    const StitchEncoderOptions options = writeOptions();  // the encoder keeps a pointer to it
+    format_test::Writer<ZSKTransportStitchEncoder> writer(options);
     writer.setBytestream(stream);
     ASSERT_EQ(writer.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
     writer.setInCombineSequinCommands(small);
