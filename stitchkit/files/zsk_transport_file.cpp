@@ -152,7 +152,9 @@ int makeZSKTransportFile(const HString& path, const HString& designPath, StitchW
     filter.setTraceDesign(trace);
     const std::time_t now = std::time(nullptr);
     ZSKTransportHeader header;
-    makeZSKTransportHeader(header, designPath, filter.getStats(), *options, now);
+    // The header holds its place until the figures of what was written are known; asking the
+    // filter for its statistics before encoding would cost a pass over the whole design.
+    makeZSKTransportHeader(header, designPath, StitchStats(), *options, now);
     writeFraming(out, kHeaderLength, kHeaderType);
     writeBytes(out, header.bytes.data(), kHeaderSize);
 
