@@ -77,6 +77,8 @@ BENCHMARK(BM_WriteDesign)
     ->Args({kGenerated, 1'000'000, kFormatExp})
     ->Args({kGenerated, 100'000, kFormatKvb})
     ->Args({kGenerated, 1'000'000, kFormatKvb})
+    ->Args({kGenerated, 100'000, kFormatZskTransport})
+    ->Args({kGenerated, 1'000'000, kFormatZskTransport})
     ->Args({kEditor, 100'000, kFormatDst})
     ->Args({kEditor, 1'000'000, kFormatDst})
     ->Unit(benchmark::kMillisecond);

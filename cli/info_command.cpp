@@ -11,6 +11,7 @@
 #include "cli/condition_files.h"
 #include "cli/json_writer.h"
 #include "cli/machine_containers.h"
+#include "cli/zsk_info.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/formats/file_format_detection.h"
@@ -35,6 +36,8 @@ constexpr std::string_view kUsage =
     "side files of a KVB file (.CT0, .LT0, .CT1 beside it), the sections of a KVC file or\n"
     "the members of an EDF package, each with its length or \"absent\", and the head\n"
     "grouping and needle-bar codes of its CT0 block. A missing side file is not an error.\n"
+    "A ZSK transport file (.Z00 to .Z99) is also described by its design header and thread\n"
+    "colours.\n"
     "When the extension names no stitch format this build reads, or one the content does\n"
     "not fit, the format is found from the content (the 512-byte header and records of DST,\n"
     "DSB and DSZ files, DST, Barudan and Zangs records without it, Exp records) and the\n"
@@ -189,6 +192,7 @@ void printText(std::ostream& out, const FileInfo& info) {
     out << line;
   }
   if (info.container) printContainer(out, *info.container);
+  printZskTransportInfo(out, info.path);
 }
 
 void writePoint(JsonWriter& json, std::string_view name, int x, int y) {
@@ -268,6 +272,7 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.key("threadMetres");
   json.value(totalThreadMetres(s));
   if (info.container) writeContainerJson(json, *info.container);
+  writeZskTransportInfo(json, info.path);
   json.endObject();
 }
 

@@ -14,6 +14,7 @@
 
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/kvb_file.h"
+#include "stitchkit/files/zsk_transport_file.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 #include "stitchkit/platform/h_file.h"
@@ -163,6 +164,9 @@ int runReader(Route route, const ReaderCall& call) {
     case Route::kKvc:
       return readKvbContainer(call, true);
     case Route::kZskTransport:
+      if (call.ownOptions) call.options.setFileFormat(kFormatZskTransport);
+      return decodeZSKTransportFile(call.path, call.stitches, call.options, call.stats,
+                                    call.palette);
     case Route::kGeneralLoader:
     case Route::kFilter:
       break;
@@ -289,12 +293,16 @@ bool readsFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
   if (row == nullptr) return false;
   return row->route == Route::kHsf || row->route == Route::kKvb || row->route == Route::kKvc ||
+         row->route == Route::kZskTransport ||
          (row->route == Route::kFilter &&
           decoderKindForFormat(row->format, false) != DecoderKind::kNone);
 }
 
 bool readsFormat(HDiskFileFormat format) {
-  if (format == kFormatHsf || format == kFormatKvb || format == kFormatKvc) return true;
+  if (format == kFormatHsf || format == kFormatKvb || format == kFormatKvc ||
+      format == kFormatZskTransport) {
+    return true;
+  }
   return findFilterFormat(format) != nullptr &&
          decoderKindForFormat(format, false) != DecoderKind::kNone;
 }
@@ -419,6 +427,7 @@ int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitc
     if (format == kFormatHsf) return runReader(Route::kHsf, call);
     if (format == kFormatKvb) return runReader(Route::kKvb, call);
     if (format == kFormatKvc) return runReader(Route::kKvc, call);
+    if (format == kFormatZskTransport) return runReader(Route::kZskTransport, call);
 
     if (!opts->isCompatible(format)) return kReadFailed;
     DesignFile file;

@@ -52,10 +52,10 @@ const char* readResultMessage(int result);
 HDiskFileFormat readFormatOfPath(const HString& path);
 
 // What this build reads, from the tables decodeFile chooses by: true when decodeFile reads a
-// file of this name (by its extension) through its own decoder or the HSF, KVB or KVC reader,
-// and when
-// the format-given decodeFile reads files of `format`. Names and formats that go to another
-// container reader or the general design loader, which this build does not have, give false.
+// file of this name (by its extension) through its own decoder or the HSF, KVB, KVC or ZSK
+// transport reader, and when the format-given decodeFile reads files of `format`. Names and formats
+// that go to another container reader or the general design loader, which this build does not have,
+// give false.
 bool readsFileName(const HString& path);
 bool readsFormat(HDiskFileFormat format);
 
@@ -76,7 +76,8 @@ int decodeDSTFile(const wchar_t* path, HXArray<HStitch>& stitches, StitchStats& 
 // value, so `scale` receives the file's design value (-1.0 for none); without a caller's
 // record the reader decodes the records the file's header names. Results of that reader
 // above kReadWrongExtension become kReadNoReader. .KVB and .KVC files go to decodeKVBFile and
-// decodeKVCFile (kvb_file.h), whose results are returned as they are.
+// decodeKVCFile (kvb_file.h) and ZSK transport files to decodeZSKTransportFile
+// (zsk_transport_file.h), whose results are returned as they are.
 // `scale` is set to 0.5 otherwise. `palette`, when given, receives the threads a container carries;
 // `heads` and `repeats`, when given, the head grouping and repeat settings it carries.
 // `systemError`, when given, receives the system's error number (errno) with
@@ -97,7 +98,8 @@ int decodeFile(const HString& path, HXArray<HStitch>& stitches, StitchStats& sta
 // stops as needle changes), 6, the Barudan formats 1, 16 and 21 and the Zangs formats 3 and
 // 17 after their header when `skipHeader` is non-zero; Exp (2) from byte 0 in every case;
 // the containers KVB (36) and KVC (60), whose readers also fill `names` (the CT0 lines),
-// `palette`, `heads` and `repeats`. Any other format gives kReadNoReader.
+// `palette`, `heads` and `repeats`; ZSK transport files (52), whose reader fills `palette`.
+// Any other format gives kReadNoReader.
 int decodeFile(const HString& path, HDiskFileFormat format, StitchWrapper& stitches,
                StitchStats& stats, HXArray<HString>& names, ThreadPalette* palette, int skipHeader,
                StitchOptions* options, HeadGrouping* heads, MachineRepeatSettings* repeats);

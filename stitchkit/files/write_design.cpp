@@ -12,6 +12,7 @@
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/read_design.h"
+#include "stitchkit/files/zsk_transport_file.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/platform/bytestream.h"
 
@@ -188,6 +189,23 @@ int writeKvbContainer(const KvbWriteRequest& request, std::int32_t format, int& 
   }
 }
 
+// The ZSK transport writer, its result in this file's terms.
+int writeZskTransport(const HString& path, const HString& designName, StitchWrapper& stitches,
+                      const ThreadPalette& palette, const StitchOptions& options, int trace,
+                      StitchStats* written, int& systemError) {
+  errno = 0;
+  switch (makeZSKTransportFile(path, designName, stitches, palette, &options, trace, written)) {
+    case kZskWriteOk:
+      return kWriteOk;
+    case kZskWriteEncodeFailed:
+    case kZskWriteWrongFormat:
+      return kWriteIncompatible;
+    default:
+      systemError = errno != 0 ? errno : EIO;
+      return kWriteFailed;
+  }
+}
+
 }  // namespace
 
 const char* writeResultMessage(int result) {
@@ -217,13 +235,16 @@ HDiskFileFormat writeFormatOfPath(const HString& path) {
 bool writesFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
   if (row != nullptr && row->format == kFormatHsf) return readsFileName(path);
-  if (row != nullptr && isKvbContainer(row->format)) return true;
+  if (row != nullptr && (isKvbContainer(row->format) || row->format == kFormatZskTransport)) {
+    return true;
+  }
   return row != nullptr && !isContainerFormat(row->format) && hasEncoder(row->format) &&
          readsFileName(path) && readFormatOfPath(path) == row->format;
 }
 
 bool writesFormat(HDiskFileFormat format) {
   if (isKvbContainer(format)) return format != kFormatEdf;
+  if (format == kFormatZskTransport) return true;
   return findPlainFormat(format) != nullptr && hasEncoder(format);
 }
 
@@ -263,6 +284,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName, StitchW
           {path, designName, stitches, palette, names, *opts, heads, firstStitch, extra, repeat,
            traceDesign, ansiLabel, attachmentPath, written},
           row->format, error);
+    }
+    if (row->format == kFormatZskTransport) {
+      return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,
+                               error);
     }
     if (isContainerFormat(row->format)) return kWriteNoContainerWriter;
     return writePlainFile(path, designName, filter, *opts, detail::carriesMachineHeader(ext),
@@ -313,7 +338,10 @@ int makeStitchFormatFile(const HString& path, const HString& designName,
            traceDesign, ansiLabel, nullptr, written},
           format, error);
     }
-    if (format == kFormatZskTransport) return kWriteNoContainerWriter;
+    if (format == kFormatZskTransport) {
+      return writeZskTransport(path, designName, stitches, palette, *opts, traceDesign, written,
+                               error);
+    }
     if (!opts->isCompatible(format)) return kWriteIncompatible;
     StitchFilter filter(stitches);
     filter.setTraceDesign(traceDesign);

@@ -27,8 +27,8 @@ inline constexpr int kWriteFailed = 2;        // not writable by the plain path,
                                               // stream failure
 inline constexpr int kWriteIncompatible = 4;  // options do not suit the format, or encoding failed
 inline constexpr int kWriteNoContainerWriter = 6;  // the container writer of this format
-                                                   // (ZSK transport) is not part of
-                                                   // this build yet
+                                                   // is not part of this build (every
+                                                   // container format has one today)
 inline constexpr int kWriteUnknownExtension = 8;   // not an extension these functions write
 
 // A short English sentence for a result of makeStitchFormatFile.

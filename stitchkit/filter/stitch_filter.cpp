@@ -17,12 +17,14 @@
 #include "stitchkit/decode/exp_decoder.h"
 #include "stitchkit/decode/kvb_decoder.h"
 #include "stitchkit/decode/zangs_decoder.h"
+#include "stitchkit/decode/zsk_transport_decoder.h"
 #include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
 #include "stitchkit/encode/exp_encoder.h"
 #include "stitchkit/encode/kvb_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
+#include "stitchkit/encode/zsk_transport_encoder.h"
 #include "stitchkit/platform/memory_advice.h"
 
 namespace stitchkit {
@@ -123,6 +125,7 @@ std::unique_ptr<BytestreamStitchDecoder> createDecoder(DecoderKind kind, StitchO
     case DecoderKind::kKvb:
       return std::make_unique<KorvanKVBStitchDecoder>(options);
     case DecoderKind::kZskTransport:
+      return std::make_unique<ZSKTransportStitchDecoder>(options);
     case DecoderKind::kNone:
       break;
   }
@@ -164,6 +167,7 @@ std::unique_ptr<BytestreamStitchEncoder> createEncoder(EncoderKind kind,
     case EncoderKind::kKvb:
       return std::make_unique<KorvanKVBStitchEncoder>(options);
     case EncoderKind::kZskTransport:
+      return std::make_unique<ZSKTransportStitchEncoder>(options);
     case EncoderKind::kNone:
       break;
   }

@@ -27,7 +27,8 @@ namespace {
 #ifdef STITCHKIT_CLI
 
 // The extensions written; a new machine format is one more entry.
-constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf", ".kvb", ".kvc", ".edf"};
+constexpr const char* kTargets[] = {".dst", ".exp", ".dsb", ".dsz", ".hsf",
+                                    ".kvb", ".kvc", ".edf", ".z00"};
 
 // Reads a written file back: an EDF package through its own reader, anything else by its name.
 int readBack(const std::string& path, HXArray<HStitch>& stitches) {

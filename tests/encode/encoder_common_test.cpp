@@ -13,12 +13,14 @@
 #include "stitchkit/decode/dst_decoder.h"
 #include "stitchkit/decode/exp_decoder.h"
 #include "stitchkit/decode/zangs_decoder.h"
+#include "stitchkit/decode/zsk_transport_decoder.h"
 #include "stitchkit/encode/barudan_encoder.h"
 #include "stitchkit/encode/dst_encoder.h"
 #include "stitchkit/encode/exp_encoder.h"
 #include "stitchkit/encode/kvb_encoder.h"
 #include "stitchkit/encode/vrzn_encoder.h"
 #include "stitchkit/encode/zangs_encoder.h"
+#include "stitchkit/encode/zsk_transport_encoder.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/encode/format_encoder_support.h"
 
@@ -50,7 +52,8 @@ using Formats = testing::Types<
     Format<BarudanStitchEncoder, BarudanStitchEncoderFactory, kFormatDsb, BarudanStitchDecoder>,
     Format<ExpStitchEncoder, ExpStitchEncoderFactory, kFormatExp, ExpStitchDecoder>,
     Format<ZangsStitchEncoder, ZangsStitchEncoderFactory, kFormatDsz, ZangsStitchDecoder>,
-    Format<KorvanKVBStitchEncoder, void, kFormatKvb, decode_test::KvbRecordsDecoder>>;
+    Format<KorvanKVBStitchEncoder, void, kFormatKvb, decode_test::KvbRecordsDecoder>,
+    Format<ZSKTransportStitchEncoder, void, kFormatZskTransport, ZSKTransportStitchDecoder>>;
 
 template <typename F>
 class EncoderCommon : public testing::Test {};
@@ -86,7 +89,7 @@ TYPED_TEST(EncoderCommon, FactoryMakesTheEncoderThatWritesTheDesign) {
 }
 
 TYPED_TEST(EncoderCommon, MoveBeyondOneRecordIsRefusedAndWritesNothing) {
-  for (const auto& [x, y] : Points{{200, 0}, {0, -200}, {-300, 5}}) {
+  for (const auto& [x, y] : Points{{300, 0}, {0, -300}, {-300, 5}}) {
     for (const int code : {StitchCode::Normal, StitchCode::Jump, StitchCode::ChangeNeedle}) {
       const Written w =
           writeOne<typename TypeParam::Encoder>(stitch(x, y, code, 3), TypeParam::options(), false);

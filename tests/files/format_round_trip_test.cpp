@@ -3,11 +3,12 @@
 // at the same places. The needles themselves come back unchanged whenever the format can hold
 // every needle the design uses; Exp records hold needles 1 to 7, Zangs records 1 to 14, and
 // Barudan records fold needles above their machine's count, so designs with more needles come
-// back folded.
+// back folded. A ZSK transport file also brings back the colours of its threads.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -45,6 +46,13 @@ SewnPath sewnPath(const HXArray<HStitch>& stitches) {
   return path;
 }
 
+std::vector<std::uint32_t> coloursOf(const ThreadPalette& palette) {
+  std::vector<std::uint32_t> colours;
+  for (const ThreadProperty& thread : palette)
+    colours.push_back(thread.colour);
+  return colours;
+}
+
 std::vector<fs::path> samples(const char* folder) {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(fs::path(STITCHKIT_SAMPLES_DIR) / folder)) {
@@ -58,6 +66,7 @@ struct Target {
   const char* extension;
   int neededWithoutFolding;  // needles the written file holds as they are (0: all)
   std::function<void(StitchOptions&)> options;
+  bool keepsThreads = false;  // the file lists the palette's threads
 };
 
 // clang-format off
@@ -68,6 +77,7 @@ const Target kTargets[] = {
     {".dsb", 7, [](StitchOptions& o) { o.setFileFormat(kFormatDsb); }},
     // Seven needles, higher ones folded onto them.
     {".exp", 7, [](StitchOptions& o) { o.setFileFormat(kFormatExp); o.setMaxNeedles(7); }},
+    {".Z00", 0, [](StitchOptions& o) { o.setFileFormat(kFormatZskTransport); }, true},
 };
 // clang-format on
 
@@ -91,17 +101,29 @@ class FormatRoundTrip : public testing_support::TempDirTest {
     const SewnPath before = sewnPath(stitches);
     ASSERT_FALSE(before.penetrations.empty());
 
+    // A design goes to a machine with its end, as the converter gives it one (Exp files have
+    // none, and a ZSK transport file without it does not read).
+    if (const HStitch last = stitches[stitches.length() - 1]; !last.isEndRewind()) {
+      stitches.add(HStitch(last.xval(), last.yval(), StitchCode::DesignEnd, last.getColor()));
+    }
     const std::string name = file.stem().string() + t.extension;
     StitchOptions options;
     setDefaultEncoderOptions(options);
     t.options(options);
     HXArray<HString> names;
-    ASSERT_EQ(makeStitchFormatFile(path(name), stitches, ThreadPalette(), names, 0.0, &options, 0,
+    ThreadPalette palette;
+    for (int i = 0; i <= before.highestColour; ++i)
+      palette.add(ThreadProperty(ThreadProperty::rgb(40 * i, 255 - 20 * i, 7 * i), L"", L"", L""));
+    ASSERT_EQ(makeStitchFormatFile(path(name), stitches, palette, names, 0.0, &options, 0,
                                    HeadGrouping()),
               kWriteOk);
     HXArray<HStitch> back;
-    ASSERT_EQ(decodeFile(path(name), back, stats, scale, nullptr, nullptr, nullptr, nullptr),
+    ThreadPalette threadsBack;
+    ASSERT_EQ(decodeFile(path(name), back, stats, scale, &threadsBack, nullptr, nullptr, nullptr),
               kReadOk);
+    if (t.keepsThreads) {
+      EXPECT_EQ(coloursOf(threadsBack), coloursOf(palette));
+    }
     const SewnPath after = sewnPath(back);
 
     EXPECT_EQ(after.penetrations, before.penetrations);
@@ -115,10 +137,10 @@ class FormatRoundTrip : public testing_support::TempDirTest {
 TEST_F(FormatRoundTrip, SamplesKeepTheirPenetrationsAndColourChanges) {
   // Each sample in its own format, and the DST samples in every other one.
   const std::pair<const char*, std::vector<const char*>> routes[] = {
-      {"dst", {".dst", ".exp", ".dsb", ".dsz"}},
-      {"dsb", {".dsb"}},
-      {"dsz", {".dsz"}},
-      {"exp", {".exp"}}};
+      {"dst", {".dst", ".exp", ".dsb", ".dsz", ".Z00"}},
+      {"dsb", {".dsb", ".Z00"}},
+      {"dsz", {".dsz", ".Z00"}},
+      {"exp", {".exp", ".Z00"}}};
   for (const auto& [folder, extensions] : routes) {
     for (const fs::path& file : samples(folder)) {
       for (const char* extension : extensions) {

@@ -89,9 +89,10 @@ class ReadDesignTest : public TempDirTest {};
 // --- decodeFile by name -------------------------------------------------------------------------
 
 TEST_F(ReadDesignTest, ExtensionChoosesTheReader) {
-  // With its own options every recognised name is read in its format; names that go to a
-  // container reader or the general loader give 6 while those readers are not part of the
-  // library, and so does an .HSF file whose header names no records. A caller's record for
+  // With its own options every recognised name is read in its format (DST records named as
+  // a ZSK transport file do not decode: 4); names that go to the general loader give 6 while
+  // it is not part of the library, and so does an .HSF file whose header names no records.
+  // A caller's record for
   // Exp files tells the routes apart: formats chosen from the name, or from an HSF file's
   // header, are checked against it (4), names for the general loader are not.
   struct Case {
@@ -101,7 +102,7 @@ TEST_F(ReadDesignTest, ExtensionChoosesTheReader) {
   };
   const std::vector<Case> cases = {
       {"a.DST", 0, 4}, {"a.dst", 0, 4}, {"a.DSTX", 0, 4}, {"a.dSt1", 0, 4}, {"a.KRV", 0, 4},
-      {"a.krv", 0, 4}, {"a.Z07", 6, 4}, {"a.z15", 6, 4},  {"a.Z7", 6, 6},   {"a.Z007", 6, 6},
+      {"a.krv", 0, 4}, {"a.Z07", 4, 4}, {"a.z15", 4, 4},  {"a.Z7", 6, 6},   {"a.Z007", 6, 6},
       {"a.ZA7", 6, 6}, {"a.KVB", 4, 4}, {"a.KVC", 4, 4},  {"a.HSF", 6, 4},  {"a.PES", 6, 6},
       {"a", 6, 6},     {"a.DS", 6, 6},  {".DST", 6, 6},
   };

@@ -53,7 +53,7 @@ TEST_F(WriteDesignTest, ExtensionChoosesTheFormatOrRefusesTheName) {
       {"noextension", kWriteUnknownExtension},
       {"g.z5", kWriteUnknownExtension},
       {"h.zz1", kWriteUnknownExtension},
-      {"i.z05", kWriteNoContainerWriter},
+      {"i.z05", kWriteOk},
       {"j.hsf", kWriteOk},
       {"k.kvb", kWriteOk},
   };

@@ -132,8 +132,7 @@ TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
       {"Zangs", 3, L"Normal", false, kFilterOk},
       {"KVB", 36, L"Normal", false, kFilterOk},
       {"KVC through encodeStitches", 60, L"Normal", false, kFilterOk},
-      // The encoder of this format is not part of the library yet.
-      {"ZSK transport", 52, L"Normal", false, kFilterNoCoder},
+      {"ZSK transport", 52, L"Normal", false, kFilterOk},
       // These have no encoder at all.
       {"KVC in the stitch file", 60, L"Normal", true, kFilterNoCoder},
       {"EDF in the stitch file", 71, L"Normal", true, kFilterNoCoder},
