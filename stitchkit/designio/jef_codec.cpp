@@ -172,7 +172,7 @@ bool writeJef(const CStDes& design, const STDESSETTINGS& settings, std::string& 
         break;
       }
     }
-    if (hoop == nullptr) hoop = &std::end(jef::kHoops)[-1];
+    if (hoop == nullptr) hoop = &jef::kHoops[std::size(jef::kHoops) - 1];  // the largest
   }
 
   bytes.clear();
