@@ -38,6 +38,13 @@ constexpr HVector<T> operator-(const HCoord<T>& a, const HCoord<T>& b) {
   return HVector<T>(static_cast<T>(a.x - b.x), static_cast<T>(a.y - b.y));
 }
 
+// A width and a height (the design-I/O layer's extents, in design units).
+struct CSize {
+  int cx = 0;
+  int cy = 0;
+  constexpr bool operator==(const CSize&) const = default;
+};
+
 struct DPoint {
   double x = 0.0;
   double y = 0.0;

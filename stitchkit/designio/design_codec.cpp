@@ -1,0 +1,30 @@
+#include "stitchkit/designio/design_codec.h"
+
+#include <iterator>
+
+#include "stitchkit/designio/jef_codec.h"
+#include "stitchkit/designio/xxx_codec.h"
+
+namespace stitchkit {
+
+namespace {
+
+constexpr DesignCodec kCodecs[] = {
+    {L".jef", readJef, writeJef},
+    {L".xxx", readXxx, writeXxx},
+};
+
+}  // namespace
+
+const DesignCodec* findDesignCodec(const HString& path) {
+  const int dot = path.findLast(L'.');
+  if (dot < 0) return nullptr;
+  const HString extension = path.subString(dot);
+  if (extension.findOneOf(L"/\\") >= 0) return nullptr;
+  for (const DesignCodec& codec : kCodecs) {
+    if (extension.compareNoCase(codec.extension) == 0) return &codec;
+  }
+  return nullptr;
+}
+
+}  // namespace stitchkit

@@ -1,0 +1,165 @@
+// Real JEF and XXX designs read in place, and every DST sample written as JEF and XXX and read
+// back.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "stitchkit/designio/move_plan.h"
+#include "stitchkit/designio/st_des.h"
+#include "stitchkit/files/read_design.h"
+#include "tests/support/stitch_builders.h"
+#include "tests/support/test_files.h"
+
+namespace stitchkit {
+namespace {
+
+using testing_support::sampleFiles;
+namespace T = StDesPointType;
+using Positions = std::vector<std::pair<float, float>>;
+
+Positions positionsOf(const CStDes& design, std::uint8_t type) {
+  Positions out;
+  for (const StDesPoint& p : design.points)
+    if (p.type == type) out.emplace_back(p.x, p.y);
+  return out;
+}
+
+TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
+  // Facts taken from the files' bytes: the thread table or palette, the number of stitch and
+  // colour change records, and the records that open the design.
+  struct Sample {
+    const char* file;
+    std::vector<std::uint32_t> colours;
+    std::vector<const char*> codes;
+    int stitches;
+    int colourChanges;
+    std::vector<StDesPoint> opening;
+  };
+  const Sample samples[] = {
+      {"jef/emodder__Star.JEF",
+       {THREAD::rgb(227, 49, 31), THREAD::rgb(242, 255, 255)},
+       {"33", "51"},
+       2540,
+       1,
+       {{0, 0, 0, T::Jump}, {0, 127, 0, T::Jump}, {1, 151, 0, T::Normal}, {-1, 149, 0, T::Normal}}},
+      {"xxx/emodder__Star.XXX",
+       {THREAD::rgb(227, 49, 31), THREAD::rgb(247, 243, 247)},
+       {},
+       2540,
+       1,
+       {{0, 0, 0, T::Jump}, {1, 151, 0, T::Jump}, {1, 151, 0, T::Normal}, {-1, 149, 0, T::Normal}}},
+      {"xxx/emodder__Embroidermodder.XXX",
+       {THREAD::rgb(0x18, 0x08, 0x94)},
+       {},
+       3408,
+       0,
+       {{0, 0, 0, T::Jump}, {-992, 246, 0, T::Jump}}},
+  };
+  std::size_t files = sampleFiles("jef").size() + sampleFiles("xxx").size();
+  ASSERT_EQ(files, std::size(samples)) << "a sample without facts to check";
+  std::vector<Positions> stars;
+  for (const Sample& s : samples) {
+    SCOPED_TRACE(s.file);
+    CStDes design;
+    STDESSETTINGS settings;
+    CSize size;
+    const auto file = std::filesystem::path(STITCHKIT_SAMPLES_DIR) / s.file;
+    ASSERT_TRUE(design.Load(fromNativePath(file.string()), settings, size, nullptr));
+    ASSERT_EQ(design.threads.GetSize(), static_cast<int>(s.colours.size()));
+    for (int i = 0; i < design.threads.GetSize(); ++i) {
+      EXPECT_EQ(design.threads.GetAt(i).colour, s.colours[static_cast<std::size_t>(i)]);
+      if (!s.codes.empty()) {
+        EXPECT_EQ(design.threads.GetAt(i).code, s.codes[static_cast<std::size_t>(i)]);
+      }
+    }
+    EXPECT_EQ(positionsOf(design, T::Normal).size(), static_cast<std::size_t>(s.stitches));
+    EXPECT_EQ(positionsOf(design, T::ColourChange).size(),
+              static_cast<std::size_t>(s.colourChanges));
+    ASSERT_GE(design.points.size(), s.opening.size());
+    for (std::size_t i = 0; i < s.opening.size(); ++i)
+      EXPECT_EQ(design.points[i], s.opening[i]) << "point " << i;
+    EXPECT_EQ(design.points.back().type, T::End);
+    EXPECT_EQ(design.points.back().colour, s.colourChanges);
+    if (std::string(s.file).find("Star") != std::string::npos)
+      stars.push_back(positionsOf(design, T::Normal));
+  }
+  // Two makers' files of one design: the same penetrations, the first where the design's DST
+  // file has it (y as the stitch records have it).
+  ASSERT_EQ(stars.size(), 2u);
+  EXPECT_EQ(stars[0], stars[1]);
+  HXArray<HStitch> dst;
+  StitchStats stats;
+  double scale = 0;
+  const auto file = std::filesystem::path(STITCHKIT_SAMPLES_DIR) / "dst/emodder__Star.DST";
+  ASSERT_EQ(decodeFile(fromNativePath(file.string()), dst, stats, scale, nullptr, nullptr, nullptr,
+                       nullptr),
+            kReadOk);
+  int first = 0;
+  while (first < dst.length() && dst[first].getFlags() != StitchCode::Normal)
+    ++first;
+  ASSERT_LT(first, dst.length());
+  EXPECT_EQ(stars[0].front(), std::make_pair(static_cast<float>(dst[first].getPoint().x),
+                                             static_cast<float>(dst[first].getPoint().y)));
+}
+
+// A stitch record's command code as a design point's type.
+std::uint8_t pointTypeOf(const HStitch& stitch) {
+  static const std::pair<int, int> kTypes[] = {
+      {0, 0},   {2, 4},   {3, 2},   {12, 2},  {4, 7},   {5, 8},  {6, 3},  {17, 3},
+      {64, 3},  {65, 3},  {7, 22},  {8, 5},   {9, 6},   {10, 9}, {18, 9}, {19, 9},
+      {15, 15}, {16, 16}, {21, 14}, {26, 10}, {27, 11}, {28, 12}};
+  for (const auto& [code, type] : kTypes)
+    if (code == stitch.getFlags()) return static_cast<std::uint8_t>(type);
+  return T::Jump;
+}
+
+class DesignSamplesTest : public testing_support::TempDirTest {};
+
+TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesAsJefAndXxx) {
+  const auto dstFiles = sampleFiles("dst");
+  ASSERT_FALSE(dstFiles.empty());
+  for (const auto& file : dstFiles) {
+    SCOPED_TRACE(file.filename().string());
+    HXArray<HStitch> stitches;
+    StitchStats stats;
+    double scale = 0;
+    ASSERT_EQ(decodeFile(fromNativePath(file.string()), stitches, stats, scale, nullptr, nullptr,
+                         nullptr, nullptr),
+              kReadOk);
+    CStDes source;
+    Positions penetrations;
+    Positions colourChanges;
+    for (int i = 0; i < stitches.length(); ++i) {
+      const HStitch& s = stitches[i];
+      const StDesPoint point{static_cast<float>(s.getPoint().x), static_cast<float>(s.getPoint().y),
+                             s.getColor(), pointTypeOf(s)};
+      source.points.push_back(point);
+      const MoveKind kind = moveKindOfPointType(point.type);
+      if (kind == MoveKind::End) break;
+      if (kind == MoveKind::Stitch) penetrations.emplace_back(point.x, point.y);
+      if (kind == MoveKind::ColourChange) colourChanges.emplace_back(point.x, point.y);
+    }
+    ASSERT_FALSE(penetrations.empty());
+    for (const char* extension : {".jef", ".xxx"}) {
+      SCOPED_TRACE(extension);
+      const HString out = path(file.stem().string() + extension);
+      STDESSETTINGS settings;
+      CSize size;
+      ASSERT_TRUE(source.Save(out, settings, size));
+      CStDes read;
+      ASSERT_TRUE(read.Load(out, settings, size, nullptr));
+      EXPECT_EQ(positionsOf(read, T::Normal), penetrations);
+      EXPECT_EQ(positionsOf(read, T::ColourChange), colourChanges);
+      EXPECT_EQ(read.threads.GetSize(), static_cast<int>(colourChanges.size()) + 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace stitchkit
