@@ -102,9 +102,8 @@ int ZSKTransportStitchEncoder::vSendHardStitch(const HStitch& s) {
     if (std::abs(dx) > 0x7FFF || std::abs(dy) > 0x7FFF) return kEncodeRefused;
     used = dropRecord(dx, dy, parameter, bytes.data());
   } else {
-    // A stitch in place is still a penetration (a tie-in): it keeps its record. A command
-    // has none for a move of nothing.
-    if (dx != 0 || dy != 0 || isStitch(s.getFlags())) {
+    // A move of nothing has no record, also for a stitch.
+    if (dx != 0 || dy != 0) {
       used = shortMoveRecord(dx, dy, !isStitch(code), bytes.data());
       if (used == 0) return kEncodeRefused;
     }
@@ -143,7 +142,11 @@ int ZSKTransportStitchEncoder::vSendPlainStitches(std::span<const HStitch> run, 
                                                   int& written) {
   written = 0;
   if (atDesignStart_ || inCombine_) return kEncodeOk;
-  return sendPlainRecords<kShortMoveSize>(run, limit, written, shortMoveRecord);
+  // A stitch in place ends the run: the general path writes no record for it.
+  return sendPlainRecords<kShortMoveSize>(
+      run, limit, written, [](int dx, int dy, bool jump, std::uint8_t* out) -> std::size_t {
+        return dx == 0 && dy == 0 ? 0 : shortMoveRecord(dx, dy, jump, out);
+      });
 }
 
 int ZSKTransportStitchEncoder::vSendPieces(std::span<const HCoord<short>> points) {

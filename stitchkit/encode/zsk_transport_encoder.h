@@ -8,10 +8,10 @@ namespace stitchkit {
 // zsk_transport_records.h). The framed header and thread table records are written by the
 // file writer in front of them.
 //
-// Each stitch becomes a move record when it moves or is a stitch (a stitch in place is a
-// penetration too), with the jump bit for everything but a stitch, and then a function record
-// when it is a command the format has a function for; a
-// sequin drop carries its move in its own drop record. A design whose first stitch is not on
+// Each stitch becomes a move record when it moves (a move of nothing has no record, also for
+// a stitch), with the jump bit for everything but a stitch, and then a function record when it
+// is a command the format has a function for; a sequin drop carries its move in its own drop
+// record. A design whose first stitch is not on
 // the first needle starts with a needle change. When the stitch filter announces a sequin end
 // and the next sequin start with a small gap between them, the end, the jumps and the start
 // become one stitch to the start's point.

@@ -155,8 +155,10 @@ TEST_F(ConvertSamplesTest, EverySampleConvertsToEveryMachineFormatAsItIsSewn) {
       ASSERT_TRUE(chosen == kMachineFormatOk || chosen == kMachineFormatNotSupported);
       HXArray<HStitch> back;
       ASSERT_EQ(readBack(out, back), kReadOk);
+      // A ZSK transport file has no record for a stitch that does not move.
+      const int cleanLength = options.getCleanShort() ? options.getCleanLength() : 0;
       expectSameSewing(read, sewingOf(back),
-                       options.getCleanShort() ? options.getCleanLength() : 0);
+                       std::string(target) == ".z00" ? std::max(cleanLength, 1) : cleanLength);
     }
     ++converted;
   }
