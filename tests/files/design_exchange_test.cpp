@@ -1,4 +1,5 @@
-// The preview picture of an EMB file: found in a real file's compound-file structure, and
+// Designs through the design-I/O layer (written and read back, missing and unreadable files),
+// and the preview picture of an EMB file: found in a real file's compound-file structure, and
 // refused, without reading outside the file, when that structure is damaged.
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 #include "stitchkit/files/design_exchange.h"
 #include "stitchkit/platform/compound_file.h"
+#include "tests/support/stitch_builders.h"
 #include "tests/support/test_files.h"
 
 namespace stitchkit {
@@ -27,6 +29,56 @@ std::vector<std::uint8_t> sampleBytes() {
 void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i)
     bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+class DesignExchange : public testing_support::TempDirTest {};
+
+TEST_F(DesignExchange, DesignsGoThroughTheLayerAndBack) {
+  using testing_support::stitch;
+  HXArray<HStitch> design =
+      testing_support::design({stitch(0, 0), stitch(30, -20), stitch(400, 10, StitchCode::Jump),
+                               stitch(410, 30), stitch(410, 30, StitchCode::ChangeNeedle, 1),
+                               stitch(380, 60, 0, 1), stitch(380, 60, StitchCode::DesignEnd, 1)});
+  ThreadPalette palette;
+  palette.add(ThreadProperty(ThreadProperty::rgb(200, 10, 20), L"Red", L"1", L"madeira 40"));
+  palette.add(ThreadProperty(ThreadProperty::rgb(5, 100, 250), L"", L"", L""));
+  for (const char* name : {"d.xxx", "d.jef"}) {
+    SCOPED_TRACE(name);
+    HDiskFileFormat format = kFormatDst;
+    CSize size;
+    int version = -1;
+    ASSERT_EQ(makeGNFile(path(name), format, design, palette, StitchOptions(), size, &version),
+              kExchangeOk);
+    HXArray<HStitch> back;
+    StitchStats stats;
+    ThreadPalette threads;
+    StitchOptions options;
+    ASSERT_EQ(decodeGNFile(path(name), back, stats, threads, options, 0, format, size),
+              kExchangeOk);
+    EXPECT_EQ(format, kFormatDst);  // no PES-family version
+    EXPECT_EQ(testing_support::penetrations(back), testing_support::penetrations(design));
+    EXPECT_EQ(testing_support::colourSequence(back), testing_support::colourSequence(design));
+    EXPECT_EQ(stats.colourChangeCount, 1);
+    if (std::string(name) == "d.xxx") {
+      ASSERT_GE(threads.length(), 2);
+      EXPECT_EQ(threads[0].colour, palette[0].colour);
+      EXPECT_EQ(threads[1].colour, palette[1].colour);
+    }
+  }
+  HXArray<HStitch> none;
+  StitchStats stats;
+  ThreadPalette threads;
+  StitchOptions options;
+  HDiskFileFormat format = kFormatDst;
+  CSize size;
+  writeFile("bad.jef", "not a design");
+  EXPECT_EQ(decodeGNFile(path("missing.jef"), none, stats, threads, options, 0, format, size),
+            kExchangeNoFile);
+  EXPECT_EQ(decodeGNFile(path("bad.jef"), none, stats, threads, options, 0, format, size),
+            kExchangeFailed);
+  // The design data of an EMB file is not readable here: a clear failure.
+  CStDes emb;
+  EXPECT_EQ(decodeEMBFile(fromNativePath(kSample.string()), emb, threads, size), kExchangeFailed);
 }
 
 TEST(EmbIcon, TheDesignIconStreamOfARealFile) {
