@@ -20,6 +20,7 @@
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/h_array.h"
 #include "stitchkit/platform/h_string.h"
+#include "stitchkit/platform/thread_palette.h"
 
 namespace stitchkit::cli {
 namespace {
@@ -32,6 +33,7 @@ constexpr std::string_view kUsage =
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
     "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
     "condition file is described by its conditions, head grouping and needle-bar codes.\n"
+    "Designs of other makers (.jef, .xxx) also list the thread colours and names they carry.\n"
     "A .kvb, .kvc or .edf file is also described by what travelled with the design: the\n"
     "side files of a KVB file (.CT0, .LT0, .CT1 beside it), the sections of a KVC file or\n"
     "the members of an EDF package, each with its length or \"absent\", and the head\n"
@@ -118,6 +120,8 @@ struct FileInfo {
   std::optional<FormatText> nameSays;
   // What travelled with the design in a KVB, KVC or EDF file.
   std::optional<ContainerContents> container;
+  // The threads another maker's design file carries.
+  ThreadPalette threads;
 };
 
 // The format the name says (by the registry, the extension in lower case) and, when the
@@ -193,6 +197,16 @@ void printText(std::ostream& out, const FileInfo& info) {
   }
   if (info.container) printContainer(out, *info.container);
   printZskTransportInfo(out, info.path);
+  if (!info.threads.isEmpty()) out << "  threads         " << info.threads.length() << '\n';
+  for (const ThreadProperty& thread : info.threads) {
+    std::snprintf(line, sizeof line, "    #%02X%02X%02X", thread.red(), thread.green(),
+                  thread.blue());
+    out << line;
+    for (const HString* text : {&thread.name, &thread.code, &thread.manufacturer}) {
+      if (!text->isEmpty()) out << "  " << strToUtf8(*text);
+    }
+    out << '\n';
+  }
 }
 
 void writePoint(JsonWriter& json, std::string_view name, int x, int y) {
@@ -273,6 +287,26 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(totalThreadMetres(s));
   if (info.container) writeContainerJson(json, *info.container);
   writeZskTransportInfo(json, info.path);
+  if (!info.threads.isEmpty()) {
+    json.key("threads");
+    json.beginArray();
+    for (const ThreadProperty& thread : info.threads) {
+      char colour[8];
+      std::snprintf(colour, sizeof colour, "#%02X%02X%02X", thread.red(), thread.green(),
+                    thread.blue());
+      json.beginObject();
+      json.key("colour");
+      json.value(colour);
+      json.key("name");
+      json.value(strToUtf8(thread.name));
+      json.key("code");
+      json.value(strToUtf8(thread.code));
+      json.key("manufacturer");
+      json.value(strToUtf8(thread.manufacturer));
+      json.endObject();
+    }
+    json.endArray();
+  }
   json.endObject();
 }
 
@@ -319,7 +353,7 @@ int runInfo(std::span<const std::string_view> args) {
       continue;
     }
     const HString widePath = fromNativePath(std::string(path));
-    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}, {}};
+    FileInfo info{path, describeFormat(readFormatOfPath(widePath)), StitchStats{}, {}, {}, {}, {}};
     HXArray<HStitch> stitches;
     int result = kReadOk;
     if (const ContainerKind kind = containerKindOf(widePath); kind != ContainerKind::kNone) {
@@ -341,8 +375,16 @@ int runInfo(std::span<const std::string_view> args) {
     } else {
       double scale = 1.0;
       int systemError = 0;
-      result = decodeFile(widePath, stitches, info.stats, scale, nullptr, nullptr, nullptr, nullptr,
-                          &systemError, &info.ending);
+      // Other makers' designs are named by the registry and show the threads they carry.
+      const bool otherMaker = readFormatOfPath(widePath) == kFormatNone;
+      if (otherMaker) {
+        HString lower = widePath;
+        lower.makeLower();
+        info.format = describeFormat(HFileFormat::getFileFormatFromFile(lower, 1));
+      }
+      result =
+          decodeFile(widePath, stitches, info.stats, scale, otherMaker ? &info.threads : nullptr,
+                     nullptr, nullptr, nullptr, &systemError, &info.ending);
       if (result != 0) {
         std::cerr << "stitchkit info: " << path << ": "
                   << describeReadFailure(result, systemError, info.ending) << '\n';

@@ -4,14 +4,19 @@
 
 #include <errno.h>
 
+#include <algorithm>
+
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 
+#include "stitchkit/designio/design_codec.h"
+#include "stitchkit/designio/st_des.h"
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/zsk_transport_file.h"
@@ -153,6 +158,53 @@ int readKvbContainer(const ReaderCall& call, bool kvc) {
                        call.repeats, laserBlocks, call.palette, nullptr);
 }
 
+// The general loader's point types and the stitch codes they become; any other type is a
+// plain stitch.
+struct LoaderCode {
+  std::uint8_t type;
+  std::uint8_t code;
+};
+constexpr LoaderCode kLoaderCodes[] = {
+    {1, 1},  {2, 3},   {3, 6},   {4, 2},   {5, 8},   {6, 9},   {7, 4},
+    {8, 5},  {9, 10},  {10, 26}, {11, 27}, {12, 28}, {15, 15}, {16, 16},
+    {22, 7}, {26, 12}, {27, 18}, {28, 19}, {29, 20}, {30, 17},
+};
+
+// Other makers' designs through the design-I/O layer: the points become stitches (positions
+// truncated towards zero), the threads the palette, and the statistics are those of the
+// whole design.
+int loadGeneral(const ReaderCall& call) {
+  CStDes design;
+  STDESSETTINGS settings;
+  CStDes::LoadDefaultSettings(settings);
+  CSize size;
+  if (!design.Load(call.path, settings, size, nullptr)) return kReadNoReader;
+  call.stitches.clear();
+  HXArray<HStitch> stitches;
+  stitches.setAllocSize(static_cast<int>(design.points.size()));
+  for (const StDesPoint& point : design.points) {
+    const auto* row = std::find_if(std::begin(kLoaderCodes), std::end(kLoaderCodes),
+                                   [&point](const LoaderCode& r) { return r.type == point.type; });
+    auto coordinate = [](float v) {
+      return static_cast<short>(std::clamp(v, -32768.0f, 32767.0f));
+    };
+    HStitch s(coordinate(point.x), coordinate(point.y),
+              row == std::end(kLoaderCodes) ? StitchCode::Normal : row->code);
+    s.setColor(point.colour, true);
+    stitches.add(s);
+  }
+  if (call.palette != nullptr) {
+    for (int i = 0; i < design.threads.GetSize(); ++i) {
+      const THREAD& t = design.threads.GetAt(i);
+      call.palette->add(ThreadProperty(ThreadProperty::rgb(t.red(), t.green(), t.blue()), t.name,
+                                       t.code, t.manufacturer));
+    }
+  }
+  call.stats.setupStitchStats(stitches, 1, 0, 0);
+  call.stitches.appendAll(std::span<const HStitch>(stitches.data(), stitches.length()));
+  return kReadOk;
+}
+
 // Hands a whole file to the reader of `route` and returns the reader's file-level result.
 // A reader that is not part of the library yet reports kReadNoReader, as a failed one does.
 int runReader(Route route, const ReaderCall& call) {
@@ -168,6 +220,7 @@ int runReader(Route route, const ReaderCall& call) {
       return decodeZSKTransportFile(call.path, call.stitches, call.options, call.stats,
                                     call.palette);
     case Route::kGeneralLoader:
+      return loadGeneral(call);
     case Route::kFilter:
       break;
   }
@@ -291,7 +344,7 @@ HDiskFileFormat readFormatOfPath(const HString& path) {
 
 bool readsFileName(const HString& path) {
   const ExtensionRow* row = findExtension(extensionOf(path));
-  if (row == nullptr) return false;
+  if (row == nullptr) return findDesignCodec(path) != nullptr;
   return row->route == Route::kHsf || row->route == Route::kKvb || row->route == Route::kKvc ||
          row->route == Route::kZskTransport ||
          (row->route == Route::kFilter &&
