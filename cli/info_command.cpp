@@ -199,9 +199,7 @@ void printText(std::ostream& out, const FileInfo& info) {
   printZskTransportInfo(out, info.path);
   if (!info.threads.isEmpty()) out << "  threads         " << info.threads.length() << '\n';
   for (const ThreadProperty& thread : info.threads) {
-    std::snprintf(line, sizeof line, "    #%02X%02X%02X", thread.red(), thread.green(),
-                  thread.blue());
-    out << line;
+    out << "    " << colourText(thread);
     for (const HString* text : {&thread.name, &thread.code, &thread.manufacturer}) {
       if (!text->isEmpty()) out << "  " << strToUtf8(*text);
     }
@@ -287,26 +285,7 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(totalThreadMetres(s));
   if (info.container) writeContainerJson(json, *info.container);
   writeZskTransportInfo(json, info.path);
-  if (!info.threads.isEmpty()) {
-    json.key("threads");
-    json.beginArray();
-    for (const ThreadProperty& thread : info.threads) {
-      char colour[8];
-      std::snprintf(colour, sizeof colour, "#%02X%02X%02X", thread.red(), thread.green(),
-                    thread.blue());
-      json.beginObject();
-      json.key("colour");
-      json.value(colour);
-      json.key("name");
-      json.value(strToUtf8(thread.name));
-      json.key("code");
-      json.value(strToUtf8(thread.code));
-      json.key("manufacturer");
-      json.value(strToUtf8(thread.manufacturer));
-      json.endObject();
-    }
-    json.endArray();
-  }
+  if (!info.threads.isEmpty()) writeThreads(json, info.threads);
   json.endObject();
 }
 

@@ -104,4 +104,28 @@ void JsonWriter::value(bool flag) {
   out_ << (flag ? "true" : "false");
 }
 
+std::string colourText(const ThreadProperty& thread) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02X%02X%02X", thread.red(), thread.green(), thread.blue());
+  return text;
+}
+
+void writeThreads(JsonWriter& json, const ThreadPalette& threads) {
+  json.key("threads");
+  json.beginArray();
+  for (const ThreadProperty& thread : threads) {
+    json.beginObject();
+    json.key("colour");
+    json.value(colourText(thread));
+    json.key("name");
+    json.value(strToUtf8(thread.name));
+    json.key("code");
+    json.value(strToUtf8(thread.code));
+    json.key("manufacturer");
+    json.value(strToUtf8(thread.manufacturer));
+    json.endObject();
+  }
+  json.endArray();
+}
+
 }  // namespace stitchkit::cli

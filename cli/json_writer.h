@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "stitchkit/platform/thread_palette.h"
+
 namespace stitchkit::cli {
 
 // Streams compact JSON with correct commas and string escaping. The caller keeps the
@@ -34,5 +36,12 @@ class JsonWriter {
   std::vector<bool> needComma_;
   bool afterKey_ = false;
 };
+
+// A thread's colour as "#RRGGBB".
+std::string colourText(const ThreadProperty& thread);
+
+// The key "threads" of the object being written: one object per thread with its colour, name,
+// code and manufacturer.
+void writeThreads(JsonWriter& json, const ThreadPalette& threads);
 
 }  // namespace stitchkit::cli

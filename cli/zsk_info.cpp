@@ -35,12 +35,6 @@ std::string dateText(const std::string& stored) {
   return stored.size() == 15 ? stored.substr(0, 10) + ' ' + stored.substr(10) : stored;
 }
 
-std::string colourText(const ThreadProperty& thread) {
-  char text[8];
-  std::snprintf(text, sizeof text, "#%02X%02X%02X", thread.red(), thread.green(), thread.blue());
-  return text;
-}
-
 }  // namespace
 
 void printZskTransportInfo(std::ostream& out, std::string_view path) {
@@ -106,21 +100,7 @@ void writeZskTransportInfo(JsonWriter& json, std::string_view path) {
     json.endObject();
   }
   json.endObject();
-  json.key("threads");
-  json.beginArray();
-  for (const ThreadProperty& t : d->threads) {
-    json.beginObject();
-    json.key("colour");
-    json.value(colourText(t));
-    json.key("name");
-    json.value(strToUtf8(t.name));
-    json.key("code");
-    json.value(strToUtf8(t.code));
-    json.key("manufacturer");
-    json.value(strToUtf8(t.manufacturer));
-    json.endObject();
-  }
-  json.endArray();
+  writeThreads(json, d->threads);
   json.endObject();
 }
 
