@@ -3,6 +3,8 @@
 #include <iterator>
 
 #include "stitchkit/designio/jef_codec.h"
+#include "stitchkit/designio/pec_codec.h"
+#include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/designio/xxx_codec.h"
 
 namespace stitchkit {
@@ -11,6 +13,8 @@ namespace {
 
 constexpr DesignCodec kCodecs[] = {
     {L".jef", readJef, writeJef},
+    {L".pes", readPes, writePes},
+    {L".pec", readPec, writePec},
     {L".xxx", readXxx, writeXxx},
 };
 

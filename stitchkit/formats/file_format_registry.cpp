@@ -3,6 +3,7 @@
 #include <cwctype>
 #include <fstream>
 
+#include "stitchkit/designio/st_des.h"
 #include "stitchkit/files/hsf_file.h"
 #include "stitchkit/platform/h_file.h"
 
@@ -91,8 +92,11 @@ HDiskFileFormat HFileFormat::getFileFormatFromHSFFile(const HString& path) {
 }
 
 int HFileFormat::getFileVersionFromFile(const HString& path) {
-  static_cast<void>(path);
-  return 0;
+  STDESSETTINGS settings;
+  CStDes::LoadDefaultSettings(settings);
+  CSize size;
+  CStDes design;
+  return design.Load(path, settings, size, nullptr) ? settings.version : 0;
 }
 
 std::uint32_t HFileFormat::isFileFormatCompatible(HDiskFileFormat format, HDiskFileFormat target) {

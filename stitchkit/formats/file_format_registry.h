@@ -36,8 +36,9 @@ class HFileFormat {
   // when the file does not open or its header does not read, kFormatNone for an empty path
   // or a header that names no format.
   static HDiskFileFormat getFileFormatFromHSFFile(const HString& path);
-  // The version of a design file as the design-I/O library reports it. This build has no
-  // design-I/O library and answers 0, the answer for a file that does not load.
+  // The version of another maker's design file as the design-I/O layer's load reports it
+  // (10 to 110 for the PES family, 0 for formats without versions), or 0 when the file does
+  // not load.
   static int getFileVersionFromFile(const HString& path);
 
   // Whether a design of `format` may be written as `target`: kFileFormatCompatible when

@@ -1,5 +1,5 @@
-// The design object's JEF and XXX codecs: the bytes they write for a small design, and how
-// broken files are refused.
+// The design object's codecs (JEF, XXX, PEC, PES): the bytes they write for a small design,
+// and how broken files are refused.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "stitchkit/designio/jef_codec.h"
+#include "stitchkit/designio/pec_codec.h"
+#include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/designio/st_des.h"
 #include "stitchkit/designio/xxx_codec.h"
 #include "tests/support/test_files.h"
@@ -55,13 +57,33 @@ std::vector<std::pair<float, float>> positionsOf(const CStDes& design, std::uint
 class StDesTest : public testing_support::TempDirTest {};
 
 TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
+  using Chunks = std::vector<std::pair<std::size_t, std::string>>;
   struct Golden {
     const char* name;
     std::vector<Field> fields;
-    std::size_t streamAt;
-    std::string stream;  // the stitch records, then what follows them
+    Chunks chunks;  // bytes at an offset: stitch records, tables, pictures
     std::size_t size;
+    std::uint32_t firstColour;  // of the first thread read back
   };
+  const std::string spaces12(12, ' ');
+  // The PEC block's label and colour table (red 5 for thread chart 33, black 20 for 1,2,3),
+  // its stitch header (thumbnails 0x29 bytes on, 310 x 200) and stitch list.
+  const std::string pecHead = "LA:" + std::string(16, ' ') + "\r" + spaces12 +
+                              bytesOf({0xFF, 0x00, 0x06, 0x26}) + spaces12 +
+                              bytesOf({0x01, 0x05, 0x14, 0x20});
+  const std::string pecStitchHeader = bytesOf({0x00, 0x00, 0x29, 0x00, 0x00, 0x31, 0xFF, 0xF0, 0x36,
+                                               0x01, 0xC8, 0x00, 0xE0, 0x01, 0xB0, 0x01});
+  const std::string pecStitches = bytesOf({0x90, 0x00, 0x90, 0x00,  // a leading empty jump
+                                           0x00, 0x00, 0x0A, 0x6C,  // 7-bit stitches
+                                           0x81, 0x2C, 0x00,        // 12-bit x, 7-bit y
+                                           0x90, 0x00, 0x90, 0xC8,  // jump
+                                           0xAF, 0xF6, 0xAF, 0xF6,  // trim
+                                           0xFE, 0xB0, 0x02, 0x05, 0x7B, 0xFF});
+  // Frame rows of every thumbnail, and the second block's one stitch drawn at x 41.
+  const std::string frameTop = bytesOf({0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0x1F});
+  const std::string stitchRow = bytesOf({0x08, 0x00, 0x00, 0x00, 0x00, 0x12});
+  const std::size_t pecThumbnails = 8 + 0x210 + pecStitches.size();
+  const std::size_t pesPec = 192;
   const Golden cases[] = {
       {"small.jef",
        {{0, 4, 132},  {4, 4, 10},   {24, 4, 2},   {28, 4, 17},   {32, 4, 0},  // offset .. hoop
@@ -69,14 +91,14 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
         {52, 4, 550}, {56, 4, 530}, {60, 4, 240}, {64, 4, 370},               // 110 x 110
         {68, 4, -1},  {84, 4, 700}, {88, 4, 980}, {100, 4, 550},              // 50 x 50, 140 x 200
         {116, 4, 33}, {120, 4, 1},  {124, 4, 13}, {128, 4, 13}},              // threads
-       132,
-       bytesOf({0x00, 0x00, 0x0A, 0x14,                          // stitches (y up)
-                0x80, 0x02, 0x64, 0x00, 0x80, 0x02, 0x64, 0x00,  // 300 split: two jumps ...
-                0x64, 0x00,                                      // ... and the stitch
-                0x80, 0x02, 0x00, 0x9C, 0x80, 0x02, 0x00, 0x9C,  // jump of 200 split
-                0x80, 0x02, 0xF6, 0x0A,                          // trim as a jump
-                0x80, 0x01, 0x00, 0x00, 0x05, 0x05, 0x80, 0x10}),
-       166},
+       {{132, bytesOf({0x00, 0x00, 0x0A, 0x14,                                // stitches (y up)
+                       0x80, 0x02, 0x64, 0x00, 0x80, 0x02, 0x64, 0x00,  // 300 split: two jumps ...
+                       0x64, 0x00,                                      // ... and the stitch
+                       0x80, 0x02, 0x00, 0x9C, 0x80, 0x02, 0x00, 0x9C,  // jump of 200 split
+                       0x80, 0x02, 0xF6, 0x0A,                          // trim as a jump
+                       0x80, 0x01, 0x00, 0x00, 0x05, 0x05, 0x80, 0x10})}},
+       166,
+       THREAD::rgb(227, 49, 31)},
       {"SMALL.XXX",
        {{0x17, 4, 6},
         {0x27, 4, 2},
@@ -85,13 +107,48 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
         {0x31, 2, 305},
         {0x33, 2, -165},
         {0xFC, 4, 0x118}},
-       0x100,
-       bytesOf({0x00, 0x00, 0x0A, 0x14, 0x7D, 0x2C, 0x01, 0x00, 0x00,  // long stitch
-                0x7E, 0x00, 0x00, 0x38, 0xFF,                          // long jump
-                0x7F, 0x03, 0xF6, 0x0A, 0x7F, 0x08, 0x00, 0x00, 0x05,
-                0x05, 0x7F, 0x7F, 0x03, 0x14, 0x00, 0x00,                // end code
-                0x00, 0xE3, 0x31, 0x1F, 0x00, 0x01, 0x02, 0x03, 0x00}),  // palette
-       0x11E + 22 * 4},
+       {{0x100, bytesOf({0x00, 0x00, 0x0A, 0x14, 0x7D, 0x2C, 0x01, 0x00, 0x00,  // long stitch
+                         0x7E, 0x00, 0x00, 0x38, 0xFF,                          // long jump
+                         0x7F, 0x03, 0xF6, 0x0A, 0x7F, 0x08, 0x00, 0x00, 0x05,
+                         0x05, 0x7F, 0x7F, 0x03, 0x14, 0x00, 0x00,                  // end code
+                         0x00, 0xE3, 0x31, 0x1F, 0x00, 0x01, 0x02, 0x03, 0x00})}},  // palette
+       0x11E + 22 * 4,
+       THREAD::rgb(227, 49, 31)},
+      {"small.pec",
+       {},
+       {{0, "#PEC0001" + pecHead},
+        {8 + 0x200, pecStitchHeader},
+        {8 + 0x210, pecStitches},
+        {pecThumbnails + 2 * 6, frameTop},
+        {pecThumbnails + 2 * 228 + 26 * 6, stitchRow + stitchRow}},
+       pecThumbnails + 3 * 228,
+       THREAD::rgb(237, 23, 31)},
+      {"small.pes",
+       {{8, 4, pesPec},
+        {12, 2, 1},
+        {14, 2, 1},
+        {16, 2, 1},
+        {18, 2, -1},
+        {77, 2, 310},
+        {79, 2, 200},
+        {89, 2, 4}},
+       {{0, "#PES0001"},
+        {22, bytesOf({0x07, 0x00}) + "CEmbOne"},
+        {31, bytesOf({0, 0, 0, 0, 0x36, 1, 0xC8, 0, 0, 0, 0, 0, 0x36, 1, 0xC8, 0})},  // extents
+        {63, bytesOf({0x00, 0x40, 0x53, 0x44, 0x00, 0x00, 0x61, 0x44})},  // centred: 845, 900
+        {95,
+         bytesOf({0x07, 0x00}) + "CSewSeg" +
+             bytesOf({0,    0,    5,    0, 4,    0, 0,    0,    20,   0, 0,    0, 20,   0, 10,   0,
+                      0,    0,    0x36, 1, 0,    0, 0x03, 0x80, 1,    0, 5,    0, 3,    0, 0x36, 1,
+                      0,    0,    0x36, 1, 0xC8, 0, 0x2C, 1,    0xBE, 0,  // jump and trim
+                      0x03, 0x80, 1,    0, 0x14, 0, 2,    0,    0x2C, 1, 0xBE, 0, 0x2C, 1, 0xBE, 0,
+                      0x03, 0x80, 0,    0, 0x14, 0, 2,    0,    0x2C, 1, 0xBE, 0, 0x31, 1, 0xB9, 0,
+                      2,    0,    0,    0, 5,    0, 2,    0,    0x14, 0,  // colour list
+                      0,    0,    0,    0})},
+        {pesPec, pecHead},
+        {pesPec + 0x210, pecStitches}},
+       pesPec + 0x210 + pecStitches.size() + 3 * 228,
+       THREAD::rgb(237, 23, 31)},
   };
   for (const Golden& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,7 +163,8 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
     ASSERT_EQ(bytes.size(), c.size);
     for (const Field& f : c.fields)
       EXPECT_EQ(number(bytes, f.at, f.width), f.value) << "at " << f.at;
-    EXPECT_EQ(bytes.substr(c.streamAt, c.stream.size()), c.stream);
+    for (const auto& [at, chunk] : c.chunks)
+      EXPECT_EQ(bytes.substr(at, chunk.size()), chunk) << "at " << at;
 
     CStDes read;
     ASSERT_TRUE(read.Load(path(c.name), settings, size, nullptr));
@@ -114,18 +172,31 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
     EXPECT_EQ(positionsOf(read, T::Normal), positionsOf(design, T::Normal));
     EXPECT_EQ(positionsOf(read, T::ColourChange), positionsOf(design, T::ColourChange));
     ASSERT_EQ(read.threads.GetSize(), 2);
-    EXPECT_EQ(read.threads.GetAt(0).colour, design.threads.GetAt(0).colour);
+    EXPECT_EQ(read.threads.GetAt(0).colour, c.firstColour);
     EXPECT_EQ(read.points.back().colour, 1);
     EXPECT_EQ(read.points.back().type, T::End);
   }
   EXPECT_EQ(std::string(readFile("small.jef")->substr(8, 14)), "19700101000000");
+  // The PES file's PEC block reads as a PEC block; other PES versions are not written.
+  CStDes block;
+  ASSERT_TRUE(readPecBlock(readFile("small.pes")->substr(pesPec), block));
+  EXPECT_EQ(positionsOf(block, T::Normal), positionsOf(smallDesign(), T::Normal));
+  STDESSETTINGS later;
+  later.version = 20;
+  CSize size;
+  EXPECT_FALSE(smallDesign().Save(path("later.pes"), later, size));
+  EXPECT_FALSE(readFile("later.pes").has_value());
 }
 
 TEST_F(StDesTest, RefusesBrokenFiles) {
   std::string jef;
   std::string xxx;
+  std::string pec;
+  std::string pes;
   ASSERT_TRUE(writeJef(smallDesign(), {}, jef));
   ASSERT_TRUE(writeXxx(smallDesign(), {}, xxx));
+  ASSERT_TRUE(writePec(smallDesign(), {}, pec));
+  ASSERT_TRUE(writePes(smallDesign(), {}, pes));
   const auto set32 = [](std::string b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
       b[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
@@ -155,6 +226,18 @@ TEST_F(StDesTest, RefusesBrokenFiles) {
       {"unknown-command.xxx", put(xxx, 0x104, bytesOf({0x7F, 0x05}))},
       {"cut-long-move.xxx", set32(set32(xxx.substr(0, 0x107), 0xFC, 0x100), 0x27, 0)},
       {"no-end.xxx", put(xxx, 0x118, bytesOf({0x00, 0x00}))},
+      {"other-magic.pec", put(pec, 0, "#PES")},
+      {"no-label.pec", put(pec, 8, "XY:")},
+      {"cut-block.pec", pec.substr(0, 8 + 0x20F)},
+      {"cut-long-move.pec", pec.substr(0, 8 + 0x219)},
+      {"unknown-command.pec", put(pec, 8 + 0x210, bytesOf({0xFE, 0x00, 0x02}))},
+      {"no-end.pec", pec.substr(0, 8 + 0x228)},
+      {"cut.pes", pes.substr(0, 11)},
+      {"no-digits.pes", put(pes, 4, "00A1")},
+      {"offset-in-header.pes", set32(pes, 8, 11)},
+      {"offset-past-end.pes", set32(pes, 8, static_cast<std::uint32_t>(pes.size() + 1))},
+      {"offset-not-block.pes", set32(pes, 8, 100)},
+      {"cut-thread-header.pes", "#PES0060" + bytesOf({16, 0, 0, 0, 1, 0, 0, 0}) + pec.substr(8)},
       {"empty.jef", ""},
       {"other-format.dst", xxx},
       {"no-extension", xxx},
