@@ -14,12 +14,15 @@
 #include "cli/option_ranges.h"
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/zangs_records.h"
+#include "stitchkit/designio/design_codec.h"
+#include "stitchkit/files/design_exchange.h"
 #include "stitchkit/files/extra_properties.h"
 #include "stitchkit/files/kvb_file.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
 #include "stitchkit/filter/stitch_filter.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/formats/file_format_registry.h"
 #include "stitchkit/machine/head_grouping.h"
 #include "stitchkit/machine/machine_format_catalogue.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
@@ -44,14 +47,14 @@ constexpr std::string_view kUsage =
     "                         [--machines DIR] IN OUT\n"
     "\n"
     "Reads the stitch file IN and writes its design to OUT, in the format OUT's extension\n"
-    "names (.dst, .dsb, .dsz, .exp, .kvb, .kvc, .edf, ...) or in format CODE, with the\n"
-    "options of a machine format: the one --machine names, or else the best one for the\n"
-    "format (the default machine format when it writes that format, then the installed\n"
-    "ones, then the factory line; see `stitchkit machines`). OUT is written to a temporary\n"
-    "file beside it that replaces OUT only once the whole file is written, so a failed\n"
-    "conversion leaves an existing OUT as it was. Prints what was written: the file, its\n"
-    "format code, the machine format, the stitches, colours (needle blocks) and size of\n"
-    "OUT as read back, the figures `stitchkit info OUT` gives.\n"
+    "names (.dst, .dsb, .dsz, .exp, .kvb, .kvc, .edf, .pes, .pec, .jef, .xxx, ...) or in\n"
+    "format CODE, with the options of a machine format: the one --machine names, or else\n"
+    "the best one for the format (the default machine format when it writes that format,\n"
+    "then the installed ones, then the factory line; see `stitchkit machines`). OUT is\n"
+    "written to a temporary file beside it that replaces OUT only once the whole file is\n"
+    "written, so a failed conversion leaves an existing OUT as it was. Prints what was\n"
+    "written: the file, its format code, the machine format, the stitches, colours (needle\n"
+    "blocks) and size of OUT as read back, the figures `stitchkit info OUT` gives.\n"
     "A name or code whose format this build does not write (see `stitchkit formats`) is\n"
     "refused before anything is read or written. A design that does not end with a design\n"
     "end record is written with one at its last point, and the summary says so.\n"
@@ -62,6 +65,11 @@ constexpr std::string_view kUsage =
     "read by this library, not by other systems' EDF readers). From a KVB, KVC or EDF file\n"
     "the thread palette, the machine conditions, head grouping and repeat settings are\n"
     "passed on to a KVB, KVC or EDF OUT.\n"
+    "Other makers' designs (.pes, .pec, .jef, .xxx) are written with the threads IN\n"
+    "carries (else the library's chart), each format's long moves cut into jumps by its own\n"
+    "limits; the machine format is chosen and named as for the others, but its options do\n"
+    "not change these writers. A .pes OUT is written as PES version 1 (format 41), the\n"
+    "only version written; --format 41 to 89 asks for the others, which are refused.\n"
     "\n"
     "Options:\n"
     "  --machine NAME    write with machine format NAME, an installed or a factory one\n"
@@ -73,7 +81,8 @@ constexpr std::string_view kUsage =
     "                    FileFormat a format code; a value outside is refused with the\n"
     "                    range), FormatType a text.\n"
     "  --format CODE     write format CODE whatever OUT's extension is (see `stitchkit\n"
-    "                    formats`); DST, DSB and DSZ codes get their 512-byte header\n"
+    "                    formats`); DST, DSB and DSZ codes get their 512-byte header.\n"
+    "                    (for another maker's OUT, CODE must be of OUT's family)\n"
     "  --machines DIR    take installed machine formats from DIR for this call\n"
     "  --help            show this help\n"
     "  --                end of options\n"
@@ -176,6 +185,11 @@ int fail(std::string_view path, std::string_view reason) {
   return kExitFailure;
 }
 
+// The PES version written when OUT names the PES family and --format names no version.
+constexpr auto kWrittenPesFormat = static_cast<HDiskFileFormat>(41);
+// The code ".pes" reads as, the head of the PES family.
+constexpr auto kPesFamily = static_cast<HDiskFileFormat>(89);
+
 // What this build writes, for the refusal of a name or code it does not: the extensions of
 // the format table that it writes by name, and the codes it writes with --format.
 std::string writtenFormatsText() {
@@ -183,11 +197,13 @@ std::string writtenFormatsText() {
   std::string codes;
   for (const DiskFormatInfo& row : diskFormatTable()) {
     for (std::string_view ext : row.readFrom) {
-      if (ext.empty() || !writesFileName(utf8ToStr("x" + std::string(ext)))) continue;
+      const HString name = utf8ToStr("x" + std::string(ext));
+      if (ext.empty() || (!writesFileName(name) && findDesignCodec(name) == nullptr)) continue;
       extensions += ' ';
       extensions += ext;
     }
-    if (writesFormat(row.code)) codes += ' ' + std::to_string(static_cast<int>(row.code));
+    if (writesFormat(row.code) || convertWritesOtherMaker(row.code))
+      codes += ' ' + std::to_string(static_cast<int>(row.code));
   }
   return "this build writes" + extensions + " (with --format:" + codes + ")";
 }
@@ -317,7 +333,52 @@ int chooseMachine(const ConvertArgs& args, const MachineHost& host, HDiskFileFor
                             std::to_string(chosen) + ")");
 }
 
+// The code another maker's OUT is written as through the design-I/O layer: --format's, which
+// must be of the family OUT's extension reads as, else that family's code (for the PES family
+// the version its writer lays out). Nothing for other names, or after printing a usage error
+// for a --format of another family (exitCode set).
+std::optional<HDiskFileFormat> designFormat(const ConvertArgs& args, const HString& outPath,
+                                            int& exitCode) {
+  if (findDesignCodec(outPath) == nullptr) {
+    if (args.format && convertWritesOtherMaker(*args.format)) {
+      exitCode = usageError(kCommand,
+                            "--format " + std::to_string(static_cast<int>(*args.format)) +
+                                " is written only under its own extension (" +
+                                std::string(findDiskFormat(*args.format)->writtenAs) + ")",
+                            kUsage);
+    }
+    return std::nullopt;
+  }
+  HString lower = outPath;
+  lower.makeLower();
+  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
+  if (!args.format) {
+    return HFileFormat::isFileFormatCompatible(kWrittenPesFormat, named) == kFileFormatCompatible
+               ? kWrittenPesFormat
+               : named;
+  }
+  if (HFileFormat::isFileFormatCompatible(*args.format, named) != kFileFormatCompatible) {
+    exitCode = usageError(kCommand,
+                          "--format " + std::to_string(static_cast<int>(*args.format)) +
+                              " is not written as " + std::string(args.out) +
+                              ": give a code of its family (see `stitchkit formats`)",
+                          kUsage);
+    return std::nullopt;
+  }
+  return *args.format;
+}
+
 }  // namespace
+
+bool convertWritesOtherMaker(HDiskFileFormat code) {
+  const DiskFormatInfo* row = findDiskFormat(code);
+  if (row == nullptr || row->writtenAs.size() < 2 ||
+      findDesignCodec(utf8ToStr("x" + std::string(row->writtenAs))) == nullptr) {
+    return false;
+  }
+  return code == kWrittenPesFormat ||
+         HFileFormat::isFileFormatCompatible(code, kPesFamily) != kFileFormatCompatible;
+}
 
 int runConvert(std::span<const std::string_view> args) {
   int exitCode = kExitOk;
@@ -329,7 +390,10 @@ int runConvert(std::span<const std::string_view> args) {
   HXArray<HStitch> stitches;
   StitchStats readStats;
   double scale = 1.0;
-  const bool writable = parsed->format ? writesFormat(*parsed->format) : writesFileName(outPath);
+  const std::optional<HDiskFileFormat> otherMaker = designFormat(*parsed, outPath, exitCode);
+  if (exitCode != kExitOk) return exitCode;
+  const bool writable =
+      otherMaker || (parsed->format ? writesFormat(*parsed->format) : writesFileName(outPath));
   if (!writable) {
     return fail(parsed->out, (parsed->format ? "format " + std::to_string(*parsed->format)
                                              : std::string("this name's format")) +
@@ -353,7 +417,8 @@ int runConvert(std::span<const std::string_view> args) {
 
   StitchEncoderOptions options;
   HString machineName;
-  const HDiskFileFormat target = parsed->format.value_or(writeFormatOfPath(outPath));
+  const HDiskFileFormat target =
+      otherMaker.value_or(parsed->format.value_or(writeFormatOfPath(outPath)));
   if (const int chosen = chooseMachine(*parsed, host, target, machineName, options);
       chosen != kExitOk) {
     return chosen;
@@ -387,14 +452,30 @@ int runConvert(std::span<const std::string_view> args) {
     }
   } sideFiles{temporary.path(), target == kFormatKvb};
   // OUT's name, not the temporary one, is what a header's label is made from.
-  const int result =
-      parsed->format
-          ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design,
-                                 carried.palette, names, ExtraProperties(), 1, &options, 0, 0,
-                                 carried.grouping, carried.repeat, nullptr, nullptr, &systemError)
-          : makeStitchFormatFile(temporary.path(), outPath, design, carried.palette, names,
-                                 ExtraProperties(), 0.0, &options, 0, 0, carried.grouping,
-                                 carried.repeat, nullptr, nullptr, nullptr, &systemError);
+  int result = kWriteOk;
+  if (otherMaker) {
+    HDiskFileFormat written = *otherMaker;
+    CSize size;
+    if (makeGNFile(temporary.path(), written, stitches, carried.palette, options, size, nullptr) !=
+        kExchangeOk) {
+      const bool otherPesVersion =
+          written != kWrittenPesFormat &&
+          HFileFormat::isFileFormatCompatible(written, kPesFamily) == kFileFormatCompatible;
+      return fail(parsed->out,
+                  "cannot be written in format " + std::to_string(static_cast<int>(written)) +
+                      (otherPesVersion ? ": PES is written in version 1 only (--format 41)"
+                                       : ": the design cannot be expressed in it"));
+    }
+  } else {
+    result =
+        parsed->format
+            ? makeStitchFormatFile(temporary.path(), outPath, *parsed->format, design,
+                                   carried.palette, names, ExtraProperties(), 1, &options, 0, 0,
+                                   carried.grouping, carried.repeat, nullptr, nullptr, &systemError)
+            : makeStitchFormatFile(temporary.path(), outPath, design, carried.palette, names,
+                                   ExtraProperties(), 0.0, &options, 0, 0, carried.grouping,
+                                   carried.repeat, nullptr, nullptr, nullptr, &systemError);
+  }
   if (result != kWriteOk) {
     return fail(parsed->out,
                 describeFailure("cannot be written", systemError, writeResultMessage(result)));
@@ -410,11 +491,12 @@ int runConvert(std::span<const std::string_view> args) {
     return fail(parsed->out, std::string("cannot replace it: ") + std::strerror(error));
   }
 
-  const HDiskFileFormat format = options.getFileFormat();
+  const HDiskFileFormat format = otherMaker.value_or(options.getFileFormat());
   // The summary gives the figures info gives for OUT: the stitches, the needle blocks and the
   // size of OUT read back. (The writer's own statistics count what it sent, which is not
   // what a reader makes of the file: stops read as needle changes, folded needles, ...)
-  const std::optional<StitchStats> written = readBack(outPath, parsed->format, stitches);
+  const std::optional<StitchStats> written =
+      readBack(outPath, otherMaker ? std::nullopt : parsed->format, stitches);
   if (!written) return fail(parsed->out, "was written but does not read back");
   // A machine that takes stops for colour changes (Exp) reads one needle block with stops.
   int stops = 0;

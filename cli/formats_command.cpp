@@ -33,7 +33,7 @@ bool readsRow(const DiskFormatInfo& row) {
 }
 
 bool writesRow(const DiskFormatInfo& row) {
-  if (writesFormat(row.code)) return true;
+  if (writesFormat(row.code) || convertWritesOtherMaker(row.code)) return true;
   if (row.writtenAs.size() < 2) return false;
   const HString name = utf8ToStr("x" + std::string(row.writtenAs));
   return writesFileName(name) && writeFormatOfPath(name) == row.code;

@@ -33,7 +33,9 @@ constexpr std::string_view kUsage =
     "extents and size, the start and end points and the thread estimate. Lengths are in\n"
     "millimetres, thread in metres; x and y are the file's own axes. A .CT0 or .CT1\n"
     "condition file is described by its conditions, head grouping and needle-bar codes.\n"
-    "Designs of other makers (.jef, .xxx) also list the thread colours and names they carry.\n"
+    "Designs of other makers (.pes, .pec, .jef, .xxx) also list the thread colours and\n"
+    "names they carry, and a PES file the version it was written in (10 for \"#PES0001\",\n"
+    "20 to 110 for the later ones).\n"
     "A .kvb, .kvc or .edf file is also described by what travelled with the design: the\n"
     "side files of a KVB file (.CT0, .LT0, .CT1 beside it), the sections of a KVC file or\n"
     "the members of an EDF package, each with its length or \"absent\", and the head\n"
@@ -120,8 +122,9 @@ struct FileInfo {
   std::optional<FormatText> nameSays;
   // What travelled with the design in a KVB, KVC or EDF file.
   std::optional<ContainerContents> container;
-  // The threads another maker's design file carries.
+  // The threads another maker's design file carries, and its version (0 for none).
   ThreadPalette threads;
+  int version = 0;
 };
 
 // The format the name says (by the registry, the extension in lower case) and, when the
@@ -158,6 +161,7 @@ void printText(std::ostream& out, const FileInfo& info) {
   if (!info.format.family.empty()) out << ", " << info.format.family << " family";
   if (!info.format.extension.empty()) out << ", " << info.format.extension;
   if (!info.format.role.empty()) out << " (" << info.format.role << ')';
+  if (info.version != 0) out << ", version " << info.version;
   if (info.nameSays) {
     out << ", found from the content (the name reads as ";
     out << (info.nameSays->code == kFormatNone ? std::string("no format")
@@ -233,6 +237,10 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   json.value(info.format.extension);
   json.key("role");
   json.value(info.format.role);
+  if (info.version != 0) {
+    json.key("version");
+    json.value(info.version);
+  }
   json.key("foundFrom");
   json.value(info.nameSays ? "content" : "name");
   json.endObject();
@@ -360,6 +368,7 @@ int runInfo(std::span<const std::string_view> args) {
         HString lower = widePath;
         lower.makeLower();
         info.format = describeFormat(HFileFormat::getFileFormatFromFile(lower, 1));
+        info.version = HFileFormat::getFileVersionFromFile(widePath);
       }
       result =
           decodeFile(widePath, stitches, info.stats, scale, otherMaker ? &info.threads : nullptr,

@@ -1,5 +1,5 @@
-// Real JEF and XXX designs read in place, and every DST sample written as JEF and XXX and read
-// back.
+// Real PES, PEC, JEF and XXX designs read in place, and every DST sample written as each of
+// them and read back.
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "stitchkit/designio/move_plan.h"
+#include "stitchkit/designio/pec_codec.h"
 #include "stitchkit/designio/st_des.h"
 #include "stitchkit/files/read_design.h"
+#include "stitchkit/formats/file_format_registry.h"
 #include "tests/support/stitch_builders.h"
 #include "tests/support/test_files.h"
 
@@ -30,9 +33,10 @@ Positions positionsOf(const CStDes& design, std::uint8_t type) {
   return out;
 }
 
-TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
-  // Facts taken from the files' bytes: the thread table or palette, the number of stitch and
-  // colour change records, and the records that open the design.
+TEST(DesignSamples, RealFilesHoldWhatTheirBytesSay) {
+  // Facts taken from the files' bytes: the thread table or palette (a PES file's PEC colour
+  // table, and the threads of its header where it has them), the number of stitch and colour
+  // change records, the records that open the design and the version.
   struct Sample {
     const char* file;
     std::vector<std::uint32_t> colours;
@@ -40,8 +44,29 @@ TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
     int stitches;
     int colourChanges;
     std::vector<StDesPoint> opening;
+    int version = 0;
   };
   const Sample samples[] = {
+      {"pes/emodder__Embroidermodder.PES",  // "#PES0040", PEC block at 0x3639, colour 1
+       {THREAD::rgb(14, 31, 124)},
+       {"1"},
+       3407,
+       0,
+       {{9, 119, 0, T::Jump}, {4, 115, 0, T::Normal}, {19, 134, 0, T::Normal}},
+       40},
+      {"pes/emodder__Star.pes",  // "#PES0070", PEC colours 5 and 29, header threads 800, 001
+       {THREAD::rgb(237, 23, 31), THREAD::rgb(240, 240, 240)},
+       {"800", "001"},
+       2550,
+       1,
+       {{296, 462, 0, T::Jump}, {296, 462, 0, T::Normal}, {294, 460, 0, T::Normal}},
+       70},
+      {"pec/emodder__Embroidermodder.PEC",  // opens with a trimming 12-bit move
+       {THREAD::rgb(14, 31, 124)},
+       {"1"},
+       3408,
+       0,
+       {{-992, 246, 0, T::Trim}, {-992, 246, 0, T::Normal}, {-996, 251, 0, T::Normal}}},
       {"jef/emodder__Star.JEF",
        {THREAD::rgb(227, 49, 31), THREAD::rgb(242, 255, 255)},
        {"33", "51"},
@@ -61,7 +86,8 @@ TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
        0,
        {{0, 0, 0, T::Jump}, {-992, 246, 0, T::Jump}}},
   };
-  std::size_t files = sampleFiles("jef").size() + sampleFiles("xxx").size();
+  std::size_t files = sampleFiles("jef").size() + sampleFiles("xxx").size() +
+                      sampleFiles("pes").size() + sampleFiles("pec").size();
   ASSERT_EQ(files, std::size(samples)) << "a sample without facts to check";
   std::vector<Positions> stars;
   for (const Sample& s : samples) {
@@ -71,6 +97,8 @@ TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
     CSize size;
     const auto file = std::filesystem::path(STITCHKIT_SAMPLES_DIR) / s.file;
     ASSERT_TRUE(design.Load(fromNativePath(file.string()), settings, size, nullptr));
+    EXPECT_EQ(settings.version, s.version);
+    EXPECT_EQ(HFileFormat::getFileVersionFromFile(fromNativePath(file.string())), s.version);
     ASSERT_EQ(design.threads.GetSize(), static_cast<int>(s.colours.size()));
     for (int i = 0; i < design.threads.GetSize(); ++i) {
       EXPECT_EQ(design.threads.GetAt(i).colour, s.colours[static_cast<std::size_t>(i)]);
@@ -86,7 +114,8 @@ TEST(DesignSamples, RealJefAndXxxFilesHoldWhatTheirBytesSay) {
       EXPECT_EQ(design.points[i], s.opening[i]) << "point " << i;
     EXPECT_EQ(design.points.back().type, T::End);
     EXPECT_EQ(design.points.back().colour, s.colourChanges);
-    if (std::string(s.file).find("Star") != std::string::npos)
+    const std::string name = s.file;
+    if (name.find("Star") != std::string::npos && !name.ends_with(".pes"))
       stars.push_back(positionsOf(design, T::Normal));
   }
   // Two makers' files of one design: the same penetrations, the first where the design's DST
@@ -121,7 +150,7 @@ std::uint8_t pointTypeOf(const HStitch& stitch) {
 
 class DesignSamplesTest : public testing_support::TempDirTest {};
 
-TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesAsJefAndXxx) {
+TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesInEveryFormat) {
   const auto dstFiles = sampleFiles("dst");
   ASSERT_FALSE(dstFiles.empty());
   for (const auto& file : dstFiles) {
@@ -146,7 +175,7 @@ TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesAsJefAndXxx)
       if (kind == MoveKind::ColourChange) colourChanges.emplace_back(point.x, point.y);
     }
     ASSERT_FALSE(penetrations.empty());
-    for (const char* extension : {".jef", ".xxx"}) {
+    for (const char* extension : {".pes", ".pec", ".jef", ".xxx"}) {
       SCOPED_TRACE(extension);
       const HString out = path(file.stem().string() + extension);
       STDESSETTINGS settings;
@@ -158,6 +187,17 @@ TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesAsJefAndXxx)
       EXPECT_EQ(positionsOf(read, T::ColourChange), colourChanges);
       EXPECT_EQ(read.threads.GetSize(), static_cast<int>(colourChanges.size()) + 1);
     }
+    // The PES file's PEC block, handed over from its offset on, reads as the PEC file does.
+    const std::string pes = readFile(file.stem().string() + ".pes").value_or("");
+    ASSERT_GE(pes.size(), 12u);
+    const std::uint32_t offset =
+        static_cast<std::uint8_t>(pes[8]) | static_cast<std::uint8_t>(pes[9]) << 8 |
+        static_cast<std::uint8_t>(pes[10]) << 16 |
+        static_cast<std::uint32_t>(static_cast<std::uint8_t>(pes[11])) << 24;
+    ASSERT_LT(offset, pes.size());
+    CStDes block;
+    ASSERT_TRUE(readPecBlock(std::string_view(pes).substr(offset), block));
+    EXPECT_EQ(positionsOf(block, T::Normal), penetrations);
   }
 }
 
