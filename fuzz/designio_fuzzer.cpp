@@ -1,6 +1,6 @@
-// Feeds arbitrary bytes to the JEF and XXX readers and checks what a caller relies on besides
-// not crashing: a design that reads, written again in either format, reads again with the same
-// penetrations and colour changes.
+// Feeds arbitrary bytes to the PES, PEC, JEF and XXX readers and checks what a caller relies on
+// besides not crashing: a design that reads, written again in any of the formats, reads again
+// with the same penetrations and colour changes.
 
 #include <cmath>
 #include <cstddef>
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "stitchkit/designio/jef_codec.h"
+#include "stitchkit/designio/pec_codec.h"
+#include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/designio/st_des.h"
 #include "stitchkit/designio/xxx_codec.h"
 
@@ -38,7 +40,8 @@ void checkRewrites(const CStDes& first) {
   if (!exactPositions(first)) return;
   using Writer = bool (*)(const CStDes&, const STDESSETTINGS&, std::string&);
   using Reader = bool (*)(std::string_view, CStDes&, STDESSETTINGS&);
-  const std::pair<Writer, Reader> codecs[] = {{writeJef, readJef}, {writeXxx, readXxx}};
+  const std::pair<Writer, Reader> codecs[] = {
+      {writePes, readPes}, {writePec, readPec}, {writeJef, readJef}, {writeXxx, readXxx}};
   for (const auto& [write, read] : codecs) {
     STDESSETTINGS settings;
     std::string bytes;
@@ -58,7 +61,7 @@ void checkRewrites(const CStDes& first) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  for (auto read : {readJef, readXxx}) {
+  for (auto read : {readPes, readPec, readJef, readXxx}) {
     CStDes design;
     STDESSETTINGS settings;
     if (read(bytes, design, settings)) checkRewrites(design);

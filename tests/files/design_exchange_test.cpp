@@ -42,29 +42,48 @@ TEST_F(DesignExchange, DesignsGoThroughTheLayerAndBack) {
   ThreadPalette palette;
   palette.add(ThreadProperty(ThreadProperty::rgb(200, 10, 20), L"Red", L"1", L"madeira 40"));
   palette.add(ThreadProperty(ThreadProperty::rgb(5, 100, 250), L"", L"", L""));
-  for (const char* name : {"d.xxx", "d.jef"}) {
+  // The format written with, the version the settings hold, and the format read back (a PES
+  // version's, else the one given).
+  struct Case {
+    const char* name;
+    std::int32_t format;
+    int version;
+    std::int32_t read;
+  };
+  for (const Case& c : {Case{"d.xxx", 0, 0, 0}, Case{"d.jef", 0, 0, 0}, Case{"d.pec", 26, 0, 26},
+                        Case{"d.pes", 41, 10, 41}}) {
+    const std::string name = c.name;
     SCOPED_TRACE(name);
-    HDiskFileFormat format = kFormatDst;
+    auto format = static_cast<HDiskFileFormat>(c.format);
     CSize size;
     int version = -1;
     ASSERT_EQ(makeGNFile(path(name), format, design, palette, StitchOptions(), size, &version),
               kExchangeOk);
+    EXPECT_EQ(version, c.version);
     HXArray<HStitch> back;
     StitchStats stats;
     ThreadPalette threads;
     StitchOptions options;
     ASSERT_EQ(decodeGNFile(path(name), back, stats, threads, options, 0, format, size),
               kExchangeOk);
-    EXPECT_EQ(format, kFormatDst);  // no PES-family version
+    EXPECT_EQ(format, c.read);
     EXPECT_EQ(testing_support::penetrations(back), testing_support::penetrations(design));
     EXPECT_EQ(testing_support::colourSequence(back), testing_support::colourSequence(design));
     EXPECT_EQ(stats.colourChangeCount, 1);
-    if (std::string(name) == "d.xxx") {
+    if (name == "d.xxx") {
       ASSERT_GE(threads.length(), 2);
       EXPECT_EQ(threads[0].colour, palette[0].colour);
       EXPECT_EQ(threads[1].colour, palette[1].colour);
     }
   }
+  // A later PES version is not written.
+  HDiskFileFormat later = static_cast<HDiskFileFormat>(89);
+  CSize laterSize;
+  int version = -1;
+  EXPECT_EQ(
+      makeGNFile(path("later.pes"), later, design, palette, StitchOptions(), laterSize, &version),
+      kExchangeFailed);
+  EXPECT_EQ(version, 110);
   HXArray<HStitch> none;
   StitchStats stats;
   ThreadPalette threads;
