@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench/dst_bench_data.h"
+#include "stitchkit/files/design_exchange.h"
 #include "stitchkit/files/edf_package.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
@@ -17,19 +18,26 @@ namespace stitchkit {
 namespace {
 
 // Whole files through the writing and reading entry points, DST beside KVB, EDF (the KVB
-// file and its side files packed and enciphered through the temporary directory) and ZSK
-// transport. The argument is the format; items are the design's records.
+// file and its side files packed and enciphered through the temporary directory), ZSK
+// transport, and other makers' PES (version 1) and JEF through the design-I/O layer. The
+// argument is the format; items are the design's records.
+constexpr auto kFormatPesVersion1 = static_cast<HDiskFileFormat>(41);
+constexpr auto kFormatJef = static_cast<HDiskFileFormat>(27);
+
 const char* extensionOf(HDiskFileFormat format) {
-  switch (format) {
-    case kFormatDst:
-      return ".dst";
-    case kFormatKvb:
-      return ".kvb";
-    case kFormatZskTransport:
-      return ".Z00";
-    default:
-      return ".edf";
+  struct Named {
+    HDiskFileFormat format;
+    const char* extension;
+  };
+  static constexpr Named kExtensions[] = {{kFormatDst, ".dst"},
+                                          {kFormatKvb, ".kvb"},
+                                          {kFormatZskTransport, ".Z00"},
+                                          {kFormatPesVersion1, ".pes"},
+                                          {kFormatJef, ".jef"}};
+  for (const Named& named : kExtensions) {
+    if (named.format == format) return named.extension;
   }
+  return ".edf";
 }
 
 std::string benchPath(HDiskFileFormat format) {
@@ -38,6 +46,11 @@ std::string benchPath(HDiskFileFormat format) {
 }
 
 int writeFile(HDiskFileFormat format, HXArray<HStitch>& stitches) {
+  if (format == kFormatPesVersion1 || format == kFormatJef) {
+    CSize size;
+    return makeGNFile(utf8ToStr(benchPath(format)), format, stitches, ThreadPalette(),
+                      StitchOptions(), size, nullptr);
+  }
   StitchEncoderOptions options;
   setDefaultEncoderOptions(options);
   options.setFileFormat(format);
@@ -73,6 +86,8 @@ BENCHMARK(BM_WriteFile)
     ->Arg(kFormatKvb)
     ->Arg(kFormatEdf)
     ->Arg(kFormatZskTransport)
+    ->Arg(kFormatPesVersion1)
+    ->Arg(kFormatJef)
     ->Unit(benchmark::kMillisecond);
 
 void BM_ReadFile(benchmark::State& state) {
@@ -109,6 +124,8 @@ BENCHMARK(BM_ReadFile)
     ->Arg(kFormatKvb)
     ->Arg(kFormatEdf)
     ->Arg(kFormatZskTransport)
+    ->Arg(kFormatPesVersion1)
+    ->Arg(kFormatJef)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

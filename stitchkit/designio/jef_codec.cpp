@@ -112,6 +112,7 @@ bool readJef(std::string_view bytes, CStDes& design, STDESSETTINGS& settings) {
         le::i32At(bytes, jef::kThreadIndexesAt + 4 * static_cast<std::size_t>(i))));
   }
 
+  design.points.reserve((bytes.size() - offset) / 2);  // records take at least two bytes
   long x = 0;
   long y = 0;
   int block = 0;

@@ -214,6 +214,8 @@ bool readPecBlock(std::string_view block, CStDes& design) {
   for (std::size_t i = 0; i < colours; ++i)
     design.threads.Add(pecThreadOfIndex(le::byteAt(block, pec::kColourIndexesAt + i)));
 
+  // Records take at least two bytes.
+  design.points.reserve((block.size() - pec::kStitchesAt) / 2 + 1);
   long x = 0;
   long y = 0;
   int colourBlock = 0;
