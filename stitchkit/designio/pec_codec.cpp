@@ -254,10 +254,16 @@ bool appendPecBlock(const CStDes& design, const MovePlan& plan, std::string_view
   if (plan.blockColours.size() > pec::kMaxColours) return false;
 
   std::string stitches;
-  // A leading jump of nothing: the list's first four bytes are taken by some readers as a
-  // start offset, and a machine ignores an empty first move.
-  putLong(stitches, 0, pec::kJumpFlag);
-  putLong(stitches, 0, pec::kJumpFlag);
+  // The list starts at the corner of the design's box: a leading jump (12-bit, in pieces when
+  // longer) brings it to the design's origin, from where the planned moves run.
+  const int toOriginX = -plan.minX;
+  const int toOriginY = -plan.minY;
+  const int pieces =
+      std::max(1, (std::max(toOriginX, toOriginY) + pec::kLongMax - 1) / pec::kLongMax);
+  for (int i = 1; i <= pieces; ++i) {
+    putLong(stitches, toOriginX * i / pieces - toOriginX * (i - 1) / pieces, pec::kJumpFlag);
+    putLong(stitches, toOriginY * i / pieces - toOriginY * (i - 1) / pieces, pec::kJumpFlag);
+  }
   int changes = 0;
   for (const PlannedMove& move : plan.moves)
     putMove(stitches, move, changes);

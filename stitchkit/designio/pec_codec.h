@@ -18,9 +18,10 @@ namespace stitchkit {
 bool readPecBlock(std::string_view block, CStDes& design);
 
 // Appends the PEC block of a design planned as `plan`, with `label` (at most 16 characters
-// are kept) and thumbnails drawn from its stitches. False when the design has more colour
-// blocks than the colour table holds or its stitch list is longer than the block can point
-// past.
+// are kept) and thumbnails drawn from its stitches. The stitch list starts at the corner of
+// the box around the origin and the design, so the design reads back moved by that corner. False
+// when the design has more colour blocks than the colour table holds or its stitch list is longer
+// than the block can point past.
 bool appendPecBlock(const CStDes& design, const MovePlan& plan, std::string_view label,
                     std::string& bytes);
 

@@ -24,6 +24,8 @@
 // clear is that byte, a 7-bit signed number; with the top bit set it is 12 bits (the low
 // nibble and the next byte, signed), and the byte's bits 0x20 and 0x10 mark the move as a
 // trim or a jump. 0xFE 0xB0 and a byte alternating 2 and 1 change colour; 0xFF ends the list.
+// The list starts at the top left corner of the design's box (the first move is taken from
+// there), so a design reads back with that corner at (0, 0).
 namespace stitchkit::pec {
 
 inline constexpr char kFileMagic[] = "#PEC0001";

@@ -47,10 +47,11 @@ struct Field {
   std::int64_t value;
 };
 
-std::vector<std::pair<float, float>> positionsOf(const CStDes& design, std::uint8_t type) {
+std::vector<std::pair<float, float>> positionsOf(const CStDes& design, std::uint8_t type,
+                                                 float shiftY = 0) {
   std::vector<std::pair<float, float>> out;
   for (const StDesPoint& p : design.points)
-    if (p.type == type) out.emplace_back(p.x, p.y);
+    if (p.type == type) out.emplace_back(p.x, p.y + shiftY);
   return out;
 }
 
@@ -64,6 +65,7 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
     Chunks chunks;  // bytes at an offset: stitch records, tables, pictures
     std::size_t size;
     std::uint32_t firstColour;  // of the first thread read back
+    float shiftY = 0;           // PEC blocks read back with the box's corner at (0, 0)
   };
   const std::string spaces12(12, ' ');
   // The PEC block's label and colour table (red 5 for thread chart 33, black 20 for 1,2,3),
@@ -73,7 +75,7 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
                               bytesOf({0x01, 0x05, 0x14, 0x20});
   const std::string pecStitchHeader = bytesOf({0x00, 0x00, 0x29, 0x00, 0x00, 0x31, 0xFF, 0xF0, 0x36,
                                                0x01, 0xC8, 0x00, 0xE0, 0x01, 0xB0, 0x01});
-  const std::string pecStitches = bytesOf({0x90, 0x00, 0x90, 0x00,  // a leading empty jump
+  const std::string pecStitches = bytesOf({0x90, 0x00, 0x90, 0x14,  // from the box's corner
                                            0x00, 0x00, 0x0A, 0x6C,  // 7-bit stitches
                                            0x81, 0x2C, 0x00,        // 12-bit x, 7-bit y
                                            0x90, 0x00, 0x90, 0xC8,  // jump
@@ -122,7 +124,8 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
         {pecThumbnails + 2 * 6, frameTop},
         {pecThumbnails + 2 * 228 + 26 * 6, stitchRow + stitchRow}},
        pecThumbnails + 3 * 228,
-       THREAD::rgb(237, 23, 31)},
+       THREAD::rgb(237, 23, 31),
+       20},
       {"small.pes",
        {{8, 4, pesPec},
         {12, 2, 1},
@@ -148,7 +151,8 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
         {pesPec, pecHead},
         {pesPec + 0x210, pecStitches}},
        pesPec + 0x210 + pecStitches.size() + 3 * 228,
-       THREAD::rgb(237, 23, 31)},
+       THREAD::rgb(237, 23, 31),
+       20},
   };
   for (const Golden& c : cases) {
     SCOPED_TRACE(c.name);
@@ -169,8 +173,8 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
     CStDes read;
     ASSERT_TRUE(read.Load(path(c.name), settings, size, nullptr));
     EXPECT_EQ(size, (CSize{310, 200}));
-    EXPECT_EQ(positionsOf(read, T::Normal), positionsOf(design, T::Normal));
-    EXPECT_EQ(positionsOf(read, T::ColourChange), positionsOf(design, T::ColourChange));
+    EXPECT_EQ(positionsOf(read, T::Normal), positionsOf(design, T::Normal, c.shiftY));
+    EXPECT_EQ(positionsOf(read, T::ColourChange), positionsOf(design, T::ColourChange, c.shiftY));
     ASSERT_EQ(read.threads.GetSize(), 2);
     EXPECT_EQ(read.threads.GetAt(0).colour, c.firstColour);
     EXPECT_EQ(read.points.back().colour, 1);
@@ -180,7 +184,7 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
   // The PES file's PEC block reads as a PEC block; other PES versions are not written.
   CStDes block;
   ASSERT_TRUE(readPecBlock(readFile("small.pes")->substr(pesPec), block));
-  EXPECT_EQ(positionsOf(block, T::Normal), positionsOf(smallDesign(), T::Normal));
+  EXPECT_EQ(positionsOf(block, T::Normal), positionsOf(smallDesign(), T::Normal, 20));
   STDESSETTINGS later;
   later.version = 20;
   CSize size;
