@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the PES, PEC, JEF and XXX readers and checks what a caller relies on
-// besides not crashing: a design that reads, written again in any of the formats, reads again
+// Feeds arbitrary bytes to the PES, PEC, JEF, VP3 and XXX readers and checks what a caller relies
+// on besides not crashing: a design that reads, written again in any of the formats, reads again
 // with the same penetrations and colour changes (PES and PEC all moved alike, by the corner of
 // the design's box).
 
@@ -15,6 +15,7 @@
 #include "stitchkit/designio/pec_codec.h"
 #include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/designio/st_des.h"
+#include "stitchkit/designio/vp3_codec.h"
 #include "stitchkit/designio/xxx_codec.h"
 
 using namespace stitchkit;
@@ -66,6 +67,7 @@ void checkRewrites(const CStDes& first) {
   const Codec codecs[] = {{writePes, readPes, true},
                           {writePec, readPec, true},
                           {writeJef, readJef, false},
+                          {writeVp3, readVp3, false},
                           {writeXxx, readXxx, false}};
   for (const auto& [write, read, movesToCorner] : codecs) {
     STDESSETTINGS settings;
@@ -86,7 +88,7 @@ void checkRewrites(const CStDes& first) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  for (auto read : {readPes, readPec, readJef, readXxx}) {
+  for (auto read : {readPes, readPec, readJef, readVp3, readXxx}) {
     CStDes design;
     STDESSETTINGS settings;
     if (read(bytes, design, settings)) checkRewrites(design);

@@ -5,6 +5,7 @@
 #include "stitchkit/designio/jef_codec.h"
 #include "stitchkit/designio/pec_codec.h"
 #include "stitchkit/designio/pes_codec.h"
+#include "stitchkit/designio/vp3_codec.h"
 #include "stitchkit/designio/xxx_codec.h"
 
 namespace stitchkit {
@@ -12,10 +13,8 @@ namespace stitchkit {
 namespace {
 
 constexpr DesignCodec kCodecs[] = {
-    {L".jef", readJef, writeJef},
-    {L".pes", readPes, writePes},
-    {L".pec", readPec, writePec},
-    {L".xxx", readXxx, writeXxx},
+    {L".jef", readJef, writeJef}, {L".pes", readPes, writePes}, {L".pec", readPec, writePec},
+    {L".vp3", readVp3, writeVp3}, {L".xxx", readXxx, writeXxx},
 };
 
 }  // namespace

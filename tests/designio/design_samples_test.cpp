@@ -1,5 +1,5 @@
 // Real PES, PEC, JEF and XXX designs read in place, and every DST sample written as each of
-// them and read back.
+// them (and as VP3) and read back.
 
 #include <gtest/gtest.h>
 
@@ -190,7 +190,7 @@ TEST_F(DesignSamplesTest, DstSamplesKeepPenetrationsAndColourChangesInEveryForma
       if (kind == MoveKind::ColourChange) colourChanges.emplace_back(point.x, point.y);
     }
     ASSERT_FALSE(penetrations.empty());
-    for (const char* extension : {".pes", ".pec", ".jef", ".xxx"}) {
+    for (const char* extension : {".pes", ".pec", ".jef", ".vp3", ".xxx"}) {
       SCOPED_TRACE(extension);
       const HString out = path(file.stem().string() + extension);
       STDESSETTINGS settings;

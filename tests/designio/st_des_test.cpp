@@ -1,4 +1,4 @@
-// The design object's codecs (JEF, XXX, PEC, PES): the bytes they write for a small design,
+// The design object's codecs (JEF, XXX, PEC, PES, VP3): the bytes they write for a small design,
 // and how broken files are refused.
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "stitchkit/designio/pec_codec.h"
 #include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/designio/st_des.h"
+#include "stitchkit/designio/vp3_codec.h"
 #include "stitchkit/designio/xxx_codec.h"
 #include "tests/support/test_files.h"
 
@@ -86,6 +87,11 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
   const std::string stitchRow = bytesOf({0x08, 0x00, 0x00, 0x00, 0x00, 0x12});
   const std::size_t pecThumbnails = 8 + 0x210 + pecStitches.size();
   const std::size_t pesPec = 192;
+  // VP3: "stitchkit" as the producer, and big-endian lengths counting the bytes after them.
+  std::string producer = bytesOf({0x00, 0x12});
+  for (char ch : std::string("stitchkit"))
+    producer += std::string(1, '\0') + ch;
+  const std::string vp3Jump = bytesOf({0x80, 0x01, 0x00, 0x64, 0x00, 0x00, 0x80, 0x02});
   const Golden cases[] = {
       {"small.jef",
        {{0, 4, 132},  {4, 4, 10},   {24, 4, 2},   {28, 4, 17},   {32, 4, 0},  // offset .. hoop
@@ -153,6 +159,35 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
        pesPec + 0x210 + pecStitches.size() + 3 * 228,
        THREAD::rgb(237, 23, 31),
        20},
+      {"small.vp3",
+       {},
+       {{0, std::string("%vsm%", 5) + std::string(1, '\0') + producer},
+        {26, bytesOf({0, 2, 0,    0,    0,    0x01, 0x11, 0,    0,  // extent: 273 bytes on
+                      0, 0, 0x79, 0x18, 0,    0,    0x07, 0xD0,     // right 31 mm, top 2 mm
+                      0, 0, 0,    0,    0xFF, 0xFF, 0xB9, 0xB0,     // left, bottom -18 mm
+                      0, 0, 0,    4,    0,    2,    0x0C, 0,    1,  // 4 stitches, 2 threads
+                      0, 3, 0,    0,    0,    0,    0xEF})},        // hoop: 239 bytes on
+        {122, "xxPP" + bytesOf({1, 0}) + producer + bytesOf({0, 2})},
+        {150,
+         bytesOf({0, 5, 0,    0,    0,    0, 0x61, 0, 0, 0,    0, 0,
+                  0, 0, 0,  // 97 bytes, from 0, 0
+                  1, 0, 0xE3, 0x31, 0x1F, 0, 0,    0, 5, 0x28, 0, 2}) +
+             "33" + bytesOf({0, 12}) + "Burnt Orange" +
+             bytesOf(
+                 {0,    0,    0,    0,   0x75, 0x30, 0xFF, 0xFF, 0xBD, 0x98,  // to 300, 170
+                  0,    1,    0,    0,   0,    0,    0x2B, 0x0A, 0xF6, 0,     // 43 bytes of records
+                  0x00, 0x00, 0x0A, 0xEC}) +
+             vp3Jump + vp3Jump + bytesOf({0x64, 0x00}) +  // 300 split: two jumps, a stitch
+             bytesOf({0x80, 0x01, 0x00, 0x00, 0x00, 0xC8, 0x80, 0x02,              // jump
+                      0x80, 0x01, 0xFF, 0xF6, 0xFF, 0xF6, 0x80, 0x02, 0x80, 0x03,  // trim
+                      0x00})},
+        {254, bytesOf({0,    5,    0,    0,    0,    0,    0x2D, 0,    0,    0x75, 0x30,
+                       0xFF, 0xFF, 0xBD, 0x98, 1,    0,    1,    2,    3,    0,    0,
+                       0,    5,    0x28, 0,    0,    0,    0,    0,    0,  // no texts
+                       0,    0,    1,    0xF4, 0,    0,    1,    0xF4, 0,    1,    0,
+                       0,    0,    0,    5,    0x0A, 0xF6, 0,    0x05, 0xFB, 0})}},
+       306,
+       THREAD::rgb(227, 49, 31)},
   };
   for (const Golden& c : cases) {
     SCOPED_TRACE(c.name);
@@ -197,6 +232,8 @@ TEST_F(StDesTest, RefusesBrokenFiles) {
   std::string xxx;
   std::string pec;
   std::string pes;
+  std::string vp3;
+  ASSERT_TRUE(writeVp3(smallDesign(), {}, vp3));
   ASSERT_TRUE(writeJef(smallDesign(), {}, jef));
   ASSERT_TRUE(writeXxx(smallDesign(), {}, xxx));
   ASSERT_TRUE(writePec(smallDesign(), {}, pec));
@@ -241,6 +278,12 @@ TEST_F(StDesTest, RefusesBrokenFiles) {
       {"offset-in-header.pes", set32(pes, 8, 11)},
       {"offset-past-end.pes", set32(pes, 8, static_cast<std::uint32_t>(pes.size() + 1))},
       {"offset-not-block.pes", set32(pes, 8, 100)},
+      {"other-magic.vp3", put(vp3, 0, "%vsn%")},
+      {"cut.vp3", vp3.substr(0, 100)},
+      {"missing-thread.vp3", put(vp3, 148, bytesOf({0, 3}))},
+      {"records-past-end.vp3", put(vp3, 206, bytesOf({0, 0, 1, 0}))},
+      {"unknown-command.vp3", put(vp3, 213, bytesOf({0x80, 0x05}))},
+      {"no-thread-tag.vp3", put(vp3, 254, bytesOf({0, 4, 0}))},
       {"cut-thread-header.pes", "#PES0060" + bytesOf({16, 0, 0, 0, 1, 0, 0, 0}) + pec.substr(8)},
       {"empty.jef", ""},
       {"other-format.dst", xxx},
