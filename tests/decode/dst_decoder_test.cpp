@@ -17,28 +17,6 @@ using namespace decode_test;  // NOLINT(google-build-using-namespace)
 using Codes = std::vector<int>;
 using Points = std::vector<std::pair<int, int>>;
 
-TEST(DstRecordLayout, MoveBitsCarryTheMachineWeightsAndSyncBitsMakeARecord) {
-  std::set<std::tuple<int, int, int, int>> expected;
-  for (const testing_support::DstBitWeight& b : testing_support::kDstBitWeights)
-    expected.emplace(b.byte, b.mask, b.dx, b.dy);
-  std::set<std::tuple<int, int, int, int>> actual;
-  for (const dst::MoveBit& b : dst::kMoveBits)
-    actual.emplace(b.byte, b.mask, b.dx, b.dy);
-  EXPECT_EQ(actual, expected);
-  EXPECT_EQ(dst::decodeMove(0, 0, 0xC3).dx, 0);
-  EXPECT_EQ(dst::decodeMove(0, 0, 0xC3).dy, 0);
-
-  const struct {
-    unsigned char b0, b1, b2;
-    bool wellFormed;
-  } rows[] = {{0x00, 0x00, 0x03, true},  {0x55, 0x55, 0xF3, true},  {0xFE, 0xFE, 0xFF, true},
-              {0x00, 0x00, 0x00, false}, {0x00, 0x00, 0x01, false}, {0x00, 0x00, 0x02, false},
-              {0x00, 0x00, 0xFC, false}, {0x03, 0x00, 0x03, false}, {0x00, 0x03, 0x03, false},
-              {0xFF, 0x00, 0x03, false}, {0x00, 0x07, 0x83, false}};
-  for (const auto& r : rows)
-    EXPECT_EQ(dst::isWellFormed(r.b0, r.b1, r.b2), r.wellFormed) << std::hex << int{r.b2};
-}
-
 TEST(DstDecoderMoves, EveryMoveOfOneRecordDecodes) {
   // Every (dx, dy) pair a record can carry, each followed by its way back.
   Bytes bytes;
@@ -136,20 +114,6 @@ TEST(DstDecoderRecords, ChangeoverRecordsFollowReadChangeoverType) {
   }
 }
 
-TEST(DstDecoderAlignment, LeadingBytesThatCannotEndARecordAreSkipped) {
-  for (const Bytes& junk : {Bytes{}, Bytes{0x00}, Bytes{0x10, 0x20, 0x44, 0xFC},
-                            Bytes{0x01, 0x02, 0x01}, Bytes{0x41, 0x42, 0x80, 0x00, 0x00}}) {
-    const Decoded d = decodeDst(cat({junk, normal(85, -40), normal(1, 1), endRecord()}));
-    EXPECT_EQ(d.codes(), (Codes{0, 0, 7})) << junk.size();
-    EXPECT_EQ(d.points(), (Points{{85, -40}, {86, -39}, {86, -39}})) << junk.size();
-  }
-  // 0x07 is taken as b2 and the byte before it as b1: x +81, y +27.
-  EXPECT_EQ(decodeDst(cat({{0x10, 0x07}, normal(5, 0), endRecord()})).points(),
-            (Points{{81, 27}, {86, 27}, {86, 27}}));
-  // Bytes missing before the first record end read as zero.
-  EXPECT_EQ(decodeDst(Bytes{0x01, 0x03}).points(), (Points{{3, 0}}));
-}
-
 TEST(DstDecoderAlignment, MalformedRecordAfterAlignmentIsReportedAndStaysReported) {
   const Bytes bad[] = {{0x00, 0x00, 0x00}, {0x00, 0x00, 0x01}, {0x00, 0x00, 0x80},
                        {0x03, 0x00, 0x03}, {0x00, 0x03, 0x03}, {0xFF, 0x00, 0x83}};
@@ -186,74 +150,6 @@ TEST(DstDecoderAlignment, MalformedRecordAfterAlignmentIsReportedAndStaysReporte
   EXPECT_EQ(reader.rawRecord(s), kDecodeOk);
   EXPECT_EQ(s.xval(), 9);
   EXPECT_EQ(reader.rawRecord(s), kDecodeEnd);
-}
-
-TEST(DstDecoderAlignment, DataEndingWithoutAnEndRecordIsTheEndOfData) {
-  const std::pair<Bytes, Codes> rows[] = {
-      {{}, {}},
-      {{0x00, 0x10, 0x20}, {}},
-      {cat({normal(10, 0), {0x01}}), {0}},
-      {cat({normal(10, 0), {0x01, 0x00}}), {0}},
-      {cat({normal(10, 0), normal(0, 10)}), {0, 0}},
-      {cat({normal(10, 0), jump(50, 0), jump(0, 50)}), {0, 1, 1}},  // the run is delivered whole
-  };
-  for (const auto& [bytes, codes] : rows) {
-    const Decoded d = decodeDst(bytes);
-    EXPECT_EQ(d.codes(), codes) << testing::PrintToString(bytes);
-    EXPECT_EQ(d.result, kDecodeEnd);
-    EXPECT_EQ(d.endResult, kDecodeOk);
-  }
-}
-
-TEST(DstDecoderStartRecord, EmptyFirstRecordIsSkippedByKorvanStartStitchType) {
-  const struct {
-    int startType;
-    Bytes first;
-    bool skipped;
-  } rows[] = {
-      {0, {0x00, 0x00, 0x03}, false},
-      {0, {0x00, 0x00, 0x83}, false},
-      {1, {0x00, 0x00, 0x03}, true},
-      {1, {0x00, 0x00, 0x83}, true},
-      {2, {0x00, 0x00, 0x03}, false},
-      {2, {0x00, 0x00, 0x83}, true},
-      {5, {0x00, 0x00, 0x03}, true},
-      {5, {0x00, 0x00, 0x83}, true},
-      // Only empty normal or jump records are start records.
-      {1, {0x01, 0x00, 0x83}, false},
-      {1, {0x00, 0x40, 0x03}, false},
-      {1, {0x00, 0x00, 0x07}, false},
-      {1, {0x00, 0x00, 0xC3}, false},
-      {1, {0x00, 0x00, 0x43}, false},
-      {2, {0x00, 0x00, 0xC3}, false},
-  };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << "type " << r.startType << " " << testing::PrintToString(r.first));
-    StitchDecoderOptions o = dstOptions();
-    o.setKorvanStartStitchType(KorvanStartStitchType(r.startType));
-    const Decoded d = decodeDst(cat({r.first, normal(10, 20), endRecord()}), o, {5, 5});
-    ASSERT_EQ(d.stitches.size(), r.skipped ? 2u : 3u);
-    const auto [x, y] = d.points()[r.skipped ? 0 : 1];
-    const auto [fromX, fromY] = r.skipped ? std::make_pair(5, 5) : d.points()[0];
-    EXPECT_EQ(std::make_pair(x - fromX, y - fromY), std::make_pair(10, 20));
-  }
-  // Leading junk does not hide the start record; later empty records are stitches.
-  StitchDecoderOptions o = dstOptions();
-  const Decoded d = decodeDst(cat({{0x00, 0x10},
-                                   {0x00, 0x00, 0x83},
-                                   normal(10, 0),
-                                   {0x00, 0x00, 0x83},
-                                   {0x00, 0x00, 0x03},
-                                   normal(10, 0),
-                                   endRecord()}),
-                              o);
-  EXPECT_EQ(d.codes(), (Codes{0, 1, 0, 0, 7}));
-  EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {10, 0}, {20, 0}, {20, 0}}));
-  // The record after a start record is read as usual, even when it is broken.
-  EXPECT_EQ(decodeDst(Bytes{0x00, 0x00, 0x03}).result, kDecodeEnd);
-  EXPECT_EQ(decodeDst(Bytes{0x00, 0x00, 0x83, 0x00, 0x00}).result, kDecodeEnd);
-  EXPECT_EQ(decodeDst(Bytes{0x00, 0x00, 0x83, 0x00, 0x00, 0x00}).result, kDecodeMalformed);
 }
 
 TEST(DstDecoderBlankAfterDrops, EmptyNormalRecordRightAfterADropIsSkippedForDstFiles) {

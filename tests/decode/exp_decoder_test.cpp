@@ -87,49 +87,6 @@ TEST(ExpDecoderRecords, EveryRecordKindDecodesToItsCommandAndMove) {
   }
 }
 
-TEST(ExpDecoderAlignment, FindsTheFirstRecordBehindPaddingAndJunk) {
-  // clang-format off
-  const struct {
-    const char* name;
-    Bytes bytes;
-    Points points;
-  } rows[] = {
-      {"zero bytes only", {0x00, 0x00, 0x00, 0x00, 0x00}, {}},
-      {"records from the first byte", {0x05, 0xFB, 0x80, 0x04, 0x0A, 0x00}, {{5, 5}, {15, 5}}},
-      {"even zero padding", {0x00, 0x00, 0x05, 0xFB, 0x80, 0x04, 0x0A, 0x00}, {{5, 5}, {15, 5}}},
-      {"odd zero padding", {0x00, 0x00, 0x00, 0x05, 0xFB, 0x80, 0x04, 0x0A, 0x00}, {{5, 5}, {15, 5}}},
-      {"padding before a control record", {0x00, 0x00, 0x00, 0x80, 0x04, 0x0A, 0x00}, {{10, 0}}},
-      {"a zero before the first non-zero byte is a dx", {0x00, 0x00, 0x05, 0x80, 0x04, 0x0A, 0x00}, {{0, -5}, {10, -5}}},
-      {"a stray first byte", {0x11, 0x80, 0x04, 0x0A, 0x00}, {{10, 0}}},
-      {"junk before the escape pairs up", {0x11, 0x22, 0x33, 0x80, 0x04, 0x0A, 0x00}, {{0x22, -0x33}, {0x2C, -0x33}}},
-      {"without an escape, an odd start moves back", {0x00, 0x00, 0x00, 0x05, 0x03, 0x04}, {{0, -5}, {3, -9}}},
-      {"only the first escape counts", {0x05, 0xFB, 0x80, 0x01, 0x00, 0x00, 0x80, 0x04, 0x01, 0x00}, {{5, 5}, {5, 5}, {6, 5}}},
-      // A record cut short ends the data.
-      {"a lone escape byte", {0x80}, {}},
-      {"a command with half its move", {0x80, 0x04, 0x0A}, {}},
-      {"a chenille height without its low byte", {0x80, 0xA4}, {}},
-      {"half a stitch", {0x80, 0x04, 0x0A, 0x00, 0x05}, {{10, 0}}},
-      {"a lone escape byte mid-stream", {0x05, 0xFB, 0x80}, {{5, 5}}},
-      {"a jump with half its move", {0x05, 0xFB, 0x80, 0x04, 0x0A}, {{5, 5}}},
-      {"a function with one byte", {0x05, 0xFB, 0x80, 0x80, 0x07}, {{5, 5}}},
-      {"a chenille height with one byte", {0x05, 0xFB, 0x80, 0xA4, 0x03}, {{5, 5}}},
-  };
-  // clang-format on
-  for (const auto& row : rows) {
-    const Decoded d = readExp(row.bytes);
-    EXPECT_EQ(d.points(), row.points) << row.name;
-    EXPECT_EQ(d.result, kDecodeEnd) << row.name;
-  }
-  // The scan starts where the stream stands: at offset 3 the data is 00 05 FB 80 04 0A 00.
-  const Bytes bytes = {0x80, 0x10, 0x7F, 0x00, 0x05, 0xFB, 0x80, 0x04, 0x0A, 0x00};
-  MemoryInputBytestream stream(bytes);
-  ASSERT_EQ(stream.seek(3), kStreamOk);
-  StitchDecoderOptions o = readOptions(kFormatExp);
-  ExpStitchDecoder decoder(o);
-  decoder.setBytestream(stream);
-  EXPECT_EQ(runDecoder(decoder).points(), (Points{{5, 5}, {15, 5}}));
-}
-
 // Serves bytes, can seek, and fails every read at or after offset `failAt`.
 class FailingStream final : public InputBytestream {
  public:
@@ -154,46 +111,6 @@ class FailingStream final : public InputBytestream {
   bool canTell_;
   long position_ = 0;
 };
-
-TEST(ExpDecoderFailures, ReadFailuresAndAStreamThatCannotTellItsPositionGiveFailure) {
-  const Bytes bytes = {0x00, 0x00, 0x05, 0xFB, 0x80, 0x04, 0x0A, 0x00, 0x05, 0xFB};
-  const struct {
-    long failAt;
-    bool canTell;
-    std::size_t delivered;
-  } rows[] = {{1, true, 0}, {3, true, 0}, {9, true, 2}, {7, true, 1}, {100, false, 0}};
-  for (const auto& row : rows) {
-    StitchDecoderOptions o = readOptions(kFormatExp);
-    o.setPreserveJumps(1);
-    FailingStream stream(bytes, row.failAt, row.canTell);
-    ExpStitchDecoder decoder(o);
-    decoder.setBytestream(stream);
-    const Decoded d = runDecoder(decoder);
-    EXPECT_EQ(d.result, kDecodeFailure) << row.failAt;
-    EXPECT_EQ(d.stitches.size(), row.delivered) << row.failAt;
-  }
-}
-
-TEST(ExpDecoderDesign, CommandsReachTheCallerWithTheirNeedlesAndPoints) {
-  StitchDecoderOptions o = readOptions(kFormatExp);
-  o.setPreserveJumps(1);
-  const Bytes bytes = {
-      0x0A, 0x00, 0x0A, 0xF6,  // stitches (+10, 0), (+10, +10)
-      0x80, 0x80, 0x07, 0x00,  // trim, no move
-      0x80, 0x04, 0x14, 0x00,  // jump (+20, 0)
-      0x80, 0x07, 0x00, 0x00,  // needle 3, no move
-      0x00, 0x0A,              // stitch (0, -10)
-      0x80, 0xA4, 0x03, 0x02,  // chenille height 0x0203
-      0x80, 0x10, 0x00, 0x00,  // end
-      0x05, 0xFB,              // after the end: never read
-  };
-  const Decoded d = decodeWith<ExpStitchDecoder>(bytes, o);
-  EXPECT_EQ(d.codes(), (Codes{0, 0, StitchCode::Trim, 1, 2, 0, StitchCode::ChenilleHeight, 7}));
-  EXPECT_EQ(d.points(),
-            (Points{{10, 0}, {20, 10}, {20, 10}, {40, 10}, {40, 10}, {40, 0}, {40, 0}, {40, 0}}));
-  EXPECT_EQ(d.colours(), (Codes{0, 0, 0, 0, 2, 2, 2, 2}));
-  EXPECT_EQ(d.result, kDecodeEnd);
-}
 
 }  // namespace
 }  // namespace stitchkit

@@ -189,18 +189,6 @@ TEST(StitchDecoderNeedles, SkipFirstColourChangeIgnoresAStopBeforeTheFirstStitch
   }
 }
 
-TEST(StitchDecoderNeedles, ColourChangesSetTheNeedleOfTheStitchesThatFollow) {
-  StitchDecoderOptions o = dstOptions();
-  const Decoded d =
-      decodeScript({hard(StitchCode::Normal, 10, 0), hard(StitchCode::ChangeNeedle, 10, 0, 4),
-                    hard(StitchCode::Normal, 20, 0), hard(StitchCode::Stop, 20, 0),
-                    hard(StitchCode::Jump, 30, 0), hard(StitchCode::Normal, 40, 0),
-                    hard(StitchCode::ChangeNeedle, 40, 0, 1), hard(StitchCode::Normal, 50, 0)},
-                   o, 3);
-  EXPECT_EQ(d.codes(), (Codes{0, 2, 0, 6, 1, 0, 2, 0}));
-  EXPECT_EQ(d.colours(), (Codes{2, 4, 4, 4, 4, 4, 1, 1}));
-}
-
 TEST(StitchDecoderNeedles, SkipFirstColourChangeRejectsOnlyALeadingChangeToTheNeedleInUse) {
   struct Row {
     const char* what;
@@ -228,42 +216,6 @@ TEST(StitchDecoderNeedles, SkipFirstColourChangeRejectsOnlyALeadingChangeToTheNe
     ASSERT_TRUE(change.isColorChange());
     EXPECT_EQ(change.getRealStitchCount(), r.rejected ? 0 : 1);
     EXPECT_EQ(d.stitches.back().getColor(), r.changeTo);
-  }
-}
-
-TEST(StitchDecoderNeedles, RealStitchesBeforeTheNeedleChangeKeepThePreviousColour) {
-  struct Row {
-    const char* what;
-    HStitch carrier;
-    Codes realColours;  // as given
-    std::vector<std::uint8_t> realCodes;
-    Codes expected;
-  };
-  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
-  const HStitch change = hard(ChangeNeedle, 10, 0, 3);
-  // clang-format off
-  const Row rows[] = {
-      {"switch at the stop", change, Codes{0, 0, 0, 0}, {Normal, Normal, Stop, Normal}, Codes{0, 0, 3, 3}},
-      {"switch at the first stitch of the new colour", change, Codes{0, 3, 0, 0}, {0, 0, 0, 0}, Codes{0, 3, 3, 3}},
-      {"switch at a nested colour change", change, Codes{0, 5, 0}, {Normal, ChangeNeedle, Normal}, Codes{0, 3, 3}},
-      {"same needle: every real stitch takes the colour", hard(Normal, 10, 0), Codes{5, 6}, {0, 0}, Codes{0, 0}},
-  };
-  // clang-format on
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    HStitch carrier = r.carrier;
-    HXArray<HStitch> real;
-    for (std::size_t i = 0; i < r.realColours.size(); ++i)
-      real.add(HStitch(static_cast<short>(i), 0, r.realCodes[i],
-                       static_cast<unsigned short>(r.realColours[i])));
-    carrier.setRealStitches(real);
-    StitchDecoderOptions o = dstOptions();
-    const Decoded d = decodeScript({hard(StitchCode::Normal, 5, 0), carrier}, o);
-    ASSERT_EQ(d.stitches.size(), 2u);
-    Codes colours;
-    for (const HStitch& s : d.stitches[1].getRealStitches())
-      colours.push_back(s.getColor());
-    EXPECT_EQ(colours, r.expected);
   }
 }
 
@@ -320,36 +272,6 @@ TEST(StitchDecoderDropSequins, RepeatedDropsAtOnePointSelectTheHeadOrTheDropKind
   }
 }
 
-TEST(StitchDecoderDropSequins, SchemesApplyOnlyWhereTheyAreMeant) {
-  struct Row {
-    const char* what;
-    const char* configure;
-    Bytes bytes;
-    Points drops;
-  };
-  const Bytes twoPoints = cat({normal(10, 0), changeover(), jump(10, 0), repeat(jump(0, 0), 3),
-                               jump(5, 0), jump(0, 0), changeover(), endRecord()});
-  // clang-format off
-  const Row rows[] = {
-      {"without alternate commands every record is its own drop", "", repeatedDrops(3), Points{{20, 0}, {20, 0}, {20, 0}}},
-      {"any non-zero value turns the scheme on", "AlternateDropSequinCommands=5", repeatedDrops(4), Points{{20, 2}}},
-      {"only drops at the same point repeat", "AlternateDropSequinCommands=1", twoPoints, Points{{20, 2}, {20, 1}}},
-      {"the combined scheme is for DST files", "CombineSequinBead=1 FileFormat=6", repeatedDrops(3), Points{{20, 0}, {20, 0}, {20, 0}}},
-      {"the combined scheme yields to alternate commands", "CombineSequinBead=1 AlternateDropSequinCommands=1", repeatedDrops(7), Points{{StitchCode::DropSequin, 4}}},
-  };
-  // clang-format on
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    StitchDecoderOptions o = dstOptions();
-    testing_support::setOptions(o, r.configure);
-    const Decoded d = decodeDst(r.bytes, o);
-    EXPECT_EQ(d.drops(), r.drops);
-    if (r.bytes == twoPoints) {
-      EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 0}, {20, 0}, {25, 0}, {25, 0}, {25, 0}}));
-    }
-  }
-}
-
 TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalStitch) {
   struct Row {
     const char* what;
@@ -389,129 +311,7 @@ TEST(StitchDecoderDropSequins, KorvanMoveDropSequinsMovesADropToTheNextNormalSti
 
 // --- Trims made of jumps ------------------------------------------------------------------
 
-TEST(StitchDecoderJumpTrims, ClosedJumpLoopWithTheNeedleDownBecomesAJumpTrim) {
-  struct Row {
-    const char* what;
-    const char* configure;
-    Bytes bytes;
-    Codes codes;
-    int trimAt;  // index of the stitch carrying the former jump, or -1
-  };
-  const char* none = "";
-  const Bytes end = endRecord();
-  const Bytes loop = cat({normal(10, 0), jumpLoop(), normal(5, 0), end});
-  // clang-format off
-  const Row rows[] = {
-      {"four jumps out and back", none, loop, Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"loop back to the point after the first jump", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(20, -20), normal(5, 0), end}), Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"the longest loop wins", none, cat({normal(10, 0), jumpLoop(), jumpLoop(), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 1, 1, 1, 14, 0, 7}, 8},
-      {"a longer loop starting later wins over a shorter one", none, cat({normal(10, 0), jump(20, 0), jump(-20, 0), jump(0, 30), jump(40, 0), jump(-20, -30), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 14, 0, 7}, 5},
-      {"a run that does not come back", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), jump(0, -10), normal(5, 0), end}), Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"the stitch ending a run never closes a loop", none, cat({normal(10, 0), jump(20, 0), jump(0, 20), jump(-20, 0), normal(0, -20), end}), Codes{0, 1, 1, 1, 0, 7}, -1},
-      {"fewer moving jumps than JumpsPerTrim", none, cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 0, 7}, -1},
-      {"JumpsPerTrim 2", "JumpsPerTrim=2", cat({normal(10, 0), jump(20, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 14, 0, 7}, 2},
-      {"zero-length jumps do not count", none, cat({normal(10, 0), jump(20, 0), jump(0, 0), jump(-20, 0), normal(5, 0), end}), Codes{0, 1, 1, 1, 0, 7}, -1},
-      {"JumpsPerTrim 0", "JumpsPerTrim=0", loop, Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"TrimsAsJumps delivers a trim", "TrimsAsJumps=1", loop, Codes{0, 1, 1, 1, 3, 0, 7}, 4},
-      {"UseNeedleUps leaves the jump trim", "UseNeedleUps=1", loop, Codes{0, 1, 1, 1, 14, 0, 7}, 4},
-      {"after a stop the needle is up", none, cat({normal(10, 0), stop(), jumpLoop(), normal(5, 0), end}), Codes{0, 6, 1, 1, 1, 1, 0, 7}, -1},
-      {"at the start of the design the needle is up", none, cat({jump(10, 0), jumpLoop(), normal(5, 0), end}), Codes{1, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered while a device mode is on", "ReadChangeoverType=1", cat({normal(10, 0), changeover(), jumpLoop(), normal(5, 0), end}), Codes{0, 8, 1, 1, 1, 1, 0, 7}, -1},
-      {"jumps are not gathered with PreserveJumps", "PreserveJumps=1", loop, Codes{0, 1, 1, 1, 1, 0, 7}, -1},
-      {"a run ending the data closes on its last jump", none, cat({normal(10, 0), jumpLoop()}), Codes{0, 1, 1, 1, 14}, 4},
-  };
-  // clang-format on
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    StitchDecoderOptions o = dstOptions();
-    testing_support::setOptions(o, r.configure);
-    const Decoded d = decodeDst(r.bytes, o);
-    EXPECT_EQ(d.codes(), r.codes);
-    EXPECT_EQ(d.result, kDecodeEnd);
-    Codes realCounts(r.codes.size(), 0);
-    if (r.trimAt >= 0) realCounts[static_cast<std::size_t>(r.trimAt)] = 1;
-    EXPECT_EQ(d.realCounts(), realCounts);
-    if (r.trimAt >= 0 && static_cast<std::size_t>(r.trimAt) < d.stitches.size()) {
-      // The trim carries the jump it replaced.
-      const HStitch& trim = d.stitches[static_cast<std::size_t>(r.trimAt)];
-      ASSERT_EQ(trim.getRealStitchCount(), 1);
-      EXPECT_EQ(trim.getRealStitches()[0].getFlags(), StitchCode::Jump);
-      EXPECT_EQ(trim.getRealStitches()[0].getPoint(), trim.getPoint());
-    }
-  }
-}
-
-TEST(StitchDecoderJumpTrims, NeedleUpsCountAsJumpsAndTrimsInTheRunPreventATrim) {
-  struct Row {
-    const char* what;
-    std::uint8_t move;    // code of the loop's moves
-    std::uint8_t opener;  // a command opening the run, or Normal for none
-    int useNeedleUps;
-    Codes codes;
-  };
-  constexpr std::uint8_t kNone = StitchCode::Normal;
-  // clang-format off
-  const Row rows[] = {
-      {"needle ups loop", StitchCode::NeedleUp, kNone, 0, Codes{0, 13, 13, 13, 14, 0}},
-      {"needle ups delivered as jumps", StitchCode::NeedleUp, kNone, 1, Codes{0, 1, 1, 1, 14, 0}},
-      {"a trim in the run", StitchCode::Jump, StitchCode::Trim, 0, Codes{0, 3, 1, 1, 1, 1, 0}},
-      {"an upper trim in the run", StitchCode::Jump, StitchCode::UpperTrim, 0, Codes{0, 12, 1, 1, 1, 1, 0}},
-  };
-  // clang-format on
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    std::vector<HStitch> script = {hard(StitchCode::Normal, 10, 0)};
-    if (r.opener != kNone) script.push_back(hard(r.opener, 10, 0));
-    for (HCoord<short> p : {HCoord<short>{30, 0}, {30, 20}, {10, 20}, {10, 0}})
-      script.push_back(hard(r.move, p.x, p.y));
-    script.push_back(hard(StitchCode::Normal, 15, 0));
-    StitchDecoderOptions o = dstOptions();
-    o.setUseNeedleUps(r.useNeedleUps);
-    EXPECT_EQ(decodeScript(script, o).codes(), r.codes);
-  }
-}
-
 // --- Blanks -------------------------------------------------------------------------------
-
-TEST(StitchDecoderBlanks, PreserveBlanksDecidesWhichZeroLengthStitchesAreKept) {
-  // A kept blank is a normal stitch of length 0: it lowers the learned CleanLength to 0. A
-  // rejected one is still delivered but teaches nothing.
-  struct Row {
-    const char* what;
-    const char* configure;
-    Bytes bytes;
-    std::size_t blankAt;
-    int kept[5];  // by PreserveBlanks 0..4: 1 kept, 0 rejected, -1 not examined
-  };
-  const char* none = "";
-  const Bytes blank = {0x00, 0x00, 0x03};
-  // clang-format off
-  const Row rows[] = {
-      {"after a stop", none, cat({normal(10, 0), stop(), blank, normal(10, 0), endRecord()}), 2, {0, 1, 0, 1, 1}},
-      {"after a change-over", "ReadChangeoverType=3", cat({normal(10, 0), changeover(), blank, normal(10, 0), changeover(), endRecord()}), 2, {0, 1, 0, 1, 1}},
-      {"between stitches", none, cat({normal(10, 0), blank, normal(10, 0), endRecord()}), 1, {0, 1, 0, 0, 0}},
-      {"after a jump", none, cat({normal(10, 0), jump(10, 0), blank, normal(10, 0), endRecord()}), 2, {0, 1, 0, 0, 0}},
-      // Whether the next record is read ahead for PreserveBlanks 2 and 4 is left open.
-      {"before a stop", none, cat({normal(10, 0), blank, stop(10, 0), normal(10, 0), endRecord()}), 1, {0, 1, -1, 0, -1}},
-  };
-  // clang-format on
-  for (const Row& r : rows) {
-    for (int mode = 0; mode <= 4; ++mode) {
-      if (r.kept[mode] < 0) continue;
-      SCOPED_TRACE(testing::Message() << r.what << ", PreserveBlanks " << mode);
-      StitchDecoderOptions o = dstOptions();
-      testing_support::setOptions(o, r.configure);
-      o.setPreserveBlanks(PreserveBlanksType(mode));
-      const Decoded d = decodeDst(r.bytes, o, {0, 0}, 2);
-      ASSERT_GT(d.stitches.size(), r.blankAt);
-      const HStitch& b = d.stitches[r.blankAt];
-      EXPECT_TRUE(b.isNormal());
-      EXPECT_EQ(b.getPoint(), d.stitches[r.blankAt - 1].getPoint());
-      EXPECT_EQ(b.getColor(), 1);  // the needle in use, kept or not
-      EXPECT_EQ(o.getCleanLength(), r.kept[mode] ? 0 : 5);
-    }
-  }
-}
 
 TEST(StitchDecoderBlanks, PreserveBlanksTwoLooksAtTheStitchAlreadyGivenBack) {
   for (std::uint8_t next : {StitchCode::Stop, StitchCode::Normal}) {
@@ -535,138 +335,7 @@ TEST(StitchDecoderBlanks, PreserveBlanksTwoLooksAtTheStitchAlreadyGivenBack) {
 
 // --- Learned lengths ----------------------------------------------------------------------
 
-TEST(StitchDecoderLearning, LengthsAreLearnedIntoTheCallersOptions) {
-  // Longest single-axis move 121 (a stop), shortest stitch sqrt(13) -> 3, longest jump 120.
-  const Bytes design = cat({normal(30, 40), normal(2, 3), jump(100, -120), jump(60, 0),
-                            normal(5, 5), stop(121, 0), endRecord()});
-  struct Row {
-    int maxLength, cleanLength, splitJumpLength;  // before
-    int learnedMax, learnedClean, learnedSplit;   // after
-  };
-  const Row rows[] = {
-      {0, 5, 0, 121, 3, 120},
-      {200, 2, 150, 200, 2, 150},  // only ever raised (lowered for CleanLength)
-      {50, 4, 110, 121, 3, 120},
-      {121, 3, 120, 121, 3, 120},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message()
-                 << r.maxLength << " " << r.cleanLength << " " << r.splitJumpLength);
-    StitchDecoderOptions o = dstOptions();
-    o.setMaxLength(static_cast<short>(r.maxLength));
-    o.setCleanLength(static_cast<short>(r.cleanLength));
-    o.setSplitJumpLength(static_cast<short>(r.splitJumpLength));
-    const Decoded d = decodeDst(design, o);
-    ASSERT_EQ(d.result, kDecodeEnd);
-    EXPECT_EQ(o.getMaxLength(), r.learnedMax);
-    EXPECT_EQ(o.getCleanLength(), r.learnedClean);
-    EXPECT_EQ(o.getSplitJumpLength(), r.learnedSplit);
-  }
-}
-
 // --- Statistics and lifecycle -------------------------------------------------------------
-
-TEST(StitchDecoderStatistics, EndDesignReportsTheDeliveredDesign) {
-  StitchDecoderOptions o = dstOptions();
-  Decoded d = decodeDst(cat({normal(10, 0), normal(0, 10), jump(40, 0), normal(0, -20), stop(),
-                             normal(-60, 5), endRecord()}),
-                        o, {100, 50}, 2);
-  ASSERT_EQ(d.result, kDecodeEnd);
-  EXPECT_EQ(d.endResult, kDecodeOk);
-  EXPECT_EQ(d.stats.stitchCount, 7);
-  EXPECT_EQ(d.stats.jumpCount, 1);
-  EXPECT_EQ(d.stats.commandCount, 2);  // the stop and the end
-  EXPECT_EQ(d.stats.trimCount, 0);
-  EXPECT_EQ(d.stats.startX, 100);
-  EXPECT_EQ(d.stats.startY, 50);
-  EXPECT_EQ(d.stats.minX, 90);
-  EXPECT_EQ(d.stats.maxX, 150);
-  EXPECT_EQ(d.stats.minY, 40);
-  EXPECT_EQ(d.stats.maxY, 60);
-  EXPECT_EQ(d.stats.endX, 90);
-  EXPECT_EQ(d.stats.endY, 45);
-  EXPECT_EQ(d.stats.getFirstNeedle(), 1);
-  ASSERT_EQ(d.stats.needles.length(), 1);
-  EXPECT_EQ(d.stats.needles[0], 1);
-
-  // A jump trim is counted as a trim and sewn as the jump it carries; its jump is learned as
-  // a jump: the loop's closing jump (60) is its longest move.
-  o = dstOptions();
-  d = decodeDst(cat({normal(10, 0), jump(30, 0), jump(0, 30), jump(30, 0), jump(-60, -30),
-                     normal(1, 0), endRecord()}),
-                o);
-  ASSERT_EQ(d.codes(), (Codes{0, 1, 1, 1, 14, 0, 7}));
-  EXPECT_EQ(o.getSplitJumpLength(), 60);
-  EXPECT_EQ(o.getMaxLength(), 60);
-  EXPECT_EQ(o.getCleanLength(), 1);
-  EXPECT_EQ(d.stats.trimCount, 1);
-  EXPECT_EQ(d.stats.jumpCount, 4);
-  EXPECT_EQ(d.stats.stitchCount, 7);
-  EXPECT_EQ(d.stats.commandCount, 1);
-}
-
-TEST(StitchDecoderLifecycle, BeginDesignStartsAFreshDesign) {
-  // However the earlier design ended, the next one decodes as with a new decoder: leading
-  // junk and a start record again, and its jump is a jump on needle 1.
-  struct Row {
-    const char* what;
-    Bytes earlier;
-    int delivered;  // stitches taken from the earlier design (-1: all)
-    Codes codes;
-  };
-  const Row rows[] = {
-      // clang-format off
-      {"at its end record, on needle 2 in sequin mode", cat({normal(10, 0), stop(), changeover(), jump(5, 0), endRecord()}), -1, Codes{0, 2, 18, 20, 7}},
-      {"abandoned after a stop whose next record was read ahead", cat({normal(10, 0), stop(), normal(10, 0), endRecord()}), 2, Codes{0, 2}},
-      {"abandoned inside a jump run", cat({normal(10, 0), jump(10, 0), jump(10, 0), normal(1, 0), endRecord()}), 2, Codes{0, 1}},
-      {"at a malformed record", cat({normal(10, 0), {0x00, 0x00, 0x00}}), -1, Codes{0}},
-      // clang-format on
-  };
-  const Bytes next = cat({{0x00}, {0x00, 0x00, 0x83}, jump(10, 0), normal(0, 10), endRecord()});
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.what);
-    StitchDecoderOptions o = dstOptions();
-    o.setStopsAsNeedles(1);
-    KorvanStitchDecoder decoder(o);
-
-    MemoryInputBytestream earlierStream(r.earlier);
-    decoder.setBytestream(earlierStream);
-    ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-    Codes codes;
-    HStitch s;
-    while ((r.delivered < 0 || static_cast<int>(codes.size()) < r.delivered) &&
-           decoder.decodeStitch(s) == kDecodeOk)
-      codes.push_back(s.getFlags());
-    ASSERT_EQ(codes, r.codes);
-
-    MemoryInputBytestream nextStream(next);
-    decoder.setBytestream(nextStream);
-    const Decoded d = runDecoder(decoder, {0, 0}, 1);
-    EXPECT_EQ(d.codes(), (Codes{1, 0, 7}));
-    EXPECT_EQ(d.points(), (Points{{10, 0}, {10, 10}, {10, 10}}));
-    EXPECT_EQ(d.colours(), (Codes{0, 0, 0}));
-    EXPECT_EQ(d.stats.stitchCount, 3);
-    EXPECT_EQ(d.stats.jumpCount, 1);
-  }
-}
-
-TEST(StitchDecoderLifecycle, BeginDesignKeepsKnowingThatAStitchWasSeen) {
-  // beginDesign resets the modes, the needle and the read state, not whether a stitch has
-  // passed: on a reused decoder a leading stop is a colour change.
-  StitchDecoderOptions o = dstOptions();
-  o.setStopsAsNeedles(1);
-  o.setSkipFirstColourChange(1);
-  KorvanStitchDecoder decoder(o);
-  const Bytes first = cat({normal(10, 0), endRecord()});
-  MemoryInputBytestream firstStream(first);
-  decoder.setBytestream(firstStream);
-  ASSERT_EQ(runDecoder(decoder).codes(), (Codes{0, 7}));
-
-  const Bytes second = cat({stop(10, 0), normal(10, 0), endRecord()});
-  MemoryInputBytestream secondStream(second);
-  decoder.setBytestream(secondStream);
-  EXPECT_EQ(runDecoder(decoder).codes(), (Codes{2, 0, 7}));
-}
 
 TEST(StitchDecoderStopTable, StopsTakeTheirRecordedCommandsInOrder) {
   StitchDecoderOptions o = dstOptions();
@@ -704,31 +373,6 @@ TEST(StitchDecoderStopTable, StopsTakeTheirRecordedCommandsInOrder) {
   MemoryInputBytestream stream(bytes);
   decoder.setBytestream(stream);
   EXPECT_EQ(runDecoder(decoder).codes(), (Codes{0, 6, 0, 6, 0, 6, 0, 7}));
-}
-
-TEST(StitchDecoderEnd, NothingIsDeliveredOrReadAfterTheEndCommand) {
-  const Bytes bytes = cat({normal(10, 0), endRecord(), normal(10, 0), stop(), endRecord()});
-  MemoryInputBytestream stream(bytes);
-  StitchDecoderOptions o = dstOptions();
-  KorvanStitchDecoder decoder(o);
-  decoder.setBytestream(stream);
-  ASSERT_EQ(decoder.beginDesign({0, 0}, 1), kDecodeOk);
-  HStitch s;
-  ASSERT_EQ(decoder.decodeStitch(s), kDecodeOk);
-  ASSERT_EQ(decoder.decodeStitch(s), kDecodeOk);
-  EXPECT_TRUE(s.isEndRewind());
-  const long position = stream.position();
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(decoder.decodeStitch(s), kDecodeEnd);
-    EXPECT_EQ(stream.position(), position);
-  }
-  EXPECT_EQ(decoder.endDesign(), kDecodeOk);
-
-  // The end gathered at the tail of a jump run ends the design the same way.
-  const Decoded d = decodeDst(
-      cat({normal(10, 0), jump(50, 0), jump(0, 50), endRecord(), normal(10, 0), endRecord()}));
-  EXPECT_EQ(d.codes(), (Codes{0, 1, 1, 7}));
-  EXPECT_EQ(d.result, kDecodeEnd);
 }
 
 TEST(StitchDecoderChenille, RedundantChenilleCommandsAreRejected) {

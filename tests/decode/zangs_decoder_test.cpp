@@ -29,33 +29,6 @@ std::vector<std::vector<int>> readDsz(const Bytes& bytes, int* result = nullptr,
 
 using Records = std::vector<std::vector<int>>;
 
-TEST(ZangsRecords, WellFormedNeedsTopBitOnlyInTheThirdByteAndDirectionBitsSignEachAxis) {
-  const struct {
-    unsigned char b0, b1, b2;
-    bool wellFormed;
-  } layout[] = {{0x00, 0x00, 0x80, true},  {0x7F, 0x7F, 0xFF, true},  {0x05, 0x03, 0xE0, true},
-                {0x00, 0x00, 0x00, false}, {0x00, 0x00, 0x7F, false}, {0x80, 0x00, 0x80, false},
-                {0x00, 0x80, 0x80, false}, {0xFF, 0xFF, 0xFF, false}};
-  for (const auto& r : layout)
-    EXPECT_EQ(zangs::isWellFormed(r.b0, r.b1, r.b2), r.wellFormed) << std::hex << int{r.b2};
-
-  const std::pair<Bytes, std::pair<int, int>> moves[] = {
-      {{0x05, 0x03, 0x80}, {3, -5}},     {{0x05, 0x03, 0xE0}, {-3, 5}},
-      {{0x05, 0x03, 0xC0}, {-3, -5}},    {{0x05, 0x03, 0xA0}, {3, 5}},
-      {{0x7F, 0x7F, 0x80}, {127, -127}}, {{0x7F, 0x7F, 0xE0}, {-127, 127}},
-      {{0x00, 0x00, 0xE0}, {0, 0}},      {{0x00, 0x01, 0x81}, {1, 0}},
-      {{0x01, 0x00, 0xA1}, {0, 1}},      {{0x40, 0x40, 0xC1}, {-64, -64}},
-  };
-  for (const auto& [bytes, move] : moves) {
-    // A first record so that the one under test moves from a point that is not the start.
-    const Records r = readDsz(cat({{0x02, 0x01, 0x80}, bytes}), nullptr, {100, 200});
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ((std::vector<int>{r[0][1], r[0][2], r[1][1], r[1][2]}),
-              (std::vector<int>{101, 198, 101 + move.first, 198 + move.second}))
-        << testing::PrintToString(bytes);
-  }
-}
-
 TEST(ZangsDecoderRecords, EveryCommandDecodesToItsCodeAndMoves) {
   // Each command moving (-3, +5), read on needle 4 outside sequin mode, and a jump after it
   // (which is no extension of the needle changes 18 and 19).
@@ -121,57 +94,6 @@ TEST(ZangsDecoderRecords, GoldenRecordsOfEachKind) {
     EXPECT_EQ(readDsz(r.bytes, &result), r.records) << r.what;
     EXPECT_EQ(result, r.result) << r.what;
   }
-}
-
-TEST(ZangsDecoderRecords, SequinStateSwitchesCommandsTwentyAndThirtyUntilTheNextDesign) {
-  // 20, 20, 30: start, drop, end; then 30 outside sequin mode pulls the borer out and 20
-  // starts sequins again; 31 ends them like 30.
-  const Records r = readDsz({0x00, 0x01, 0x94, 0x00, 0x01, 0x94, 0x00, 0x01, 0x9E, 0x00, 0x01, 0x9E,
-                             0x00, 0x01, 0x94, 0x00, 0x01, 0x9F});
-  Codes codes;
-  for (const auto& record : r)
-    codes.push_back(record[0]);
-  EXPECT_EQ(codes, (Codes{18, 20, 19, 9, 18, 19}));
-
-  // A new design starts outside sequin mode and aligns again.
-  StitchDecoderOptions o = readOptions(kFormatDsz);
-  RecordReader<ZangsStitchDecoder> reader(o);
-  const Bytes first = {0x00, 0x01, 0x94, 0x00, 0x00};  // sequin start, then a partial record
-  const Bytes second = {0x01, 0x00, 0x01, 0x94};       // junk, then sequin start again
-  for (const Bytes* bytes : {&first, &second}) {
-    MemoryInputBytestream stream(*bytes);
-    reader.setBytestream(stream);
-    ASSERT_EQ(reader.beginDesign({0, 0}, 1), kDecodeOk);
-    HStitch s;
-    ASSERT_EQ(reader.readRecord(s), kDecodeOk);
-    EXPECT_EQ(s.getFlags(), StitchCode::SequinStart);
-    EXPECT_EQ(reader.readRecord(s), kDecodeEnd);
-  }
-}
-
-TEST(ZangsDecoderDesign, NeedleChangesAndCommandsReachTheCaller) {
-  // stitch, needle 11 through an extension, stitch, needle 7 followed by a jump and a stitch,
-  // trim, stitch, end.
-  const Bytes bytes = cat({{0x05, 0x03, 0x80},
-                           {0x00, 0x00, 0x92, 0x00, 0x00, 0x8A},
-                           {0x00, 0x02, 0x80},
-                           {0x00, 0x00, 0x93, 0x00, 0x00, 0x81},
-                           {0x01, 0x01, 0xA0},
-                           {0x00, 0x00, 0x9B},
-                           {0x00, 0x02, 0xC0},
-                           {0x00, 0x00, 0x90}});
-  StitchDecoderOptions o = readOptions(kFormatDsz);
-  const Decoded d = decodeWith<ZangsStitchDecoder>(bytes, o, {0, 0}, 1, 0);
-  EXPECT_EQ(d.codes(), (Codes{0, 2, 0, 2, 1, 0, 3, 0, 7}));
-  EXPECT_EQ(d.colours(), (Codes{0, 10, 10, 6, 6, 6, 6, 6, 6}));
-  EXPECT_EQ(
-      d.points(),
-      (Points{{3, -5}, {3, -5}, {5, -5}, {5, -5}, {5, -5}, {6, -4}, {6, -4}, {4, -4}, {4, -4}}));
-  // A failure while reading an extension record is a failure.
-  ScriptedStream failing({0x05, 0x03, 0x80, 0x00, 0x00, 0x92, 0x00}, {kStreamFailure});
-  ZangsStitchDecoder decoder(o);
-  decoder.setBytestream(failing);
-  EXPECT_EQ(runDecoder(decoder).result, kDecodeFailure);
 }
 
 }  // namespace

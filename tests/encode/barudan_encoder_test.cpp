@@ -45,12 +45,6 @@ Encoded encodeBarudan(const StitchOptions& o, std::vector<HStitch> stitches, int
                                           stopTable);
 }
 
-decode_test::Decoded decodeBarudan(const Bytes& bytes, int extendedVariant) {
-  StitchDecoderOptions o =
-      decode_test::readOptions(extendedVariant ? kFormatDsbVariant16 : kFormatDsb);
-  return decode_test::decodeWith<BarudanStitchDecoder>(bytes, o, {0, 0}, 1, extendedVariant);
-}
-
 using decode_test::Decoded;
 
 // --- Records ------------------------------------------------------------------------------
@@ -78,127 +72,7 @@ TEST(BarudanEncoderRecords, EveryCodeWritesItsFunctionByteOrIsRefused) {
   }
 }
 
-TEST(BarudanEncoderRecords, MoveSetsTheSignBitsAndMagnitudes) {
-  struct Row {
-    int code;
-    int dx;
-    int dy;
-    Bytes bytes;
-  };
-  using namespace StitchCode;  // NOLINT(google-build-using-namespace)
-  // clang-format off
-  const Row rows[] = {
-      {Normal, 5, -3, {0x80, 0x03, 0x05}},    {Normal, -5, 3, {0xE0, 0x03, 0x05}},
-      {Normal, 5, 3, {0xC0, 0x03, 0x05}},     {Normal, -5, -3, {0xA0, 0x03, 0x05}},
-      {Normal, 0, -3, {0xA0, 0x03, 0x00}},    {Normal, 5, 0, {0xC0, 0x00, 0x05}},
-      {Normal, 127, -127, {0x80, 0x7F, 0x7F}}, {Normal, -127, 127, {0xE0, 0x7F, 0x7F}},
-      {Jump, 64, -1, {0x81, 0x01, 0x40}},     {Trim, -2, 9, {0xE7, 0x09, 0x02}},
-      // Frame out starts with both sign bits clear; a move that needs them sets them.
-      {FrameOut, 5, -3, {0x97, 0x03, 0x05}},  {FrameOut, -5, 3, {0xF7, 0x03, 0x05}},
-  };
-  // clang-format on
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "code " << row.code << " move " << row.dx << ", " << row.dy);
-    const Written w = writeHard(stitch(row.dx, row.dy, row.code));
-    EXPECT_EQ(w.result, kEncodeOk);
-    EXPECT_EQ(w.bytes, row.bytes);
-  }
-}
-
 // --- Needles ------------------------------------------------------------------------------
-
-TEST(BarudanEncoderNeedles, EveryNeedleIsWrittenAndReadsBack) {
-  const Bytes prefix = {0xF2, 0x00, 0x00};
-  const std::vector<Bytes> needles = {
-      {0xE9, 0x00, 0x00},          {0xEA, 0x00, 0x00},          {0xEB, 0x00, 0x00},
-      {0xEC, 0x00, 0x00},          {0xED, 0x00, 0x00},          {0xEE, 0x00, 0x00},
-      {0xEF, 0x00, 0x00},          {0xF0, 0x00, 0x00},          {0xF1, 0x00, 0x00},
-      cat({prefix, {0xE8, 0, 0}}), cat({prefix, {0xE9, 0, 0}}), cat({prefix, {0xEA, 0, 0}}),
-      cat({prefix, {0xEB, 0, 0}}), cat({prefix, {0xEC, 0, 0}}), cat({prefix, {0xED, 0, 0}}),
-      cat({prefix, {0xEE, 0, 0}}), cat({prefix, {0xEF, 0, 0}}), cat({prefix, {0xF0, 0, 0}}),
-      cat({prefix, {0xF1, 0, 0}}),
-  };
-  ASSERT_EQ(static_cast<int>(needles.size()), barudan::kMaxNeedle);
-  for (int colour = 0; colour < barudan::kMaxNeedle; ++colour) {
-    SCOPED_TRACE(testing::Message() << "needle " << colour + 1);
-    const Written w = writeHard(stitch(0, 0, StitchCode::ChangeNeedle, colour));
-    EXPECT_EQ(w.result, kEncodeOk);
-    EXPECT_EQ(w.bytes, needles[static_cast<std::size_t>(colour)]);
-    for (const int variant : {0, 1}) {
-      const Decoded d = decodeBarudan(cat({w.bytes, {0xF8, 0x00, 0x00}}), variant);
-      ASSERT_EQ(d.stitches.size(), 2u);
-      EXPECT_TRUE(d.stitches[0].isColorChange());
-      EXPECT_EQ(d.stitches[0].getColor(), colour);
-    }
-  }
-  // Needle 20 has no record.
-  const Written w = writeHard(stitch(0, 0, StitchCode::ChangeNeedle, barudan::kMaxNeedle));
-  EXPECT_EQ(w.result, kEncodeRefused);
-  EXPECT_TRUE(w.bytes.empty());
-}
-
-TEST(BarudanEncoderNeedles, PrefixRecordCarriesTheMoveOfAPrefixedNeedle) {
-  // Needle 12 with a move: the prefix record carries it (the reader takes the move from there)
-  // and the needle record keeps its sign bits. A move beyond one record writes neither.
-  const Written tooFar = writeHard(stitch(-300, 5, StitchCode::ChangeNeedle, 11));
-  EXPECT_EQ(tooFar.result, kEncodeRefused);
-  EXPECT_TRUE(tooFar.bytes.empty());
-  const Written w = writeHard(stitch(5, -3, StitchCode::ChangeNeedle, 11));
-  EXPECT_EQ(w.bytes, (Bytes{0x92, 0x03, 0x05, 0xEA, 0x00, 0x00}));
-  const Decoded d = decodeBarudan(cat({w.bytes, {0xF8, 0x00, 0x00}}), 0);
-  ASSERT_FALSE(d.stitches.empty());
-  EXPECT_EQ(d.stitches[0].getColor(), 11);
-  EXPECT_EQ(d.stitches[0].getPoint(), (HCoord<short>{5, -3}));
-}
-
-TEST(BarudanEncoderNeedles, NeedlesBeyondTheMachineFoldOntoItsNeedles) {
-  struct Row {
-    int writeZ;
-    int maxNeedles;
-    int colour;
-    Bytes bytes;
-  };
-  const Bytes prefix = {0xF2, 0x00, 0x00};
-  const Row rows[] = {
-      {0, 0, 6, {0xEF, 0x00, 0x00}},                   // needle 7 fits
-      {0, 0, 7, {0xE9, 0x00, 0x00}},                   // needle 8: 7 mod 7 = 0
-      {0, 0, 8, {0xEA, 0x00, 0x00}},                   // needle 9: 8 mod 7 = 1
-      {0, 0, 13, {0xEF, 0x00, 0x00}},                  // 13 mod 7 = 6
-      {0, 9, 8, {0xEA, 0x00, 0x00}},                   // a limit above 7 is 7
-      {0, -1, 8, {0xEA, 0x00, 0x00}},                  // and one below 1
-      {0, 4, 3, {0xEC, 0x00, 0x00}},                   // needle 4 of 4
-      {0, 4, 4, {0xE9, 0x00, 0x00}},                   // 4 mod 4 = 0
-      {1, 0, 14, cat({prefix, {0xED, 0x00, 0x00}})},   // needle 15 fits with Z
-      {1, 0, 15, {0xE9, 0x00, 0x00}},                  // 15 mod 15 = 0
-      {1, 0, 18, {0xEC, 0x00, 0x00}},                  // 18 mod 15 = 3
-      {1, 12, 11, cat({prefix, {0xEA, 0x00, 0x00}})},  // needle 12 of 12
-      {1, 12, 12, {0xE9, 0x00, 0x00}},                 // 12 mod 12 = 0
-      {1, 20, 16, {0xEA, 0x00, 0x00}},                 // a limit above 15 is 15
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "Z " << row.writeZ << " MaxNeedles " << row.maxNeedles
-                                    << " colour " << row.colour);
-    const StitchEncoderOptions o = writeOptions(row.writeZ, row.maxNeedles);
-    const Written w = writeSoft(stitch(0, 0, StitchCode::ChangeNeedle, row.colour), 1, o);
-    EXPECT_EQ(w.result, kEncodeOk);
-    EXPECT_EQ(w.bytes, row.bytes);
-  }
-}
-
-TEST(BarudanEncoderNeedles, NeedlesAreFoldedOnlyWhenWritingToAStream) {
-  // Needle 9 on a 7-needle machine: written as needle 2 (a record other than the stitch's
-  // own, so the stitch keeps it); without a stream the stitch stands for itself.
-  const StitchEncoderOptions o = writeOptions();
-  const std::vector<HStitch> design = {stitch(0, 0), stitch(0, 0, StitchCode::ChangeNeedle, 8),
-                                       stitch(5, 5, StitchCode::Normal, 8)};
-  Encoded e = encodeBarudan(o, design, 1, 0, true);
-  ASSERT_EQ(e.sent.size(), 3u);
-  ASSERT_EQ(e.sent[1].getRealStitchCount(), 1);
-  EXPECT_EQ(e.sent[1].getRealStitches()[0].getColor(), 1);
-  e = encodeBarudan(o, design, 1, 0, false);
-  EXPECT_TRUE(e.bytes.empty());
-  EXPECT_EQ(e.sent[1].getRealStitchCount(), 0);
-}
 
 // --- Commands -----------------------------------------------------------------------------
 
@@ -250,14 +124,6 @@ TEST(BarudanEncoderCommands, EveryCommandIsWrittenAsTheMachineTakesIt) {
     }
   }
   EXPECT_EQ(covered, 256);
-}
-
-TEST(BarudanEncoderCommands, CommandAtTheNeedleIsWrittenWithoutAJump) {
-  for (const int code : {StitchCode::DesignEnd, StitchCode::Stop, StitchCode::ThreeStop}) {
-    SCOPED_TRACE(testing::Message() << "code " << code);
-    const Written w = writeSoft(stitch(0, 0, code), 1);
-    EXPECT_EQ(w.bytes.size(), 3u);
-  }
 }
 
 TEST(BarudanEncoderCommands, DesignsWrittenThroughTheFrameworkGiveTheirGoldenBytes) {

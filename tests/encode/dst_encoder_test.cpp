@@ -240,33 +240,6 @@ TEST(DstEncoderCommands, DesignsGiveTheirGoldenBytes) {
   }
 }
 
-TEST(DstEncoderStart, StartRecordOnlyOpensADesignNotALaterSegment) {
-  StitchEncoderOptions o;
-  o.setKorvanStartStitchType(kKorvanStartStitchFirst);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  KorvanStitchEncoder encoder(o);
-  encoder.setBytestream(stream);
-
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch a = stitch(kMoveX, kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(a, 0, 0), kEncodeOk);
-  EncoderState state;
-  ASSERT_EQ(encoder.endSegment(&state), kEncodeOk);
-  ASSERT_EQ(encoder.beginSegment(state, {0, 0}, 0), kEncodeOk);
-  HStitch b = stitch(2 * kMoveX, 2 * kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(b, 0, 0), kEncodeOk);
-  ASSERT_EQ(encoder.endDesign(nullptr), kEncodeOk);
-  EXPECT_EQ(bytes, cat({kStitchHere, kStitchMove, kStitchMove}));
-
-  // A new design on the same encoder starts with the record again.
-  bytes.clear();
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch c = stitch(kMoveX, kMoveY);
-  EXPECT_EQ(encoder.encodeStitch(c, 0, 0), kEncodeOk);
-  EXPECT_EQ(bytes, cat({kStitchHere, kStitchMove}));
-}
-
 // --- Chenille ----------------------------------------------------------------------------
 
 TEST(DstEncoderChenille, OldChenilleWritesTheStopPattern) {
@@ -296,51 +269,6 @@ TEST(DstEncoderChenille, OldChenilleWritesTheStopPattern) {
                           kStopHere, kStopHere, stopJumpStop, stopJumpStop, kStopHere, kStopHere}));
   EXPECT_EQ(e.state.getChenilleMode(), kChenilleChain);
   EXPECT_EQ(e.state.getChenilleHeight(), 1);
-}
-
-TEST(DstEncoderChenille, SegmentHandsOnTheMachinesChenilleState) {
-  // Without the old form, a chenille command is one stop, but the encoder still records what
-  // the machine was told; the height command (a jump for DST) does not count.
-  const Encoded e = encodeDst(noStartRecord(),
-                              {stitch(0, 0, StitchCode::ChenilleChain, 0, 7),
-                               stitch(0, 0, StitchCode::ChenilleHeight, 0, 4)},
-                              false);
-  EXPECT_EQ(e.bytes, cat({kStopHere, kJumpHere}));
-  EXPECT_EQ(e.state.getChenilleMode(), kChenilleChain);
-  EXPECT_EQ(e.state.getChenilleHeight(), 7);
-}
-
-TEST(DstEncoderChenille, SegmentStartsFromTheGivenChenilleState) {
-  StitchEncoderOptions o = noStartRecord();
-  o.setKorvanOldChenille(1);
-  for (const bool inChain : {false, true}) {
-    Bytes bytes;
-    VectorOutputBytestream stream(bytes);
-    KorvanStitchEncoder encoder(o);
-    encoder.setBytestream(stream);
-    encoder.setSeparateCommands(0);
-    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-    EncoderState state;
-    if (inChain) {
-      state.setChenilleMode(kChenilleChain);
-      state.setChenilleHeight(5);
-    }
-    ASSERT_EQ(encoder.beginSegment(state, {0, 0}, 0), kEncodeOk);
-    HStitch chain = stitch(0, 0, StitchCode::ChenilleChain, 2, 5);
-    EXPECT_EQ(encoder.encodeStitch(chain, 0, 0), kEncodeOk);
-    // Already in chain at that height, a new colour repeats the stop: four stops, not two.
-    EXPECT_EQ(bytes, inChain ? cat({kStopHere, kStopHere, kStopHere, kStopHere})
-                             : cat({kStopHere, kStopHere}));
-
-    // A new design forgets what the machine was told (chain at 5 by now).
-    bytes.clear();
-    ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-    HStitch first = stitch(0, 0, StitchCode::Normal, 0);
-    EXPECT_EQ(encoder.encodeStitch(first, 0, 0), kEncodeOk);
-    HStitch again = stitch(0, 0, StitchCode::ChenilleChain, 2, 5);
-    EXPECT_EQ(encoder.encodeStitch(again, 0, 0), kEncodeOk);
-    EXPECT_EQ(bytes, cat({kStitchHere, kStopHere, kStopHere}));
-  }
 }
 
 }  // namespace

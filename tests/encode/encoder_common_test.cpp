@@ -126,30 +126,5 @@ TYPED_TEST(EncoderCommon, RefusedByteFailsTheWriteAndNoStreamWritesNothing) {
   EXPECT_TRUE(dry.bytes.empty());
 }
 
-TYPED_TEST(EncoderCommon, DesignReadsBackThroughTheFormatsDecoder) {
-  // Stitches up to a record's reach, a trim, a jump beyond it, two colour changes and the end.
-  // clang-format off
-  const std::vector<HStitch> design = {
-      stitch(10, 0), stitch(120, -110), stitch(20, -15), stitch(20, -15, StitchCode::Trim),
-      stitch(150, 300, StitchCode::Jump), stitch(155, 300), stitch(158, 302, StitchCode::ChangeNeedle, 2),
-      stitch(160, 310, StitchCode::Normal, 2), stitch(170, 320, StitchCode::Normal, 2),
-      stitch(170, 320, StitchCode::ChangeNeedle, 4), stitch(60, 320, StitchCode::Normal, 4),
-      stitch(-60, 200, StitchCode::Normal, 4), stitch(-60, 200, StitchCode::DesignEnd, 4)};
-  // clang-format on
-  const Encoded e = encodeWith<typename TypeParam::Encoder>(TypeParam::options(), design);
-  ASSERT_TRUE(allOk(e.results));
-  StitchDecoderOptions o = decode_test::readOptions(TypeParam::options().getFileFormat());
-  o.setStopsAsNeedles(TypeParam::kColourChangesAsStops ? 1 : 0);
-  const decode_test::Decoded d = decode_test::decodeWith<typename TypeParam::Decoder>(e.bytes, o);
-  EXPECT_EQ(d.result, kDecodeEnd);
-  EXPECT_EQ(testing_support::penetrations(d.stitches), testing_support::penetrations(design));
-  EXPECT_EQ(testing_support::colourSequence(d.stitches),
-            (std::vector<int>{0, TypeParam::kColourChangesAsStops ? 1 : 2,
-                              TypeParam::kColourChangesAsStops ? 2 : 4}));
-  ASSERT_FALSE(d.stitches.empty());
-  EXPECT_TRUE(d.stitches.back().isEndRewind());
-  EXPECT_EQ(d.stitches.back().getPoint(), (HCoord<short>{-60, 200}));
-}
-
 }  // namespace
 }  // namespace stitchkit

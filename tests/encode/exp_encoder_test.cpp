@@ -37,11 +37,6 @@ Written writeSoft(const HStitch& s, const StitchOptions& o = writeOptions()) {
   return writeOne<ExpStitchEncoder>(s, o, true);
 }
 
-Encoded encodeExp(const StitchOptions& o, const std::vector<HStitch>& stitches,
-                  bool withStream = true) {
-  return encodeWith<ExpStitchEncoder>(o, stitches, 1, withStream, true);
-}
-
 // The golden move of the record tables: from (0, 0) to (13, -5), written as dx 0x0D, -dy 0x05.
 constexpr int kX = 13;
 constexpr int kY = -5;
@@ -186,34 +181,6 @@ TEST(ExpEncoderCommands, EveryCommandCodeBecomesARecordTheFormatHas) {
   }
 }
 
-TEST(ExpEncoderCommands, DesignEndFollowsTheEndOptions) {
-  struct Row {
-    const char* name;
-    int gnDllWrite;
-    int melcoDiscardEnd;
-    Bytes bytes;
-  };
-  const Row rows[] = {
-      {"an end record after a jump", 0, 0, cat({kJumpThere, {0x80, 0x10, 0x00, 0x00}})},
-      {"MelcoDiscardEnd: a zero-length stitch after a jump", 0, 1, cat({kJumpThere, {0x00, 0x00}})},
-      {"GNDllWrite: a jump carrying the move", 1, 0, kJumpThere},
-      {"GNDllWrite wins over MelcoDiscardEnd", 1, 1, kJumpThere},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    StitchEncoderOptions o = writeOptions();
-    o.setGNDllWrite(row.gnDllWrite);
-    o.setMelcoDiscardEnd(row.melcoDiscardEnd);
-    const Written w = writeSoft(stitch(kX, kY, StitchCode::DesignEnd), o);
-    EXPECT_EQ(w.result, kEncodeOk);
-    EXPECT_EQ(w.bytes, row.bytes);
-  }
-  // At the needle's point no jump is needed.
-  StitchEncoderOptions o = writeOptions();
-  o.setMelcoDiscardEnd(1);
-  EXPECT_EQ(writeSoft(stitch(0, 0, StitchCode::DesignEnd), o).bytes, (Bytes{0x00, 0x00}));
-}
-
 // --- Needles ------------------------------------------------------------------------------
 
 // The control byte written for a colour change to `needle` with `maxNeedles`, or -1 when the
@@ -269,77 +236,9 @@ TEST(ExpEncoderNeedles, NeedlesFoldOntoMaxNeedlesOrAreRefusedBeyondTheRecord) {
   EXPECT_EQ(writer.vSendHardStitch(stitch(0, 0, StitchCode::ChangeNeedle, 199)), kEncodeOk);
 }
 
-TEST(ExpEncoderNeedles, WithoutAStreamTheColourIsNotFolded) {
-  StitchEncoderOptions o = writeOptions();
-  o.setMaxNeedles(6);
-  const std::vector<HStitch> design = {stitch(5, 5), stitch(40, 5, StitchCode::ChangeNeedle, 7)};
-  for (const bool withStream : {true, false}) {
-    SCOPED_TRACE(withStream ? "with a stream" : "without a stream");
-    const Encoded e = encodeExp(o, design, withStream);
-    ASSERT_EQ(e.sent.size(), 2u);
-    const HXArray<HStitch>& real = e.sent[1].getRealStitches();
-    ASSERT_EQ(real.length(), 2);
-    EXPECT_EQ(real[0].getFlags(), StitchCode::Jump);
-    EXPECT_EQ(real[1].getFlags(), StitchCode::ChangeNeedle);
-    EXPECT_EQ(real[1].getColor(), withStream ? 1 : 7);
-  }
-}
-
 // --- Whole designs ------------------------------------------------------------------------
 
-TEST(ExpEncoderDesign, CommandsAwayFromTheNeedleFollowAJumpThere) {
-  struct Row {
-    const char* name;
-    std::vector<HStitch> design;
-    Bytes bytes;
-    int maxNeedles = 0;
-    int melcoDiscardEnd = 0;
-  };
-  // clang-format off
-  const Row rows[] = {
-      {"a colour change to needle 3, 40 units away", {stitch(40, 0, StitchCode::ChangeNeedle, 2)}, {0x80, 0x04, 0x28, 0x00, 0x80, 0x07, 0x00, 0x00}},
-      {"a trim where the needle is", {stitch(10, 0), stitch(10, 0, StitchCode::Trim)}, {0x0A, 0x00, 0x80, 0x80, 0x07, 0x00}},
-      {"a design end with MelcoDiscardEnd", {stitch(10, 0), stitch(20, 10, StitchCode::DesignEnd)}, {0x0A, 0x00, 0x80, 0x04, 0x0A, 0xF6, 0x00, 0x00}, 0, 1},
-      {"a chenille height of 0x0203", {stitch(0, 0, StitchCode::ChenilleHeight, 0, 0x0203)}, {0x80, 0xA4, 0x03, 0x02}},
-      {"needle 8 on six needles", {stitch(0, 0, StitchCode::ChangeNeedle, 7)}, {0x80, 0x05, 0x00, 0x00}, 6},
-  };
-  // clang-format on
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    StitchEncoderOptions o = writeOptions();
-    o.setMaxNeedles(static_cast<short>(row.maxNeedles));
-    o.setMelcoDiscardEnd(row.melcoDiscardEnd);
-    const Encoded e = encodeExp(o, row.design);
-    EXPECT_EQ(e.bytes, row.bytes);
-    EXPECT_TRUE(allOk(e.results));
-  }
-}
-
 // --- Round trip ---------------------------------------------------------------------------
-
-TEST(ExpRoundTrip, StopsAsNeedlesKeepTheNeedleSequence) {
-  std::vector<HStitch> design;
-  int x = 0;
-  for (int colour = 0; colour < 10; ++colour) {
-    if (colour > 0) design.push_back(stitch(x, 0, StitchCode::ChangeNeedle, colour % 7));
-    for (int i = 0; i < 3; ++i)
-      design.push_back(stitch(x += 10, (i % 2) * 10, StitchCode::Normal, colour % 7));
-  }
-  design.push_back(stitch(x, 0, StitchCode::DesignEnd, 2));
-
-  StitchEncoderOptions wo = writeOptions();
-  wo.setStopsAsNeedles(1);
-  wo.setMaxNeedles(7);
-  const Encoded e = encodeExp(wo, design);
-
-  StitchDecoderOptions ro = decode_test::readOptions(kFormatExp);
-  ro.setStopsAsNeedles(1);
-  ro.setMaxNeedles(7);
-  const decode_test::Decoded d = decode_test::decodeWith<ExpStitchDecoder>(e.bytes, ro);
-  EXPECT_EQ(d.result, kDecodeEnd);
-  EXPECT_EQ(testing_support::penetrations(d.stitches), testing_support::penetrations(design));
-  EXPECT_EQ(testing_support::colourSequence(d.stitches), testing_support::colourSequence(design));
-}
 
 }  // namespace
 }  // namespace stitchkit

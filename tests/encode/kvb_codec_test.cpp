@@ -172,50 +172,6 @@ TEST(KvbCodec, EveryCommandWithAByteOfItsOwnReadsBackAsItself) {
   }
 }
 
-TEST(KvbCodec, ReaderTakesNeedlesSpeedsAndDataFromTheRecords) {
-  struct Case {
-    const char* name;
-    Bytes header;
-    Bytes records;
-    std::vector<int> codes;
-    std::vector<int> colours;
-    testing_support::Points points;
-  };
-  const Bytes changes =
-      cat({rec(1, 0, 0x80), rec(0, 0, 0x81), rec(1, 0, 0x80), rec(0, 0, 0x31), rec(1, 0, 0x80)});
-  // clang-format off
-  const std::vector<Case> cases = {
-      {"a signed move", kvbHeader(), rec(-1, 2, 0x80), {0}, {0}, {{-1, 2}}},
-      {"a jump with a slow down", kvbHeader(), rec(0, 0, 0x9C), {1, 4}, {0, 0}, {{0, 0}, {0, 0}}},
-      {"a jump with a speed up", kvbHeader(), rec(7, 0, 0x9D), {1, 5}, {0, 0}, {{7, 0}, {7, 0}}},
-      {"needles 3, 1, 2 from the table", kvbHeader({3, 1, 2}), changes,
-       {0, 2, 0, 2, 0}, {2, 0, 0, 1, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"a palette makes a table without a first needle count", kvbHeader({0, 4}, " \x10"), changes,
-       {0, 2, 0, 2, 0}, {0, 3, 0, 0, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"a blank table leaves the needle", kvbHeader({0, 4}), changes,
-       {0, 2, 0, 2, 0}, {0, 0, 0, 0, 0}, {{1, 0}, {1, 0}, {2, 0}, {2, 0}, {3, 0}}},
-      {"drops, data bytes and blocks", kvbHeader(),
-       cat({rec(0, 0, 0x6D), rec(0, 0, 0x68), rec(0, 0, 0x63), rec(0, 0, 0xA7), rec(0, 0, 0x00)}),
-       {20, 67, 66, 60, 6}, {0, 0, 0, 0, 0}, {{0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}}},
-      {"the end does not move", kvbHeader(), cat({rec(4, 0, 0x80), rec(9, 9, 0x3F)}), {0, 7}, {0, 0}, {{4, 0}, {4, 0}}},
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    StitchDecoderOptions o = decode_test::readOptions(kFormatKvb);
-    const Decoded d = decode_test::readHard<KorvanKVBStitchDecoder>(cat({c.header, c.records}), o);
-    EXPECT_EQ(d.result, kDecodeEnd);
-    EXPECT_EQ(d.codes(), c.codes);
-    EXPECT_EQ(d.colours(), c.colours);
-    EXPECT_EQ(d.points(), c.points);
-    if (c.codes[0] == StitchCode::DropSequin) {
-      EXPECT_EQ(d.stitches[0].getSequinHead(), 5);
-      EXPECT_EQ(d.stitches[2].getSequinHead(), 2);
-      EXPECT_EQ(d.stitches[3].getArbitraryBlock(), 0xA7);
-    }
-  }
-}
-
 TEST(KvbCodec, MalformedHeadersAndRecordsEndTheRead) {
   struct Case {
     const char* name;

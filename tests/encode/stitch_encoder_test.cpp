@@ -19,21 +19,6 @@ using namespace encode_test;  // NOLINT(google-build-using-namespace)
 // ---------------------------------------------------------------------------------------------
 // EncoderState
 
-TEST(EncoderState, LastPenetrationReadsZeroWhileTrimmedAndEffectColourNeedsLowNibbleOne) {
-  EncoderState s;
-  s.setLastPenetration(HCoord<short>(5, 6));
-  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
-  s.setTrimmed(0);
-  EXPECT_EQ(s.getLastPenetration(), HCoord<short>(5, 6));
-  s.setTrimmed(1);
-  EXPECT_EQ(s.getLastPenetration(), HCoord<short>());
-
-  s.setEffectInfo(0x11, 0xABCDEF, HString("fx"));
-  EXPECT_TRUE(s.hasEffectColour());
-  s.setEffectInfo(0x02, 0, HString());
-  EXPECT_FALSE(s.hasEffectColour());
-}
-
 // ---------------------------------------------------------------------------------------------
 // Granularity
 
@@ -90,39 +75,6 @@ TEST(StitchEncoderGranularity, MovesStayOnTheGridAndNearTheDesign) {
 // The drop rule
 
 const char* const noTrimCode = "HasTrimCode=0 TrimsAsJumps=0";
-
-TEST(StitchEncoderDropRule, TrimWithoutTrimCodeBecomesJumpOrDisappears) {
-  // clang-format off
-  const struct {
-    const char* name;
-    const char* configure;
-    int code;
-    int x;
-    Moves written;
-    bool autoCleaned;
-  } cases[] = {
-      {"trim that moves is a jump", noTrimCode, StitchCode::Trim, 40, {{1, 40, 0}}, false},
-      {"trim in place disappears", noTrimCode, StitchCode::Trim, 0, {}, true},
-      {"jump trim that moves is a jump", noTrimCode, StitchCode::JumpTrim, 40, {{1, 40, 0}}, false},
-      {"upper trim in place disappears", noTrimCode, StitchCode::UpperTrim, 0, {}, true},
-      {"kept with a trim code", "", StitchCode::Trim, 0, {{3, 0, 0}}, false},
-      // Trims as jumps needs a jump count: dropped after all.
-      {"trims as jumps without jumps", "HasTrimCode=0 TrimsAsJumps=1 JumpsPerTrim=0", StitchCode::Trim, 0, {}, true},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    StitchEncoderOptions o = plainOptions();
-    testing_support::setOptions(o, c.configure);
-    RecordingEncoder e(o);
-    begin(e);
-    HStitch s = at(c.x, 0, c.code);
-    EXPECT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
-    EXPECT_EQ(e.moves(), c.written) << c.name;
-    EXPECT_EQ(s.isAutoCleaned(), c.autoCleaned) << c.name;
-    // The jump it became is what it carries; a trim written as itself carries nothing.
-    EXPECT_EQ(realMoves(s), c.code == StitchCode::Trim && c.x == 0 ? Moves{} : c.written) << c.name;
-  }
-}
 
 TEST(StitchEncoderDropRule, VirtualStitchKeepsTheMovementOfItsRealStitches) {
   const struct {
@@ -276,61 +228,6 @@ TEST(StitchEncoderSequins, CombinedSequinBeadCounts) {
 // ---------------------------------------------------------------------------------------------
 // Stop table
 
-TEST(StitchEncoderStopTable, EmptyWhenNoStopWasWritten) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  HXArray<StopInfo> stops;
-  HXArray<HString> comments;
-  stops.add(StopInfo());
-  comments.add(HString("old"));
-  EXPECT_EQ(e.getStopTable(stops, comments), 0);
-  EXPECT_EQ(stops.length(), 0);
-  EXPECT_EQ(comments.length(), 0);
-
-  e.setMakeStopTable(1);
-  begin(e);
-  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);  // nothing sewn: no final entry
-  EXPECT_EQ(e.getStopTable(stops, comments), 0);
-}
-
-TEST(StitchEncoderStopTable, ColourChangeIsWrittenAsStopAndRecorded) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  e.setMakeStopTable(1);
-  begin(e);
-  std::vector<HStitch> design = {at(10, 0),
-                                 at(20, 0),
-                                 at(20, 0, StitchCode::Jump),
-                                 at(20, 0, StitchCode::ChangeNeedle, 1),
-                                 at(30, 0, 0, 1),
-                                 at(40, 0, 0, 1),
-                                 at(50, 0, 0, 1)};
-  design[3].setComment(HString("Red"));
-  HXArray<StopInfo> stops;
-  HXArray<HString> comments;
-  for (int i = 0; i < static_cast<int>(design.size()); ++i) {
-    ASSERT_EQ(e.encodeStitch(design[static_cast<std::size_t>(i)], 0, 0), kEncodeOk);
-    // Normals and jumps add nothing.
-    EXPECT_EQ(e.getStopTable(stops, comments), i < 3 ? 0 : 1) << i;
-  }
-  EXPECT_EQ(e.codes(), (std::vector<int>{0, 0, 1, 6, 0, 0, 0}));
-
-  ASSERT_EQ(e.getStopTable(stops, comments), 1);
-  EXPECT_EQ(stops[0].commandCode, 2u);
-  EXPECT_EQ(stops[0].colour, 1);
-  EXPECT_EQ(stops[0].stitchesSinceLast, 3u);  // two normals and the jump before it
-  EXPECT_EQ(comments[0], HString("Red"));
-
-  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);
-  ASSERT_EQ(e.getStopTable(stops, comments), 2);
-  EXPECT_EQ(stops[1].commandCode, 0u);
-  EXPECT_EQ(stops[1].stitchesSinceLast, 4u);  // the stop and three normals
-  EXPECT_EQ(comments[1], HString());
-  EXPECT_EQ(static_cast<int>(stops[0].stitchesSinceLast + stops[1].stitchesSinceLast),
-            e.getStats().stitchCount);
-  EXPECT_GT(stops[0].threadSinceLast, 0.0);
-}
-
 TEST(StitchEncoderStopTable, CommandsAreWrittenAsStopsAndRecordedRemapped) {
   const struct {
     int code;
@@ -408,65 +305,6 @@ TEST(StitchEncoderConversions, CommandsTheMachineHandlesOtherwise) {
 // ---------------------------------------------------------------------------------------------
 // The "a design has begun" flag
 
-TEST(StitchEncoderDesignBegun, SkipLeavesEverythingUntouched) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  begin(e);
-  HStitch first = at(5, 0, StitchCode::Jump);  // a jump does not begin the design
-  ASSERT_EQ(e.encodeStitch(first, 0, 0), kEncodeOk);
-  ASSERT_EQ(StitchEncoder::isDesignBegun(), 0);
-
-  const StitchStats before = e.getStats();
-  const std::size_t recordsBefore = e.records.size();
-  HStitch s = virtualStitch(10, 0, StitchCode::Normal, {at(10, 0)});
-  s.setComment(HString("keep"));
-  EXPECT_EQ(e.encodeStitch(s, 0, 1), kEncodeSkipped);
-  EXPECT_EQ(e.records.size(), recordsBefore);
-  EXPECT_EQ(e.getStats().stitchCount, before.stitchCount);
-  EXPECT_EQ(e.getStats().jumpCount, before.jumpCount);
-  EXPECT_EQ(e.getStats().curX, before.curX);
-  EXPECT_EQ(s.getPoint(), HCoord<short>(10, 0));
-  EXPECT_EQ(s.getFlags(), StitchCode::Normal);
-  EXPECT_EQ(s.getComment(), HString("keep"));
-  EXPECT_EQ(realMoves(s), (Moves{{0, 10, 0}}));
-  EXPECT_FALSE(s.isAutoCleaned());
-  EXPECT_EQ(StitchEncoder::isDesignBegun(), 0);
-
-  // Without the skip flag the normal stitch begins the design; then skipping does nothing.
-  ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(StitchEncoder::isDesignBegun(), 1);
-  HStitch next = at(20, 0);
-  EXPECT_EQ(e.encodeStitch(next, 0, 1), kEncodeOk);
-  EXPECT_EQ(e.moves().back(), (Move{0, 20, 0}));
-}
-
-TEST(StitchEncoderDesignBegun, UpdatedByTheStitchesEncoded) {
-  const struct {
-    const char* name;
-    int startFlag;
-    HStitch stitch;
-    int after;
-  } cases[] = {
-      {"normal sets", 0, at(0, 0), 1},
-      {"design start sets", 0, at(0, 0, StitchCode::DesignStart), 1},
-      {"design end sets", 0, at(0, 0, StitchCode::DesignEnd), 1},
-      {"colour change to needle 1 clears", 1, at(0, 0, StitchCode::ChangeNeedle, 0), 0},
-      {"colour change to needle 4 sets", 0, at(0, 0, StitchCode::ChangeNeedle, 3), 1},
-      {"jump leaves set", 1, at(5, 0, StitchCode::Jump), 1},
-      {"jump leaves clear", 0, at(5, 0, StitchCode::Jump), 0},
-      {"trim leaves clear", 0, at(0, 0, StitchCode::Trim), 0},
-  };
-  for (const auto& c : cases) {
-    StitchEncoderOptions o = plainOptions();
-    RecordingEncoder e(o);
-    begin(e);
-    StitchEncoder::setDesignBegun(c.startFlag);
-    HStitch s = c.stitch;
-    ASSERT_EQ(e.encodeStitch(s, 0, 0), kEncodeOk) << c.name;
-    EXPECT_EQ(StitchEncoder::isDesignBegun(), c.after) << c.name;
-  }
-}
-
 TEST(StitchEncoderDesignBegun, KeptPerThreadAndAcrossDesigns) {
   StitchEncoder::setDesignBegun(1);
   int seenByOtherThread = -1;
@@ -485,56 +323,6 @@ TEST(StitchEncoderDesignBegun, KeptPerThreadAndAcrossDesigns) {
 
 // ---------------------------------------------------------------------------------------------
 // What encodeStitch reports back
-
-TEST(StitchEncoderEmitted, StitchCarriesWhatWasWritten) {
-  StitchEncoderOptions o = plainOptions();
-  o.setHardLength(121);
-  RecordingEncoder e(o);
-  begin(e);
-
-  // A stitch written as one record of itself stands for itself and carries nothing; a mark
-  // that it was cleaned away is cleared.
-  HStitch normal = at(10, 0);
-  normal.setAutoCleaned(true);
-  ASSERT_EQ(e.encodeStitch(normal, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(normal), Moves{});
-  EXPECT_FALSE(normal.isAutoCleaned());
-
-  HStitch jump = at(310, 0, StitchCode::Jump);
-  ASSERT_EQ(e.encodeStitch(jump, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(jump), (Moves{{1, 110, 0}, {1, 210, 0}, {1, 310, 0}}));
-  EXPECT_EQ(jump.getPoint(), HCoord<short>(310, 0));  // the stitch itself is unchanged
-  EXPECT_EQ(jump.getFlags(), StitchCode::Jump);
-
-  // Records that were written before are not attached to later stitches.
-  HStitch trim = at(310, 0, StitchCode::Trim);
-  ASSERT_EQ(e.encodeStitch(trim, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(trim), Moves{});
-  EXPECT_EQ(e.records.back(), (Rec{3, 310, 0, 0, 0}));
-
-  // A record that differs from the stitch (here the granularity moved it) is attached.
-  StitchEncoderOptions coarse = plainOptions();
-  coarse.setGranularity(5);
-  RecordingEncoder g(coarse);
-  begin(g);
-  HStitch rounded = at(7, 0);
-  ASSERT_EQ(g.encodeStitch(rounded, 0, 0), kEncodeOk);
-  EXPECT_EQ(realMoves(rounded), (Moves{{0, 5, 0}}));
-
-  // A stitch that is dropped carries nothing, even when it came with real stitches.
-  StitchEncoderOptions dropping = plainOptions();
-  testing_support::setOptions(dropping, noTrimCode);
-  RecordingEncoder d(dropping);
-  begin(d);
-  HStitch dropped = virtualStitch(0, 0, StitchCode::Trim, {at(0, 0, StitchCode::Trim)});
-  ASSERT_EQ(d.encodeStitch(dropped, 0, 0), kEncodeOk);
-  EXPECT_FALSE(dropped.hasRealStitches());
-  EXPECT_TRUE(dropped.isAutoCleaned());
-
-  // The statistics count the records written.
-  EXPECT_EQ(e.getStats().jumpCount, 3);
-  EXPECT_EQ(e.getStats().trimCount, 1);
-}
 
 TEST(StitchEncoderEmitted, RefusedWriteStopsAndSkipsStatistics) {
   StitchEncoderOptions o = plainOptions();
@@ -586,20 +374,6 @@ class HookEncoder : public RecordingEncoder {
   }
 };
 
-TEST(StitchEncoderLifecycle, HooksAreCalledInOrder) {
-  StitchEncoderOptions o = plainOptions();
-  HookEncoder e(o);
-  ASSERT_EQ(e.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeOk);
-  ASSERT_EQ(e.endDesign(nullptr), kEncodeOk);
-  EXPECT_EQ(e.calls, (std::vector<std::string>{"header", "beginSegment", "beginDesign",
-                                               "endSegment", "trailer", "endDesign"}));
-
-  HookEncoder failing(o);
-  failing.headerResult = kEncodeRefused;
-  EXPECT_EQ(failing.beginDesign(HCoord<short>(), HCoord<short>(), 0), kEncodeRefused);
-  EXPECT_EQ(failing.calls, std::vector<std::string>{"header"});
-}
-
 TEST(StitchEncoderLifecycle, SegmentStateIsHandedOn) {
   StitchEncoderOptions o = plainOptions();
   RecordingEncoder e(o);
@@ -642,28 +416,6 @@ TEST(StitchEncoderLifecycle, SegmentStateIsHandedOn) {
   EXPECT_EQ(next.records.back(), (Rec{3, 30, 40, 2, 0}));
 }
 
-TEST(StitchEncoderLifecycle, PreserveJumpsFollowsModesAndOptions) {
-  StitchEncoderOptions o = plainOptions();
-  RecordingEncoder e(o);
-  begin(e);
-  EXPECT_EQ(e.preserveJumps(), 0);
-  HStitch laserOn = at(0, 0, StitchCode::LaserOn);
-  ASSERT_EQ(e.encodeStitch(laserOn, 0, 0), kEncodeOk);
-  EXPECT_EQ(e.preserveJumps(), 1);
-  HStitch laserOff = at(0, 0, StitchCode::LaserOff);
-  ASSERT_EQ(e.encodeStitch(laserOff, 0, 0), kEncodeOk);
-  EXPECT_EQ(e.preserveJumps(), 0);
-
-  StitchEncoderOptions p = plainOptions();
-  p.setPreserveJumps(1);
-  RecordingEncoder f(p);
-  EXPECT_EQ(f.preserveJumps(), 1);
-  StitchEncoderOptions c = plainOptions();
-  c.setCopyOriginal(1);
-  RecordingEncoder g(c);
-  EXPECT_EQ(g.preserveJumps(), 1);
-}
-
 class FlushStream : public OutputBytestream {
  public:
   int result = kStreamOk;
@@ -678,19 +430,6 @@ class StreamEncoder : public BytestreamStitchEncoder {
  protected:
   int vSendSoftStitch(HStitch& s) override { return sendHardStitch(s); }
 };
-
-TEST(StitchEncoderLifecycle, BytestreamFlush) {
-  StitchEncoderOptions o = plainOptions();
-  StreamEncoder e(o);
-  EXPECT_FALSE(e.isRealOutput());
-  EXPECT_EQ(e.flush(), kEncodeOk);
-  FlushStream stream;
-  e.setBytestream(stream);
-  EXPECT_TRUE(e.isRealOutput());
-  EXPECT_EQ(e.flush(), kEncodeOk);
-  stream.result = 1;
-  EXPECT_EQ(e.flush(), kEncodeRefused);
-}
 
 }  // namespace
 }  // namespace stitchkit

@@ -46,33 +46,6 @@ struct TextRun {
   TextEncoderProbe encoder;
 };
 
-TEST(TextEncoderLines, EveryCommandCodeHasItsLabel) {
-  // clang-format off
-  const std::map<int, std::string> labels = {
-      {0, "Stitch"}, {1, "Jump"}, {2, "Change Needle: 1,"}, {3, "Trim"}, {4, "Slow Down"},
-      {5, "Speed Up"}, {6, "Stop"}, {7, "Design End "}, {8, "Borer In"}, {9, "Borer Out"},
-      {10, "Change Over"}, {11, "Design Start "}, {12, "Upper Trim"}, {13, "Needle Up"},
-      {14, "Jump Trim"}, {18, "Sequin Start"}, {19, "Sequin End"}, {20, "Drop Sequin"},
-      {21, "Frame Out"}, {22, "Two Stop"}, {23, "Three Stop"}, {24, "Laser On"}, {25, "Laser Off"},
-      {26, "Stitch"}, {27, "Stitch"}, {28, "Stitch"}, {29, "Stitch"}, {30, "Stitch"},
-      {49, "Laser Pause"}, {54, "Tension"}, {55, "Tension Jump"}, {56, "Cut"},
-      {57, "ATH Prohibited Start"}, {58, "ATH Prohibited End"}, {59, "Arbitrary On"},
-      {60, "Arbitrary Off"}, {63, "Cut Jump"}, {64, "Bead Start"}, {65, "Bead End"},
-      {66, "Drop Bead"}, {67, "Drop Sequin W"},
-  };
-  // clang-format on
-  for (int code = 0; code <= 255; ++code) {
-    TextRun run({7, -3});
-    HStitch s = stitch(9, -7, code);
-    EXPECT_EQ(run.encoder.sendCommand(s), kEncodeOk);
-    const auto found = labels.find(code);
-    const std::string label = found != labels.end() ? found->second : "Unknown";
-    const std::string separator = code == 2 ? " X: " : ": X: ";
-    EXPECT_EQ(text(run.bytes), label + separator + "2, Y: -4, Absolute X: 9, Absolute Y: -7\n")
-        << "code " << code;
-  }
-}
-
 TEST(TextEncoderLines, LinesShowTheMoveFromTheNeedleAndTheAbsolutePosition) {
   // clang-format off
   const struct {
@@ -107,23 +80,6 @@ TEST(TextEncoderLines, VirtualJumpPrintsItsLineThenItsRealStitchesIndented) {
             "\tJump: X: 10, Y: 0, Absolute X: 10, Absolute Y: 0\n"
             "\tJump: X: 10, Y: 10, Absolute X: 20, Absolute Y: 10\n"
             "Stitch: X: 5, Y: 0, Absolute X: 25, Absolute Y: 10\n");
-}
-
-TEST(TextEncoderLines, WithoutAStreamNothingIsProducedAndEverySendSucceeds) {
-  testing::internal::CaptureStdout();
-  TextRun run({0, 0}, false);
-  EXPECT_EQ(run.encode(stitch(30, 40)), kEncodeOk);
-  EXPECT_EQ(run.encode(stitch(30, 40, StitchCode::ChangeNeedle, 2)), kEncodeOk);
-  HStitch jump = stitch(50, 40, StitchCode::Jump);
-  HXArray<HStitch> real;
-  real.add(stitch(40, 40, StitchCode::Jump));
-  real.add(stitch(50, 40, StitchCode::Jump));
-  jump.setRealStitches(real);
-  EXPECT_EQ(run.encoder.sendCommand(jump), kEncodeOk);
-  EXPECT_EQ(run.encoder.endDesign(nullptr), kEncodeOk);
-  EXPECT_EQ(run.encoder.flush(), kEncodeOk);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_TRUE(run.bytes.empty());
 }
 
 // Refuses exactly one byte, the `refuse`-th (counted from 0).
@@ -189,21 +145,6 @@ TEST(TextEncoderTrailer, SummaryOfTheDesignGoesToStandardOutput) {
   EXPECT_EQ(st.maxY, 25);
   // Nothing of the summary goes to the byte stream.
   EXPECT_EQ(run.bytes, written);
-}
-
-TEST(TextEncoderFactory, CreatesATextEncoderForTheOptions) {
-  StitchEncoderOptions o;
-  TextStitchEncoderFactory factory;
-  std::unique_ptr<StitchEncoder> encoder(factory.createEncoder(o));
-  auto* textEncoder = dynamic_cast<TextStitchEncoder*>(encoder.get());
-  ASSERT_NE(textEncoder, nullptr);
-  Bytes bytes;
-  VectorOutputBytestream stream(bytes);
-  textEncoder->setBytestream(stream);
-  ASSERT_EQ(textEncoder->beginDesign({1, 1}, {0, 0}, 0), kEncodeOk);
-  HStitch s = stitch(2, 3);
-  EXPECT_EQ(textEncoder->encodeStitch(s, 0, 0), kEncodeOk);
-  EXPECT_EQ(text(bytes), "Stitch: X: 1, Y: 2, Absolute X: 2, Absolute Y: 3\n");
 }
 
 }  // namespace

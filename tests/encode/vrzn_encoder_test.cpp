@@ -206,16 +206,6 @@ TEST(VrznEncoderCommands, EveryCommandCodeWritesItsRecords) {
   EXPECT_EQ(next, 256);
 }
 
-TEST(VrznEncoderCommands, ColourChangeCannotBeRunWithoutAStream) {
-  // Without a stream the colour change stays itself, and the machine has no such record.
-  const StitchEncoderOptions o = noStartRecord();
-  KorvanVRZNStitchEncoder encoder(o);
-  encoder.setSeparateCommands(0);
-  ASSERT_EQ(encoder.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HStitch change = stitch(kMoveX, kMoveY, StitchCode::ChangeNeedle, 1);
-  EXPECT_EQ(encoder.encodeStitch(change, 0, 0), kEncodeRefused);
-}
-
 TEST(VrznEncoderCommands, DesignsGiveTheirGoldenBytes) {
   // Each design from (0, 0) with the options given, commands written with their move; every
   // stitch is written.
@@ -274,31 +264,6 @@ TEST(VrznEncoderCommands, DesignsGiveTheirGoldenBytes) {
 
 // --- Chenille ----------------------------------------------------------------------------
 
-TEST(VrznEncoderChenille, ChenilleCommandsAreStopsInPlaceAndTheStateIsHandedOn) {
-  struct Case {
-    int oldChenille;
-    Bytes expected;
-  };
-  const Bytes stopJumpStop = cat({kStopHere, kJumpHere, kStopHere});
-  const Case cases[] = {
-      {0, cat({kStitchMove, kJumpMove, kStopHere, kStopHere})},
-      // Older machines read the mode from stops written in front of the command's own stop,
-      // at the needle before the jump to the command's point: moss with no mode yet is one
-      // stop; chain with a new colour after moss is stop, jump.
-      {1, cat({kStitchMove, kStopHere, kJumpMove, kStopHere, stopJumpStop})},
-  };
-  for (const Case& c : cases) {
-    StitchEncoderOptions o = noStartRecord();
-    o.setKorvanOldChenille(c.oldChenille);
-    const Encoded e = encodeVrzn(
-        o, {stitch(kMoveX, kMoveY), stitch(2 * kMoveX, 2 * kMoveY, StitchCode::ChenilleMoss, 1, 2),
-            stitch(2 * kMoveX, 2 * kMoveY, StitchCode::ChenilleChain, 2, 5)});
-    EXPECT_EQ(e.bytes, c.expected) << "old chenille " << c.oldChenille;
-    EXPECT_EQ(e.state.getChenilleMode(), kChenilleChain);
-    EXPECT_EQ(e.state.getChenilleHeight(), 5);
-  }
-}
-
 // --- Splitting ---------------------------------------------------------------------------
 
 TEST(VrznEncoderSplit, LongNormalStitchesAreCutIntoStraightEqualJumps) {
@@ -353,17 +318,6 @@ TEST(VrznEncoderSplit, LongNormalStitchesAreCutIntoStraightEqualJumps) {
     EXPECT_EQ(pieceMoves(pieces), c.expected) << c.what;
     EXPECT_EQ(n, pieces.length()) << c.what;
   }
-}
-
-TEST(VrznEncoderSplit, CopyKeepsCuttingLongStitches) {
-  StitchEncoderOptions o = noStartRecord();
-  o.setMaxLength(100);
-  KorvanVRZNStitchEncoder original(o);
-  original.setSplitStitchToJumps();
-  KorvanVRZNStitchEncoder copy(original);
-  ASSERT_EQ(copy.beginDesign({0, 0}, {0, 0}, 0), kEncodeOk);
-  HXArray<HStitch> pieces;
-  EXPECT_EQ(copy.splitIntoJumps(pieces, stitch(150, 0), 0, 0), 3);
 }
 
 TEST(VrznEncoderSplit, SplitStitchToJumpsWritesThirdsThenTheStitch) {
@@ -438,30 +392,6 @@ TEST(VrznEncoderZigZag, AddZigZagAppendsThePenetrationPatternAfterTheFirstPoint)
 }
 
 // --- Round trip --------------------------------------------------------------------------
-
-TEST(VrznEncoderRoundTrip, DstDecoderReadsBackTheNeedlePenetrations) {
-  StitchEncoderOptions o = cuttingLongStitches();
-  o.setKorvanStartStitchType(kKorvanStartStitchFirst);
-  // Two stitches are cut into jumps ending in the stitch.
-  // clang-format off
-  const std::vector<HStitch> design = {
-      stitch(10, 10), stitch(40, -20), stitch(280, -20), stitch(250, 30, StitchCode::Stop),
-      stitch(260, 40), stitch(200, 40, StitchCode::Trim), stitch(100, 100, StitchCode::Jump),
-      stitch(90, 95), stitch(-50, 95), stitch(-50, 95, StitchCode::LaserOn), stitch(-40, 90),
-      stitch(-40, 90, StitchCode::DesignEnd)};
-  // clang-format on
-  const Encoded e = encodeVrzn(o, design);
-  ASSERT_TRUE(allOk(e.results));
-  StitchDecoderOptions d = decode_test::readOptions(kFormatDst);
-  d.setReadChangeoverType(kReadChangeoverLaser);
-  const decode_test::Decoded read = decode_test::decodeWith<KorvanStitchDecoder>(e.bytes, d);
-  EXPECT_EQ(testing_support::penetrations(read.stitches), testing_support::penetrations(design));
-  EXPECT_EQ(std::count_if(read.stitches.begin(), read.stitches.end(),
-                          [](const HStitch& s) { return s.isStop(); }),
-            1);
-  EXPECT_EQ(read.result, kDecodeEnd);
-  EXPECT_TRUE(read.stitches.back().isEndRewind());
-}
 
 }  // namespace
 }  // namespace stitchkit

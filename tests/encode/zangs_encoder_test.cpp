@@ -130,25 +130,6 @@ TEST(ZangsEncoderRecords, EveryNeedleWritesItsRecords) {
   }
 }
 
-TEST(ZangsEncoderRecords, MovesCarryMagnitudesAndDirectionBits) {
-  struct Row {
-    int dx;
-    int dy;
-    Bytes bytes;
-  };
-  const Row rows[] = {
-      {-4, 6, {0x06, 0x04, 0xE1}},     {4, -6, {0x06, 0x04, 0x81}}, {-4, -6, {0x06, 0x04, 0xC1}},
-      {4, 6, {0x06, 0x04, 0xA1}},      {0, 0, {0x00, 0x00, 0x81}},  {127, -127, {0x7F, 0x7F, 0x81}},
-      {-127, 127, {0x7F, 0x7F, 0xE1}}, {0, -1, {0x01, 0x00, 0x81}},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(testing::Message() << r.dx << "," << r.dy);
-    Writer w(dszOptions());
-    EXPECT_EQ(w.encoder.sendHardStitch(stitch(r.dx, r.dy, StitchCode::Jump)), kEncodeOk);
-    EXPECT_EQ(w.bytes, r.bytes);
-  }
-}
-
 // --- Commands -----------------------------------------------------------------------------
 
 TEST(ZangsEncoderCommands, EveryCommandCodeBecomesItsRecordAndPlacement) {

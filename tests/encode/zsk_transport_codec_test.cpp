@@ -171,12 +171,6 @@ TEST(ZskTransportCodec, EachCommandIsWrittenAsItsRecords) {
   }
 }
 
-TEST(ZskTransportCodec, TrimIsWrittenInPlaceBeforeItsJump) {
-  const format_test::Encoded e =
-      format_test::encodeWith<ZSKTransportStitchEncoder>(writeOptions(), {stitch(20, 0, C::Trim)});
-  EXPECT_EQ(e.bytes, (Bytes{0x20, 0x02, 0x00, 0x06, 0x14, 0x00}));
-}
-
 TEST(ZskTransportCodec, CombinedSequinGapBecomesOneStitch) {
   for (const int small : {1, 0}) {
     SCOPED_TRACE(small);

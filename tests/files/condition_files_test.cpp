@@ -56,13 +56,6 @@ TEST_F(ChenilleConditionFileTest, OneLinePerCommand) {
   }
 }
 
-TEST_F(ChenilleConditionFileTest, UnwritablePathGivesTwo) {
-  HXArray<HStitch> design;
-  StitchArrayWrapper stitches(design);
-  EXPECT_EQ(makeChenilleConditionFile(path("no/such/folder/design.dst"), stitches, HStitch(), 0),
-            kChenilleFileWriteFailed);
-}
-
 class NumberedHost : public ConsoleApp {
  public:
   HostData getHostData() const override { return HostData{1234567890}; }
@@ -108,14 +101,6 @@ TEST(LaserConditionFile, BlocksListAndHostNumberAtTheirOffsets) {
     EXPECT_EQ(bytes.substr(1696, 3), std::string("\0\1\2", 3));
     EXPECT_EQ(bytes[31696], '\x1A');
   }
-}
-
-TEST(LaserConditionFile, EmptyListLeavesCountAndListBlank) {
-  auto record = std::make_unique<LT0File>();
-  makeLaserConditionFile(*record, HList<LT0LaserBlock>(), HList<int>());
-  const std::string bytes(record->data.begin(), record->data.end());
-  EXPECT_EQ(bytes.substr(65, 5), "     ");
-  EXPECT_EQ(bytes.substr(1696), std::string(30001, ' '));
 }
 
 }  // namespace

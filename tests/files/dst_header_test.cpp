@@ -111,14 +111,6 @@ TEST(DstHeaderTest, SmallDesignGivesTheGoldenHeader) {
   EXPECT_EQ(h.text(), kRoseHeader);
 }
 
-TEST(DstHeaderTest, NullBufferGivesThree) {
-  StitchStats stats = smallDesign();
-  for (int ansi : {0, 1}) {
-    EXPECT_EQ(makeDSTHeader(nullptr, L"Rose", stats, ansi), kDstHeaderNoBuffer);
-    EXPECT_EQ(makeInternalDSTHeader(nullptr, 138, L"Rose", stats, ansi), kDstHeaderNoBuffer);
-  }
-}
-
 TEST(DstHeaderTest, CountsExtentsAndEndPointFitTheirFields) {
   // Statistics (stitches, colour changes, start, min/max x, min/max y, end) and the header
   // from ST to AY.
@@ -221,84 +213,6 @@ const std::string kRoseInternalHeader =
     "TP:EG/                             \r"
     "JC:3\r"
     "DO:";
-
-TEST(DstHeaderTest, InternalHeaderOfTheSmallDesign) {
-  ASSERT_EQ(kRoseInternalHeader.size(), 138u);
-  const InternalHeader h = internalHeader(L"C:\\designs\\Rose.kvb", smallDesign());
-  ASSERT_EQ(h.result, kDstHeaderOk);
-  EXPECT_EQ(h.text(138), kRoseInternalHeader);
-  EXPECT_EQ(h.bytes[138], '\0');
-  EXPECT_EQ(h.bytes[139], kFill);  // nothing written past the terminator
-  // The same as the file header up to the AY field and its CR.
-  EXPECT_EQ(h.text(94), dstHeader(L"Rose", smallDesign()).text().substr(0, 94));
-}
-
-TEST(DstHeaderTest, InternalHeaderIsAlways138CharactersForExtremeStatistics) {
-  const StitchStats extremes[] = {
-      StitchStats(),
-      statsWith(INT_MAX, 32767, -32768, -32768, 32767, -32768, 32767, -32768, 32767, 32767),
-      statsWith(INT_MIN, -32768, 32767, 32767, -32768, 32767, -32768, 32767, -32768, -32768),
-      statsWith(10000000, 1000, 0, 0, -32768, 32767, -32768, 32767, -32768, 32767),
-      statsWith(0, 0, 0, 0, 0, 0, 0, 0, 0, 0),
-  };
-  for (const StitchStats& stats : extremes) {
-    for (int ascii : {0, 1}) {
-      const InternalHeader h =
-          internalHeader(L"\u65e5\u65e5\u65e5\u65e5\u65e5\u65e5", stats, ascii);
-      ASSERT_EQ(h.result, kDstHeaderOk);
-      EXPECT_EQ(std::find(h.bytes.begin(), h.bytes.end(), '\0') - h.bytes.begin(), 138);
-      EXPECT_EQ(h.text(138).substr(94), "TP:EG/                             \rJC:3\rDO:");
-    }
-    StitchStats copy = stats;
-    const Header file = dstHeader(L"Rose", copy);
-    EXPECT_EQ(file.result, kDstHeaderOk);
-    EXPECT_EQ(file.text().find('\0'), std::string::npos);
-  }
-}
-
-TEST(DstHeaderTest, InternalHeaderLabelIsAsciiOrUtf8) {
-  // ASCII copy: characters above 127 become '?', one byte each.
-  EXPECT_EQ(internalHeader(L"Caf\u00e9\u65e5", smallDesign(), 1).text(19),
-            "LA:Caf??" + std::string(11, ' '));
-  EXPECT_EQ(internalHeader(L"ABCDEFGHIJKLMNO\u00d6Z", smallDesign(), 1).text(19),
-            "LA:ABCDEFGHIJKLMNO?");
-  // UTF-8, shortened to at most 16 bytes without splitting a character.
-  EXPECT_EQ(internalHeader(L"ABCDEFGHIJKLMNO\u00d6", smallDesign(), 0).text(19),
-            "LA:ABCDEFGHIJKLMNO ");
-  EXPECT_EQ(internalHeader(L"Caf\u00e9", smallDesign(), 0).text(19), "LA:Caf\xC3\xA9           ");
-  EXPECT_EQ(internalHeader(L"", smallDesign(), 0).text(19), "LA:" + std::string(16, ' '));
-}
-
-TEST(DstHeaderTest, InternalHeaderReportsAnyOtherSize) {
-  // Shorter: the text is cut to `size` characters and a zero.
-  InternalHeader h = internalHeader(L"Rose", smallDesign(), 0, 137);
-  EXPECT_EQ(h.result, kDstHeaderWrongLength);
-  EXPECT_EQ(h.text(137), kRoseInternalHeader.substr(0, 137));
-  EXPECT_EQ(h.bytes[137], '\0');
-  EXPECT_EQ(h.bytes[138], kFill);
-
-  // Longer: the whole text, but not `size` characters.
-  h = internalHeader(L"Rose", smallDesign(), 0, 200);
-  EXPECT_EQ(h.result, kDstHeaderWrongLength);
-  EXPECT_EQ(h.text(138), kRoseInternalHeader);
-  EXPECT_EQ(h.bytes[138], '\0');
-
-  // Above 512: lowered to 512, still not 138.
-  h = internalHeader(L"Rose", smallDesign(), 0, 100000);
-  EXPECT_EQ(h.result, kDstHeaderWrongLength);
-  EXPECT_EQ(h.text(138), kRoseInternalHeader);
-
-  // Zero: only the terminator; negative: nothing at all.
-  h = internalHeader(L"Rose", smallDesign(), 0, 0);
-  EXPECT_EQ(h.result, kDstHeaderWrongLength);
-  EXPECT_EQ(h.bytes[0], '\0');
-  EXPECT_EQ(h.bytes[1], kFill);
-  for (int size : {-1, -2, INT_MIN}) {
-    h = internalHeader(L"Rose", smallDesign(), 0, size);
-    EXPECT_EQ(h.result, kDstHeaderWrongLength);
-    EXPECT_EQ(h.bytes[0], kFill);
-  }
-}
 
 }  // namespace
 }  // namespace stitchkit

@@ -98,51 +98,6 @@ TEST(HsfFile, SmallDesignGoldenBytes) {
   EXPECT_EQ(file, cat({header, zeros(200), records, zeros(200)}));
 }
 
-// What a DST file loses comes back: every command behind its stop with its comment, the
-// names, the threads and the design value.
-TEST(HsfFile, KeepsStopTableCommentsNamesAndPalette) {
-  HXArray<HStitch> design = testing_support::design(
-      {stitch(0, 0), stitch(30, 0), stitch(30, 0, StitchCode::Stop), stitch(60, 10),
-       stitch(60, 10, StitchCode::Trim), stitch(90, 10, StitchCode::ChangeNeedle, 2),
-       stitch(95, 20, StitchCode::Normal, 2), stitch(95, 20, StitchCode::BorerIn, 2),
-       stitch(99, 25, StitchCode::Normal, 2), stitch(99, 25, StitchCode::DesignEnd, 2)});
-  design[2].setComment(L"check the bobbin");
-  design[7].setComment(L"Größe 3");
-  ThreadPalette palette;
-  for (int i = 0; i < 3; ++i) {
-    ThreadProperty t(ThreadProperty::rgb(10 * i, 200, 30), L"Sky", HString(L"C-") + L"7", L"Acme");
-    t.thickness = 0.4 + i;
-    palette.add(t);
-  }
-  HXArray<HString> names;
-  names.add(L"Front logo");
-  names.add(L"Ärmel");
-
-  for (const double value : {2.5, -1.0}) {
-    const Decoded d = decode(hsfBytes(design, nullptr, palette, names, value));
-    ASSERT_EQ(d.result, kHsfOk);
-    EXPECT_EQ(d.designValue, value);
-    EXPECT_EQ(testing_support::items(d.names), testing_support::items(names));
-    ASSERT_EQ(d.palette.length(), 3);
-    for (int i = 0; i < 3; ++i)
-      EXPECT_EQ(d.palette[i], palette[i]);
-    std::vector<std::pair<int, std::wstring>> commands;
-    int changedTo = -1;  // the needle the colour change changes to (a stop record cannot say)
-    for (const HStitch& s : d.stitches) {
-      if (!s.isNormal() && !s.isJump()) commands.emplace_back(s.getFlags(), s.getComment().wide());
-      if (s.isColorChange()) changedTo = s.getColor();
-    }
-    EXPECT_EQ(changedTo, 2);
-    const std::vector<std::pair<int, std::wstring>> expected = {
-        {StitchCode::Stop, L"check the bobbin"},
-        {StitchCode::Trim, L""},
-        {StitchCode::ChangeNeedle, L""},
-        {StitchCode::BorerIn, L"Größe 3"},
-        {StitchCode::DesignEnd, L""}};
-    EXPECT_EQ(commands, expected);
-  }
-}
-
 // The caller's record writes the records when its moves fit them; otherwise the default DSB
 // record does, and the encoding byte names what was written in either case.
 TEST(HsfFile, EncodingByteNamesTheRecordsWritten) {

@@ -63,20 +63,6 @@ std::vector<int> codesOf(const HXArray<HStitch>& stitches) {
   return codes;
 }
 
-Points pointsOf(const HXArray<HStitch>& stitches) {
-  Points points;
-  for (const HStitch& s : stitches)
-    points.emplace_back(s.xval(), s.yval());
-  return points;
-}
-
-HXArray<HStitch> someStitches() {
-  HXArray<HStitch> stitches;
-  stitches.add(HStitch(1, 2));
-  stitches.add(HStitch(3, 4));
-  return stitches;
-}
-
 // decodeFile by name with the function's own options.
 int readByName(const HString& path, HXArray<HStitch>& stitches, StitchStats& stats,
                StitchOptions* options = nullptr) {
@@ -119,94 +105,6 @@ TEST_F(ReadDesignTest, ExtensionChoosesTheReader) {
     EXPECT_EQ(readByName(path(c.name), stitches, stats, &exp), c.withExpOptions);
     EXPECT_EQ(exp.getFileFormat(), kFormatExp);
   }
-}
-
-TEST_F(ReadDesignTest, DstIsReadAfterItsHeaderAndKrvFromByteZero) {
-  struct Case {
-    const char* name;
-    std::string content;
-    std::vector<int> codes;
-  };
-  const std::vector<Case> cases = {
-      {"with-header.DST", endHeader() + body(), kBodyWithNeedleChange},
-      {"with-header.DSTX", endHeader() + body(), kBodyWithNeedleChange},
-      {"records-only.KRV", body(), kBodyWithNeedleChange},
-      {"with-header.KRV", endHeader() + body(), kEndOnly},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(c.name, c.content);
-    HXArray<HStitch> stitches = someStitches();
-    StitchStats stats;
-    double scale = 0.0;
-    ASSERT_EQ(decodeFile(path(c.name), stitches, stats, scale, nullptr, nullptr, nullptr, nullptr),
-              kReadOk);
-    EXPECT_EQ(scale, 0.5);
-    EXPECT_EQ(codesOf(stitches), c.codes);
-    if (c.codes == kBodyWithNeedleChange) {
-      EXPECT_EQ(pointsOf(stitches), kBodyPoints);
-      EXPECT_EQ(stats.maxX, 60);
-      EXPECT_EQ(stats.maxY, 20);
-    }
-  }
-}
-
-TEST_F(ReadDesignTest, FileShorterThanTheHeaderReadsAsAnEmptyDesign) {
-  // Our file stream seeks past the end of a file: the header skip succeeds and the records
-  // end at once.
-  for (const std::size_t size : {std::size_t{0}, std::size_t{100}, std::size_t{511}}) {
-    SCOPED_TRACE(size);
-    writeFile("short.DST", std::string(size, '\x41'));
-    const HString file = path("short.DST");
-
-    HXArray<HStitch> stitches = someStitches();
-    StitchStats stats;
-    EXPECT_EQ(readByName(file, stitches, stats), kReadOk);
-    EXPECT_EQ(stitches.length(), 0);
-
-    stitches = someStitches();
-    EXPECT_EQ(decodeDSTFile(file.c_str(), stitches, stats), kReadOk);
-    EXPECT_EQ(stitches.length(), 0);
-
-    stitches = someStitches();
-    HXArray<HString> names;
-    EXPECT_EQ(
-        decodeFile(file, kFormatDst, stitches, stats, names, nullptr, 1, nullptr, nullptr, nullptr),
-        kReadOk);
-    EXPECT_EQ(stitches.length(), 0);
-  }
-}
-
-TEST_F(ReadDesignTest, CallersOptionsAreChangedInPlaceEvenWhenTheReadFails) {
-  writeFile("design.DST", endHeader() + body());
-  writeFile("design.KVB", endHeader() + body());
-
-  // A DST variant record reads a DST file: it gets the DST record length and stops as needle
-  // changes, keeps its format and learns the lengths of the design.
-  StitchOptions options;
-  setDefaultDecoderOptions(options);
-  options.setFileFormat(kFormatDstVariant15);
-  options.setHardLength(50);
-  options.setStopsAsNeedles(0);
-  HXArray<HStitch> stitches;
-  StitchStats stats;
-  ASSERT_EQ(readByName(path("design.DST"), stitches, stats, &options), kReadOk);
-  EXPECT_EQ(codesOf(stitches), kBodyWithNeedleChange);
-  EXPECT_EQ(options.getFileFormat(), kFormatDstVariant15);
-  EXPECT_EQ(options.getHardLength(), 121);
-  EXPECT_EQ(options.getStopsAsNeedles(), 1);
-  EXPECT_EQ(options.getMaxLength(), 40);
-  EXPECT_EQ(options.getSplitJumpLength(), 40);
-  EXPECT_EQ(options.getCleanLength(), 5);
-
-  // An Exp record cannot read a KVB file, but has been given the default record length.
-  StitchOptions exp;
-  setDefaultDecoderOptions(exp);
-  exp.setFileFormat(kFormatExp);
-  exp.setHardLength(50);
-  EXPECT_EQ(readByName(path("design.KVB"), stitches, stats, &exp), kReadFailed);
-  EXPECT_EQ(exp.getHardLength(), kDefaultHardLength);
-  EXPECT_EQ(exp.getFileFormat(), kFormatExp);
 }
 
 TEST_F(ReadDesignTest, MissingFileOrDirectoryCannotBeOpened) {
@@ -283,39 +181,6 @@ TEST_F(ReadDesignTest, GivenFormatDecidesHeaderAndStops) {
 }
 
 // --- decodeDSTFile ------------------------------------------------------------------------------
-
-TEST_F(ReadDesignTest, DecodeDstFileReadsOnlyDstNames) {
-  struct Case {
-    const char* name;
-    int result;
-  };
-  for (const Case c : {Case{"a.DST", kReadOk}, Case{"b.dst", kReadOk}, Case{"c.DSTX", kReadOk},
-                       Case{"d.EXP", kReadWrongExtension}, Case{"e.KRV", kReadWrongExtension},
-                       Case{"f", kReadWrongExtension}}) {
-    SCOPED_TRACE(c.name);
-    writeFile(c.name, endHeader() + body());
-    HXArray<HStitch> array = someStitches();
-    StitchArrayWrapper stitches(array);
-    StitchStats stats;
-    const HString file = path(c.name);
-    ASSERT_EQ(decodeDSTFile(file.c_str(), stitches, stats), c.result);
-    if (c.result == kReadOk) {
-      EXPECT_EQ(codesOf(array), kBodyWithNeedleChange);
-      EXPECT_EQ(pointsOf(array), kBodyPoints);
-      EXPECT_EQ(stats.maxX, 60);
-    } else {
-      EXPECT_EQ(array.length(), 0) << "emptied, nothing read";
-    }
-  }
-  // Only .DST files read stops as needle changes: a stop in a .DSZ file stays a stop.
-  writeFile("g.DSZ", std::string(512, '\0') +
-                         testing_support::bytesOf({0x05, 0x03, 0x80, 0x00, 0x00, 0x82, 0x05, 0x03,
-                                                   0x80, 0x00, 0x00, 0x90}));
-  HXArray<HStitch> array;
-  StitchStats stats;
-  ASSERT_EQ(decodeDSTFile(path("g.DSZ").c_str(), array, stats), kReadOk);
-  EXPECT_EQ(codesOf(array), (std::vector<int>{C::Normal, C::Stop, C::Normal, C::DesignEnd}));
-}
 
 // --- Sample files -------------------------------------------------------------------------------
 

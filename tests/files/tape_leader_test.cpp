@@ -163,33 +163,6 @@ TEST_F(TapeLeaderTest, PlainFormatsGetZeroBytes) {
   }
 }
 
-TEST_F(TapeLeaderTest, PaperTapeFormatsGetTheLetteredLeader) {
-  // leaderBytes plays no part.
-  const std::string body = designBytes(9000);
-  const struct {
-    int format;
-    const char* word;
-  } cases[] = {{15, "KORVAN  "}, {16, "BARUDAN  "}, {17, "ZANGS  "}};
-  for (const auto& c : cases) {
-    writeFile("logo.dst", body);
-    ASSERT_EQ(addLeader("logo.dst", L"Logo 1", 1234, c.format, 20), kTapeLeaderDone);
-    const std::string expected = letteredLeader("LOGO 1  ", c.word, 1234);
-    EXPECT_EQ(readFile("logo.dst"), expected + body) << c.format;
-  }
-  EXPECT_TRUE(temporaryFiles().empty());
-
-  // Six bytes per character: a zero and the five columns. The first character is an L.
-  writeFile("a.dst", "");
-  ASSERT_EQ(addLeader("a.dst", L"Logo 1", 1234, 15, 0), kTapeLeaderDone);
-  const std::string leader = *readFile("a.dst");
-  // "LOGO 1  " 8, "KORVAN  " 8, "STITCHES=1234  " 15, 35 spaces.
-  ASSERT_EQ(leader.size(), 6u * (8 + 8 + 15 + 35));
-  for (std::size_t i = 0; i < leader.size(); i += 6)
-    EXPECT_EQ(leader[i], '\0') << i;
-  EXPECT_EQ(leader.substr(0, 6), std::string("\0\x3E\x02\x02\x02\x02", 6));
-  EXPECT_EQ(leader.substr(leader.size() - 6 * 35), std::string(6 * 35, '\0'));
-}
-
 TEST_F(TapeLeaderTest, NameIsLetteredUpToTheFirstCharacterOutsideTheAlphabet) {
   const std::string alphabet = kAlphabet;
   ASSERT_EQ(alphabet.size(), 47u);
@@ -240,24 +213,6 @@ TEST_F(TapeLeaderTest, EmptyPathOrNoFormatIsRejectedAndAMissingFileCannotBeOpene
   EXPECT_FALSE(readFile("missing.dst").has_value());
   std::filesystem::create_directory(dir_ / "folder.dst");
   EXPECT_EQ(addLeader("folder.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCannotOpen);
-  EXPECT_TRUE(temporaryFiles().empty());
-}
-
-TEST_F(TapeLeaderTest, UnwritableTemporaryDirectoryGivesTwo) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
-  writeFile("a.dst", "body");
-  std::filesystem::permissions(
-      dir_ / "tmp", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderNoTemporaryFile);
-  EXPECT_EQ(readFile("a.dst"), "body");
-}
-
-TEST_F(TapeLeaderTest, FileThatCannotBeReplacedGivesTheCopyResult) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
-  writeFile("a.dst", "body");
-  std::filesystem::permissions(dir_ / "a.dst", std::filesystem::perms::owner_read);
-  EXPECT_EQ(addLeader("a.dst", L"Logo", 1, kFormatDst, 20), kTapeLeaderCopyFailed);
-  EXPECT_EQ(readFile("a.dst"), "body");
   EXPECT_TRUE(temporaryFiles().empty());
 }
 

@@ -61,18 +61,6 @@ class FlushCountingStream final : public OutputBytestream {
   int flushResult_;
 };
 
-TEST(TextDump, DesignStartsAtALeadingDesignStartOtherwiseAtTheOrigin) {
-  EXPECT_EQ(dumpLines({stitch(10, 20, C::DesignStart), stitch(15, 30)}),
-            (Lines{"Design Start : X: 0, Y: 0, Absolute X: 10, Absolute Y: 20",
-                   "Stitch: X: 5, Y: 10, Absolute X: 15, Absolute Y: 30"}));
-  EXPECT_EQ(dumpLines({stitch(15, 30)}),
-            (Lines{"Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30"}));
-  // A design start further on does not move the start.
-  EXPECT_EQ(dumpLines({stitch(15, 30), stitch(10, 20, C::DesignStart)}).front(),
-            "Stitch: X: 15, Y: 30, Absolute X: 15, Absolute Y: 30");
-  EXPECT_TRUE(dumpLines({}).empty());
-}
-
 // With InsertBlankStitchAfterTrim the encoder puts a jump in front of the first stitch that
 // moves after a trim, so the dump shows whether the "after trim" state reached the encoder.
 TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
@@ -118,24 +106,6 @@ TEST(TextDump, AfterTrimStateFollowsTheCommandsAsAWriterKeepsIt) {
             (Lines{"Jump: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
                    "Stitch: X: 5, Y: 0, Absolute X: 5, Absolute Y: 0",
                    "Stitch: X: 10, Y: 0, Absolute X: 10, Absolute Y: 0"}));
-}
-
-TEST(TextDump, OptionsShapeTheRecordsAndTheContainerIsLeftAsItWas) {
-  StitchOptions options;
-  options.setHardLength(50);
-  HXArray<HStitch> array = design({stitch(0, 0), stitch(120, 0)});
-  const StitchArrayWrapper wrapper(array);
-  std::vector<unsigned char> bytes;
-  VectorOutputBytestream out(bytes);
-  ASSERT_EQ(writeTextDump(wrapper, options, out), kEncodeOk);
-  EXPECT_EQ(linesOf(bytes), (Lines{"Stitch: X: 0, Y: 0, Absolute X: 0, Absolute Y: 0",
-                                   "Jump: X: 40, Y: 0, Absolute X: 40, Absolute Y: 0",
-                                   "Jump: X: 80, Y: 0, Absolute X: 80, Absolute Y: 0",
-                                   "Stitch: X: 120, Y: 0, Absolute X: 120, Absolute Y: 0"}));
-  ASSERT_EQ(array.length(), 2);
-  EXPECT_FALSE(array[1].hasRealStitches());
-  EXPECT_EQ(array[1].xval(), 120);
-  EXPECT_EQ(array[1].getFlags(), C::Normal);
 }
 
 TEST(TextDump, ReportsAStreamThatRefusesWritesOrFlush) {

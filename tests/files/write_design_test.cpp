@@ -130,18 +130,6 @@ TEST_F(WriteDesignTest, DstFileIsHeaderRecordsAndOneEndOfFileMark) {
   EXPECT_EQ(stats.needleCount, 2u);
 }
 
-TEST_F(WriteDesignTest, CallersRecordMustSuitTheExtension) {
-  StitchOptions exp;
-  exp.setFileFormat(kFormatExp);
-  EXPECT_EQ(write("a.dst", &exp), kWriteIncompatible);
-  EXPECT_EQ(exp.getHardLength(), 121);  // the extension's length is set before the check
-
-  StitchOptions variant;
-  variant.setFileFormat(kFormatDstVariant6);
-  EXPECT_EQ(write("b.dst", &variant), kWriteOk);
-  EXPECT_EQ(variant.getHardLength(), 121);
-}
-
 TEST_F(WriteDesignTest, ByFormatHeadersOnlyTheHeadedFamilies) {
   HXArray<HString> names;
   {

@@ -170,133 +170,9 @@ TEST(ShortStitchCleanup, RunsOfBlankJumpsKeepTheirFirstTwoOnlyWhenBlankJumpsAreF
 
 // --- When nothing is cleaned ----------------------------------------------------------------
 
-TEST(ShortStitchCleanup, NothingIsRemovedWithoutAnEffectiveCleanLength) {
-  const std::vector<CodedPoint> design = {N(10), N(12), N(14), N(19), J(19), J(19), J(19)};
-  struct Case {
-    std::string name;
-    Cleaning cleaning;
-  };
-  const std::vector<Case> cases = {
-      {"CleanLength 0", {.cleanLength = 0}},
-      {"CleanShort off", {.cleanShort = 0}},
-      {"copying", {.copyOriginal = 1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const CleanupRun run = runCleanup(design, c.cleaning);
-    EXPECT_EQ(run.left, design);
-    EXPECT_EQ(run.removed, 0);
-  }
-}
-
-TEST(ShortStitchCleanup, EffectiveLengthsFollowTheOptions) {
-  struct Case {
-    std::string name;
-    int cleanShort;
-    int cleanLength;
-    int copyOriginal;
-    int hardLength;
-    int maxLength;
-    int expectedCleanLength;
-    int expectedHardLength;
-  };
-  const std::vector<Case> cases = {
-      {"cleaning on", 1, 5, 0, 121, 0, 5, 121},
-      {"cleaning off", 0, 5, 0, 121, 0, 0, 121},
-      {"copying turns cleaning off", 1, 5, 1, 121, 0, 0, 121},
-      {"a smaller MaxLength limits the move", 1, 5, 0, 121, 50, 5, 50},
-      {"a larger MaxLength does not", 1, 5, 0, 121, 200, 5, 121},
-      {"copying keeps HardLength", 1, 5, 1, 121, 50, 0, 121},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    StitchOptions options;
-    setDefaultEncoderOptions(options);
-    options.setCleanShort(c.cleanShort);
-    options.setCleanLength(static_cast<short>(c.cleanLength));
-    options.setCopyOriginal(c.copyOriginal);
-    options.setHardLength(static_cast<short>(c.hardLength));
-    options.setMaxLength(static_cast<short>(c.maxLength));
-    HXArray<HStitch> array;
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    Peer::takeCleanParameters(filter, options);
-    EXPECT_EQ(Peer::cleanLength(filter), c.expectedCleanLength);
-    EXPECT_EQ(Peer::hardLength(filter), c.expectedHardLength);
-  }
-}
-
-TEST(ShortStitchCleanup, FirstNormalStitchAfterATrimIsNeverCleaned) {
-  // The stretch after the trim starts with a stitch 2 units long.
-  const std::vector<CodedPoint> design = {N(10), At(C::Trim, 10), N(12), N(30)};
-  const CleanupRun afterTrim = runCleanup(design, Cleaning{}, 2, 1);
-  EXPECT_EQ(afterTrim.left, design);
-  EXPECT_EQ(afterTrim.skipNext, 0) << "the flag spares one stitch only";
-
-  const CleanupRun otherwise = runCleanup(design, Cleaning{}, 2, 0);
-  EXPECT_EQ(otherwise.left, (std::vector<CodedPoint>{N(10), At(C::Trim, 10), N(30)}));
-}
-
-TEST(ShortStitchCleanup, WalkEndsAtTheNextCommandAndTellsWhere) {
-  const std::vector<CodedPoint> design = {N(10), N(12), N(30), At(C::ChangeNeedle, 30),
-                                          N(31), N(50)};
-  const CleanupRun run = runCleanup(design, Cleaning{}, 0);
-  EXPECT_EQ(run.removed, 1);
-  EXPECT_EQ(run.end, 2) << "the colour change, after the removal";
-  EXPECT_EQ(run.left,
-            (std::vector<CodedPoint>{N(10), N(30), At(C::ChangeNeedle, 30), N(31), N(50)}))
-      << "the stretch after the command is left for later";
-
-  const CleanupRun toTheEnd = runCleanup({N(10), N(20), N(30)}, Cleaning{}, 0);
-  EXPECT_EQ(toTheEnd.end, 3) << "past the last stitch";
-}
-
 // --- Deltas -----------------------------------------------------------------------------------
 
-TEST(StitchFilterDeltas, MeasureFromTheStartPointAndAreZeroBeyondTheEnd) {
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10, 20), N(13, 24), N(-32000, 0), N(32000, 0)});
-  StitchArrayWrapper stitches(array);
-  const StitchFilter filter(stitches);
-
-  EXPECT_EQ(Peer::getDeltaX(filter, -1, 0), 10) << "index -1 is the start point (0, 0)";
-  EXPECT_EQ(Peer::getDeltaY(filter, -1, 0), 20);
-  EXPECT_EQ(Peer::getDeltaX(filter, 1, 0), -3);
-  EXPECT_EQ(Peer::getDeltaSquared(filter, 1), 25) << "one index: from the stitch before";
-  EXPECT_EQ(Peer::getDeltaSquared(filter, -1, 1), 13 * 13 + 24 * 24);
-  EXPECT_EQ(Peer::getDeltaX(filter, 0, 4), 0);
-  EXPECT_EQ(Peer::getDeltaY(filter, 4, 0), 0);
-  EXPECT_EQ(Peer::getDeltaSquared(filter, 4), 0);
-  EXPECT_EQ(Peer::getDeltaX(filter, 2, 3), 64000) << "not wrapped to 16 bits";
-  EXPECT_EQ(Peer::getDeltaSquared(filter, 3), INT_MAX) << "too long to square in an int";
-}
-
 // --- Moving trims in front of jumps ---------------------------------------------------------
-
-TEST(StitchFilterMoveTrims, ATrimAfterJumpsMovesToTheFrontOfTheRun) {
-  struct Case {
-    std::string name;
-    std::vector<CodedPoint> design;
-    std::vector<CodedPoint> expected;
-  };
-  // clang-format off
-  const std::vector<Case> cases = {
-      {"after four jumps", {N(0), J(10), J(20), J(30), J(40), At(C::Trim, 40), N(50)}, {N(0), At(C::Trim, 10), J(20), J(30), J(40), J(40), N(50)}},
-      {"two runs", {J(10), At(C::Trim, 10), N(15), J(20), J(30), At(C::Trim, 30)}, {At(C::Trim, 10), J(10), N(15), At(C::Trim, 20), J(30), J(30)}},
-      {"a trim without jumps before it stays", {N(0), At(C::Trim, 0), J(10), N(20)}, {N(0), At(C::Trim, 0), J(10), N(20)}},
-      {"a stitch between ends the run", {J(10), N(20), At(C::Trim, 20)}, {J(10), N(20), At(C::Trim, 20)}},
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HXArray<HStitch> array;
-    fillDesign(array, c.design);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    EXPECT_EQ(Peer::moveTrimsBeforeJumps(filter), 0);
-    EXPECT_EQ(designOf(stitches), c.expected);
-  }
-}
 
 TEST(StitchFilterMoveTrims, AVirtualStitchThatSewsEndsTheRun) {
   HXArray<HStitch> array;
@@ -341,31 +217,6 @@ TEST(StitchFilterTrace, JumpsAroundTheExtentsAndStopsAtTheStart) {
 }
 
 // --- Centre -----------------------------------------------------------------------------------
-
-TEST(StitchFilterCentre, IsTheMiddleOfTheBoundingBoxTruncatedTowardsZero) {
-  struct Case {
-    std::string name;
-    std::vector<CodedPoint> design;
-    int x;
-    int y;
-  };
-  const std::vector<Case> cases = {
-      {"empty", {}, 0, 0},
-      {"one stitch", {N(7, -9)}, 7, -9},
-      {"odd sums truncate towards zero", {N(-3, -3), N(0, 0)}, -1, -1},
-      {"every stitch counts, commands too", {N(10, 5), At(C::Trim, 21, -8), J(12, 0)}, 15, -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HXArray<HStitch> array;
-    fillDesign(array, c.design);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    const StitchFilter& constFilter = filter;
-    EXPECT_EQ(filter.getCentre(), HCoord<short>(static_cast<short>(c.x), static_cast<short>(c.y)));
-    EXPECT_EQ(constFilter.getCentre(), filter.getCentre());
-  }
-}
 
 }  // namespace
 }  // namespace stitchkit

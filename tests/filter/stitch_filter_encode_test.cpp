@@ -104,15 +104,6 @@ RecordedWalk recordWalk(const std::vector<CodedPoint>& design, const StitchOptio
 
 // --- Encoder choice ---------------------------------------------------------------------------
 
-TEST(StitchFilterEncoderTable, FormatTypeSelectsTheVrznVariantForFormatZeroOnly) {
-  EXPECT_EQ(encoderKindForFormat(kFormatDst, L"Korvan VRZN", true), EncoderKind::kVrzn);
-  EXPECT_EQ(encoderKindForFormat(kFormatDst, L"korvan vrzn", true), EncoderKind::kDst)
-      << "the format type is compared as it stands";
-  EXPECT_EQ(encoderKindForFormat(kFormatDstVariant6, L"Korvan VRZN", true), EncoderKind::kDst);
-  EXPECT_EQ(encoderKindForFormat(kFormatKvc, L"", true), EncoderKind::kKvb);
-  EXPECT_EQ(encoderKindForFormat(kFormatKvc, L"", false), EncoderKind::kNone);
-}
-
 TEST(StitchFilterEncode, ResultTellsWhetherTheFormatHasAnEncoder) {
   struct Case {
     std::string name;
@@ -184,52 +175,6 @@ TEST(StitchFilterEncode, FailsWithoutAStitchToStartFromOrWhenTheStreamRefuses) {
   unsigned char buffer[4] = {};
   MemoryOutputBytestream tooSmall(buffer, static_cast<int>(sizeof buffer));
   EXPECT_EQ(designFilter.encodeStitches(options, &tooSmall), kFilterFailure);
-}
-
-TEST(StitchFilterEncode, LeadingDesignStartIsWrittenOnlyIntoTheStitchFile) {
-  const std::vector<CodedPoint> design = {At(C::DesignStart, 5, 5), N(10, 5), N(20, 5),
-                                          At(C::DesignEnd, 20, 5)};
-  StitchOptions options = dstEncoderOptions();
-
-  // encodeStitches starts after the design start, from its point.
-  {
-    HXArray<HStitch> array;
-    fillDesign(array, design);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    std::vector<unsigned char> bytes;
-    VectorOutputBytestream out(bytes);
-    ASSERT_EQ(filter.encodeStitches(options, &out), kFilterOk);
-    EXPECT_FALSE(array[0].hasRealStitches()) << "the design start was not written";
-    EXPECT_EQ(filter.getStats().startX, 5);
-    EXPECT_EQ(filter.getStats().startY, 5);
-
-    // Read back from (0, 0): the first stitch moved 5 from the start point.
-    HXArray<HStitch> back;
-    StitchArrayWrapper backStitches(back);
-    StitchFilter reader(backStitches);
-    StitchOptions readOptions = dstDecoderOptions();
-    MemoryInputBytestream in(bytes);
-    ASSERT_EQ(reader.decodeStitches(readOptions, 1, in), kFilterOk);
-    ASSERT_GE(back.length(), 1);
-    EXPECT_EQ(designOf(backStitches)[0], N(5, 0));
-  }
-
-  // The stitch file writes it too, as a stop whose real command the stop table keeps.
-  {
-    HXArray<HStitch> array;
-    fillDesign(array, design);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    HXArray<StopInfo> stops;
-    HXArray<HString> comments;
-    ASSERT_EQ(filter.encodeStitchesAsHsf(options, stops, comments, nullptr), kFilterOk);
-    EXPECT_TRUE(array[0].hasRealStitches()) << "the design start was written";
-    ASSERT_GE(stops.length(), 1);
-    EXPECT_EQ(stops[0].commandCode, C::DesignStart);
-    EXPECT_EQ(stops.length(), comments.length());
-    EXPECT_EQ(filter.getStats().startX, 5);
-  }
 }
 
 // --- Groups -----------------------------------------------------------------------------------
@@ -328,43 +273,6 @@ TEST(StitchFilterGroups, VirtualStitchTakesTheCommandOfTheGroupAndItsLastPoint) 
 
 // --- The walk -----------------------------------------------------------------------------------
 
-TEST(StitchFilterEncode, TrimWrittenAsJumpsEndsOnePieceBeforeTheNextStitch) {
-  // A trim at 10 before a stitch at 310: the move is cut into four pieces of 75 (three for
-  // the trim plus one), and the trim takes the point of the last piece but one, so that the
-  // stitch follows with a single piece.
-  struct Case {
-    std::string name;
-    bool preserved;
-    int insertBlankAfterTrim;
-    int expectedTrimX;
-  };
-  const std::vector<Case> cases = {
-      {"moved to the last piece but one", false, 0, 235},
-      {"a preserved trim stays", true, 0, 10},
-      {"with a blank stitch after trims: moved to the last piece", false, 1, 310},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HXArray<HStitch> array;
-    fillDesign(array, {N(0), N(10), At(C::Trim, 10), N(310), At(C::DesignEnd, 310)});
-    array[2].preserve(c.preserved);
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    StitchOptions options = dstEncoderOptions();
-    options.setHasTrimCode(0);
-    options.setTrimsAsJumps(1);
-    options.setJumpsPerTrim(3);
-    options.setInsertBlankStitchAfterTrim(c.insertBlankAfterTrim);
-    ASSERT_EQ(filter.encodeStitches(options, nullptr), kFilterOk);
-
-    const std::vector<CodedPoint> written = designOf(stitches);
-    const auto trim = std::find_if(written.begin(), written.end(),
-                                   [](const CodedPoint& p) { return p.code == C::Trim; });
-    ASSERT_NE(trim, written.end());
-    EXPECT_EQ(trim->x, c.expectedTrimX);
-  }
-}
-
 TEST(StitchFilterEncode, CommandsAreAddedAtTheStartAndTheEndAsTheOptionsSay) {
   // Each design on needle `colour + 1`; the design afterwards and the colour of each stitch.
   struct Case {
@@ -459,24 +367,6 @@ TEST(StitchFilterEncode, SequinEndLooksAheadOverJumpsToTheNextSequinStart) {
   options.setCombineSequinCommands(0);
   EXPECT_TRUE(recordWalk(cases[0].design, options, false).combineCalls.empty())
       << "only with CombineSequinCommands";
-}
-
-TEST(StitchFilterEncode, ContainerHoldsWhatWasWrittenAndStatisticsDescribeIt) {
-  // A jump of 300 and a stitch of 10 on one line are one move of 310 to the stitch: written
-  // as two jumps and the stitch, none longer than 121.
-  HXArray<HStitch> array;
-  fillDesign(array, {N(10), J(310), N(320), At(C::DesignEnd, 320)});
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  std::vector<unsigned char> bytes;
-  VectorOutputBytestream out(bytes);
-  ASSERT_EQ(filter.encodeStitches(dstEncoderOptions(), &out), kFilterOk);
-  EXPECT_EQ(designOf(stitches),
-            (std::vector<CodedPoint>{N(10), J(113), J(216), N(320), At(C::DesignEnd, 320)}));
-  EXPECT_EQ(filter.getStitchCount(), array.length());
-  EXPECT_EQ(filter.getStats().maxX, 320);
-  EXPECT_EQ(filter.getStats().jumpCount, 2);
-  EXPECT_EQ(bytes.size(), 3u * 6u) << "the start record and five records";
 }
 
 TEST(StitchFilterEncode, SegmentsContinueFromTheStateOfThePreviousOne) {

@@ -79,139 +79,9 @@ void fill(HXArray<HStitch>& array, int count) {
 
 // --- Construction -------------------------------------------------------------------------------
 
-TEST(StitchFilterConstruction, RecordsTheLengthAndComputesStatisticsFromTheStitches) {
-  // Through the array wrapper and through a wrapper of another kind: the same figures.
-  HXArray<HStitch> array;
-  array.add(HStitch(10, 0));
-  array.add(HStitch(20, 5));
-  array.add(HStitch(-30, -5));
-  StitchArrayWrapper arrayWrapper(array);
-  VectorWrapper other;
-  for (const HStitch& s : array)
-    other.append(s);
-
-  for (StitchWrapper* wrapper :
-       {static_cast<StitchWrapper*>(&arrayWrapper), static_cast<StitchWrapper*>(&other)}) {
-    const StitchFilter filter(*wrapper);
-    EXPECT_EQ(filter.getStitchCount(), 3);
-    EXPECT_EQ(&filter.getStitches(), wrapper);
-    EXPECT_EQ(filter.getDecoder(), nullptr);
-    const StitchStats& stats = filter.getStats();
-    EXPECT_EQ(stats.stitchCount, 3);
-    EXPECT_EQ(stats.minX, -30);
-    EXPECT_EQ(stats.maxX, 20);
-    EXPECT_EQ(stats.minY, -5);
-    EXPECT_EQ(stats.maxY, 5);
-    EXPECT_EQ(stats.startX, 10);
-  }
-}
-
 // --- Decoder choice -----------------------------------------------------------------------------
 
-TEST(StitchFilterDecode, DstFormatsUseTheDstDecoderWithTheirRecordVariant) {
-  // Format 0 files carry no extended records; the DST variants do. The stitch-file decode
-  // keeps the decoder's own setting (extended) for every format.
-  const std::vector<unsigned char> bytes = DstRecords().stitch(10, 0).end().data();
-  struct Case {
-    HDiskFileFormat format;
-    int extendedVariant;
-  };
-  for (const Case c : {Case{kFormatDst, 0}, Case{kFormatDstVariant6, 1},
-                       Case{kFormatDstVariant15, 1}, Case{kFormatDstVariant20, 1}}) {
-    SCOPED_TRACE(static_cast<int>(c.format));
-    HXArray<HStitch> array;
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    StitchOptions options = dstOptions(c.format);
-
-    MemoryInputBytestream plain(bytes);
-    ASSERT_EQ(filter.decodeStitches(options, 3, plain), kFilterOk);
-    ASSERT_NE(dynamic_cast<KorvanStitchDecoder*>(filter.getDecoder()), nullptr);
-    EXPECT_EQ(filter.getDecoder()->getExtendedVariant(), c.extendedVariant);
-    ASSERT_EQ(array.length(), 2);
-    EXPECT_EQ(array[0].getColor(), 2) << "the first needle is the one asked for";
-
-    MemoryInputBytestream embedded(bytes);
-    ASSERT_EQ(filter.decodeStitchesAsHsf(options, {}, {}, 1, embedded), kFilterOk);
-    EXPECT_EQ(filter.getDecoder()->getExtendedVariant(), 1);
-  }
-}
-
-TEST(StitchFilterDecode, FormatWithoutDecoderLeavesAnEmptyContainerAndNoDecoder) {
-  const std::vector<unsigned char> bytes = DstRecords().stitch(10, 0).end().data();
-  struct Case {
-    HDiskFileFormat format;
-    bool asHsf;
-  };
-  for (const Case c : {Case{kFormatHsf, false}, Case{kFormatNone, false},
-                       Case{static_cast<HDiskFileFormat>(4), false}, Case{kFormatHsf, true},
-                       Case{kFormatEmb, true}, Case{static_cast<HDiskFileFormat>(51), true}}) {
-    SCOPED_TRACE(testing::Message() << "format " << c.format << (c.asHsf ? " as HSF" : ""));
-    HXArray<HStitch> array;
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    // A decode that worked first, so that a decoder and stitches are there to be dropped.
-    StitchOptions dst = dstOptions();
-    MemoryInputBytestream first(bytes);
-    ASSERT_EQ(filter.decodeStitches(dst, 1, first), kFilterOk);
-    ASSERT_NE(filter.getDecoder(), nullptr);
-    ASSERT_GT(array.length(), 0);
-
-    StitchOptions options = dstOptions(c.format);
-    MemoryInputBytestream stream(bytes);
-    const int r = c.asHsf ? filter.decodeStitchesAsHsf(options, {}, {}, 1, stream)
-                          : filter.decodeStitches(options, 1, stream);
-    EXPECT_EQ(r, kFilterNoCoder);
-    EXPECT_EQ(array.length(), 0);
-    EXPECT_EQ(filter.getStitchCount(), 0);
-    EXPECT_EQ(filter.getDecoder(), nullptr);
-  }
-}
-
 // --- Pre-sizing ---------------------------------------------------------------------------------
-
-TEST(StitchFilterDecode, ReservesAThirdOfTheStreamSizePlusSixteenWithinALimit) {
-  // 999 stitches and the end: 3000 bytes.
-  DstRecords records;
-  for (int i = 1; i <= 999; ++i)
-    records.stitch(i, 0);
-  records.end();
-  ASSERT_EQ(records.bytes().size(), 3000u);
-
-  std::vector<unsigned char> withHeader(512, 0xF3);
-  const std::vector<unsigned char> body = records.data();
-  withHeader.insert(withHeader.end(), body.begin(), body.end());
-
-  struct Case {
-    const char* name;
-    std::vector<unsigned char> bytes;
-    long start;
-    long reportedSize;  // -1: the real size
-    bool knowsPosition;
-    std::vector<int> reservations;
-    int stitches;  // decoded
-  };
-  const std::vector<Case> cases = {
-      {"3000-byte stream", body, 0, -1, true, {1016}, 1000},
-      // The size is the whole stream's; the header before the records counts too, and the
-      // stream is still read from where it stood.
-      {"records after a header", withHeader, 512, -1, true, {(3512 / 3) + 16}, 1000},
-      {"position unknown", body, 0, -1, false, {}, 1000},
-      {"empty stream", {}, 0, -1, true, {}, 0},
-      {"size far larger than the data", body, 0, 1L << 40, true, {kMaxReservedStitches}, 1000},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    VectorWrapper stitches;
-    StitchFilter filter(stitches);
-    StitchOptions options = dstOptions();
-    ReportingStream stream(c.bytes, c.reportedSize, c.knowsPosition);
-    ASSERT_EQ(stream.seek(c.start), kStreamOk);
-    EXPECT_EQ(filter.decodeStitches(options, 1, stream), kFilterOk);
-    EXPECT_EQ(stitches.reservations, c.reservations);
-    EXPECT_EQ(stitches.length(), c.stitches);
-  }
-}
 
 // --- How decoding ends --------------------------------------------------------------------------
 
@@ -287,56 +157,6 @@ TEST(StitchFilterDecode, StripBeginEndDropsNonSewingStitchesAtBothEnds) {
       EXPECT_EQ(filter.getStats().minX, c.minX);
     }
   }
-}
-
-TEST(StitchFilterDecode, LearnedLengthsAreWrittenIntoTheCallersOptions) {
-  // Longest move 100 (the jump), shortest normal stitch 3, longest jump 100.
-  const std::vector<unsigned char> bytes =
-      DstRecords().stitch(40, 0).stitch(43, 0).jump(143, 0).stitch(143, 50).end().data();
-  for (const bool asHsf : {false, true}) {
-    SCOPED_TRACE(asHsf ? "as HSF" : "plain");
-    HXArray<HStitch> array;
-    StitchArrayWrapper stitches(array);
-    StitchFilter filter(stitches);
-    StitchOptions options = dstOptions();
-    ASSERT_EQ(options.getMaxLength(), 0);
-    ASSERT_EQ(options.getCleanLength(), 5);
-    ASSERT_EQ(options.getSplitJumpLength(), 0);
-    MemoryInputBytestream stream(bytes);
-    const int r = asHsf ? filter.decodeStitchesAsHsf(options, {}, {}, 1, stream)
-                        : filter.decodeStitches(options, 1, stream);
-    ASSERT_EQ(r, kFilterOk);
-    EXPECT_EQ(options.getMaxLength(), 100);
-    EXPECT_EQ(options.getCleanLength(), 3);
-    EXPECT_EQ(options.getSplitJumpLength(), 100);
-  }
-}
-
-TEST(StitchFilterDecode, HsfStopTableGivesTheStopsTheirRealCommandsAndNames) {
-  const std::vector<unsigned char> bytes =
-      DstRecords().stitch(10, 0).stop().stitch(20, 0).stop().stitch(30, 0).end().data();
-  HXArray<StopInfo> stops;
-  StopInfo slow;
-  slow.commandCode = C::SlowDown;
-  slow.data = 7;
-  stops.add(slow);
-  StopInfo frameOut;
-  frameOut.commandCode = C::FrameOut;
-  stops.add(frameOut);
-  HXArray<HString> names;
-  names.add(HString(L"slow here"));
-
-  HXArray<HStitch> array;
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-  StitchOptions options = dstOptions();
-  MemoryInputBytestream stream(bytes);
-  ASSERT_EQ(filter.decodeStitchesAsHsf(options, stops, names, 1, stream), kFilterOk);
-  ASSERT_EQ(codesOf(stitches), (std::vector<int>{C::Normal, C::SlowDown, C::Normal, C::FrameOut,
-                                                 C::Normal, C::DesignEnd}));
-  EXPECT_EQ(array[1].getData(), 7);
-  EXPECT_EQ(array[1].getComment(), HString(L"slow here"));
-  EXPECT_TRUE(array[3].getComment().isEmpty());
 }
 
 // --- Opening virtual stitches -------------------------------------------------------------------
@@ -426,22 +246,6 @@ TEST(StitchFilterDevirtualize, ReplacesTheRangeByTheStitchOpenedUp) {
       }
     }
   }
-}
-
-TEST(StitchFilterDevirtualize, StitchMayBeAnElementOfTheRangeItReplaces) {
-  HXArray<HStitch> array;
-  fill(array, 3);
-  array[1] = HStitch(-7, -9, C::Normal, 2);
-  array[1].setRealStitches(realStitches("JJNNJ"));
-  StitchArrayWrapper stitches(array);
-  StitchFilter filter(stitches);
-
-  EXPECT_EQ(filter.devirtualizeStitch(array[1], 1, 1), 4);
-  EXPECT_EQ(codesOf(stitches),
-            (std::vector<int>{C::Normal, C::Jump, C::Jump, C::Normal, C::Jump, C::Normal}));
-  EXPECT_EQ(array[3].getRealStitchCount(), 2);
-  EXPECT_EQ(array[3].getPoint(), (HCoord<short>{40, 20}));
-  EXPECT_EQ(array[3].getColor(), 2);
 }
 
 }  // namespace

@@ -59,14 +59,6 @@ struct StitchFilterTestPeer {
                                 int& skipNext) {
     return filter.cleanShortStitches(start, end, preserveJumps, skipNext);
   }
-  static int getDeltaX(const StitchFilter& filter, int a, int b) { return filter.getDeltaX(a, b); }
-  static int getDeltaY(const StitchFilter& filter, int a, int b) { return filter.getDeltaY(a, b); }
-  static int getDeltaSquared(const StitchFilter& filter, int a, int b) {
-    return filter.getDeltaSquared(a, b);
-  }
-  static int getDeltaSquared(const StitchFilter& filter, int i) {
-    return filter.getDeltaSquared(i);
-  }
   static int findGroupEnd(StitchFilter& filter, int start, int preserveJumps, int trimAsJump,
                           int keepBlankJumps) {
     return filter.findGroupEnd(start, preserveJumps, trimAsJump, keepBlankJumps);

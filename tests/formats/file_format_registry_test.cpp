@@ -11,30 +11,6 @@ HString text(std::string_view s) {
   return utf8ToStr(std::string(s));
 }
 
-// Every column of the format table maps both ways through the registry: a filter or an
-// extension that two rows shared would read as the first row's code and fail here.
-TEST(FileFormatRegistry, MapsEveryColumnOfTheFormatTable) {
-  for (const DiskFormatInfo& row : diskFormatTable()) {
-    SCOPED_TRACE(testing::Message() << "code " << row.code);
-    for (std::string_view ext : row.readFrom) {
-      if (ext.empty()) continue;
-      EXPECT_EQ(HFileFormat::convertExtToFileFormat(text(ext)), row.code) << ext;
-    }
-    for (std::string_view filter : row.filters) {
-      if (!filter.empty()) {
-        EXPECT_EQ(HFileFormat::convertFilterToFileFormat(text(filter)), row.code) << filter;
-      }
-    }
-    EXPECT_EQ(HFileFormat::convertFileFormatToExt(row.code), text(row.writtenAs));
-    // What a code is written as accepts the code, except Exp variant 10, whose ".exp" reads
-    // as 2.
-    if (row.writtenAs.size() > 1) {
-      EXPECT_EQ(HFileFormat::isFileFormatCompatibleWithExt(row.code, text(row.writtenAs)),
-                row.code == kFormatExpVariant10 ? kFileFormatNotCompatible : kFileFormatCompatible);
-    }
-  }
-}
-
 TEST(FileFormatRegistry, BreaksThePatternWhereTheTableDoes) {
   struct ExtCase {
     const char* ext;

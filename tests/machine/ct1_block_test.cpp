@@ -136,17 +136,6 @@ TEST(CT1Block, GoldenBlockReadsBackIntoTheProperties) {
   EXPECT_EQ(needles.count, 3);
 }
 
-TEST(CT1Block, ThreadsWithoutSettingsWriteNoPerBlockSections) {
-  SmallDesign design;
-  design.palette[1].presserFoot = {};
-  design.stitches[2].setIndividualSpeed(0);
-  design.properties.machineSpeed = 9999;
-  const CT1Block block = design.block();
-  EXPECT_EQ(std::string(&block.header[32], 5), "RM1:0");
-  EXPECT_EQ(std::string(&block.header[48], 5), "PF1:0");
-  EXPECT_EQ(std::string(&block.header[112], 8), "RM3:9999");
-}
-
 // Each row: a change to the golden block, the size read, and the offset the fault must name.
 TEST(CT1Block, ReadNamesTheOffsetOfTheFirstFault) {
   struct Case {

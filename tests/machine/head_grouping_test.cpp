@@ -24,22 +24,5 @@ TEST(HeadGroupTypeCode, EveryTypeHasOneCharacterAndBack) {
   }
 }
 
-TEST(HeadGroupTypeCode, UnlistedCharactersReadAsTypeZeroAndOddTypesWriteAsOne) {
-  for (int c = -128; c <= 127; ++c) {
-    const char character = static_cast<char>(c);
-    if (kTypeCharacters.find(character) != std::string::npos) continue;
-    SCOPED_TRACE(c);
-    HeadGroupType read = kHeadGroupTypeLast;
-    getHeadGroupTypeCode(character, read);
-    EXPECT_EQ(read, kHeadGroupTypeDefault);
-  }
-  for (const int type : {-1, 16, 17, 255, 1 << 20}) {
-    SCOPED_TRACE(type);
-    char code = '?';
-    setHeadGroupTypeCode(static_cast<HeadGroupType>(type), code);
-    EXPECT_EQ(code, '1');
-  }
-}
-
 }  // namespace
 }  // namespace stitchkit

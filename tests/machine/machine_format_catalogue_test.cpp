@@ -225,27 +225,5 @@ TEST_F(MachineFormatCatalogueTest, FactorySetOfFormatZeroWithoutHost) {
             kMachineFormatInvalidParameter);
 }
 
-TEST_F(MachineFormatCatalogueTest, ProfilesLoadWithTheirDocumentedResults) {
-  std::filesystem::create_directories(dir_ / "machines");
-  writeFile("machines/garbage.ini",
-            "[StitchOptions]\nMaxNeedles=lots\nMaxLength=-99999999999\nFormatType=\x01\xff\n"
-            "FileFormat=12345\n");
-  SettingsFileHost host(path("machines"), path("stitchkit.ini"), nullptr);
-  setConsoleApp(&host);
-  StitchOptions options;
-  EXPECT_EQ(GetMachineFormatOptions(HString(L"garbage"), options), kMachineFormatOk);
-  EXPECT_EQ(options.getMaxNeedles(), 0);
-  EXPECT_EQ(GetMachineFormatOptions(HString(L"missing"), options), kMachineFormatFailed);
-  EXPECT_EQ(GetMachineFormatOptions(HString(), options), kMachineFormatInvalidParameter);
-  EXPECT_EQ(GetMachineFormatOptions(HString(L"../machines/garbage"), options),
-            kMachineFormatInvalidParameter);
-  HList<HString> list;
-  HString text = L"stale";
-  EXPECT_EQ(GetMachineFormats(list, text), kMachineFormatOk);
-  EXPECT_EQ(list.length(), 1);
-  EXPECT_EQ(text, HString());
-  setConsoleApp(nullptr);
-}
-
 }  // namespace
 }  // namespace stitchkit

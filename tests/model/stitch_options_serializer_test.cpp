@@ -50,20 +50,6 @@ std::vector<int> values(const StitchOptions& o) {
   return out;
 }
 
-// Every option moved off its default: flags to their other value, numbers to 100 + id.
-StitchOptions distinctiveRecord() {
-  const StitchOptionsSerializer s;
-  StitchOptions o;
-  for (int id = 0; id < s.numOptions(); ++id) {
-    const int before = s.getOptionIntValue(id, o);
-    s.setOptionIntValue(id, o, 2);
-    const bool flag = s.getOptionIntValue(id, o) == 1;
-    s.setOptionIntValue(id, o, flag ? (before != 0 ? 0 : 5) : 100 + id);
-  }
-  o.setFormatType(L"Fine Variant");
-  return o;
-}
-
 TEST(StitchOptionsSerializer, EveryIdHasItsNameAndMovesOnlyItsOwnOption) {
   const StitchOptionsSerializer s;
   ASSERT_EQ(s.numOptions(), static_cast<int>(kNames.size()));
@@ -109,20 +95,6 @@ TEST(StitchOptionsSerializer, UnknownNamesAndIdsFindAndChangeNothing) {
   }
 }
 
-TEST(StitchOptionsSerializer, ValuesGoThroughTheSettersAndTheFieldsWidth) {
-  // id, value set, value read back
-  const int cases[][3] = {
-      {54, 99, 120},    {54, 181, 120},         {54, 100, 100},  {0, -1, 1},
-      {1, 7, 7},        {21, 65536 + 100, 100}, {21, 65535, -1}, {43, 0x12345, 0x2345},
-      {43, 0xFFFE, -2}, {41, 100000, 100000},   {51, -5, -5},    {14, 1000000, 1000000}};
-  const StitchOptionsSerializer s;
-  for (const auto& c : cases) {
-    StitchOptions o;
-    s.setOptionIntValue(c[0], o, c[1]);
-    EXPECT_EQ(s.getOptionIntValue(c[0], o), c[2]) << "id " << c[0] << " set to " << c[1];
-  }
-}
-
 TEST(StitchOptionsSerializer, TextValuesAreReadAsALeadingDecimalInteger) {
   const struct {
     const wchar_t* text;
@@ -151,56 +123,6 @@ TEST(StitchOptionsSerializer, TextValuesAreReadAsALeadingDecimalInteger) {
 }
 
 class StitchOptionsProfileTest : public TempDirTest {};
-
-TEST_F(StitchOptionsProfileTest, LoadAppliesPresentKeysThroughTheSetters) {
-  HProfile profile = HProfile::fromText(
-      "[StitchOptions]\nShortcutAngle=200\nAddLeader=7\nCleanLength=abc\nMaxLength=...\n"
-      "HardLength=99\nSeitID=-12\nFormatType=Fast\nKeepOriginalStitch=1\n[Other]\nJumpsPerTrim="
-      "9\n");
-  StitchOptions o;
-  o.setMaxLength(33);
-  StitchOptions expected = o;
-  expected.setAddLeader(1);
-  expected.setCleanLength(0);
-  expected.setHardLength(99);
-  expected.setSEITID(-12);
-  expected.setFormatType(L"Fast");
-  o.setShortcutAngle(150);  // 200 is out of range: back to 120
-  ASSERT_EQ(StitchOptionsProfile(profile).loadOptions(o), 0);
-  EXPECT_EQ(values(o), values(expected));
-  EXPECT_EQ(o.getFormatType(), L"Fast");
-  EXPECT_EQ(o.getKeepOriginalStitch(), 0);
-}
-
-TEST_F(StitchOptionsProfileTest, SaveThenLoadRestoresEveryOption) {
-  const StitchOptions saved = distinctiveRecord();
-  {
-    auto first = std::make_unique<StitchOptionsProfile>(path("machine.ini"));
-    StitchOptionsProfile copy(*first);
-    first.reset();  // the copy keeps the profile it opened
-    ASSERT_EQ(copy.saveEncoderOptions(saved), 0);
-  }
-  const std::string text = readFile("machine.ini").value_or("");
-  EXPECT_EQ(text.find("[StitchOptions]\nAddLeader=1\nAlternateDropSequinCommands=101\n"), 0u);
-  EXPECT_NE(text.find("\nFormatType=Fine Variant\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\nSeitID=151\n"), std::string::npos) << text;
-
-  StitchDecoderOptions loaded;
-  ASSERT_EQ(StitchOptionsProfile(path("machine.ini")).loadDecoderOptions(loaded), 0);
-  EXPECT_EQ(values(loaded), values(saved));
-  EXPECT_EQ(loaded.getFormatType(), L"Fine Variant");
-
-  // Negative values are signed decimals; a long FormatType comes back cut to 255 characters.
-  HProfile profile = HProfile::fromText("");
-  StitchOptions o;
-  o.setHardLength(-300);
-  o.setFormatType(HString(300, L'x'));
-  ASSERT_EQ(StitchOptionsProfile(profile).saveOptions(o), 0);
-  EXPECT_EQ(profile.getString(L"StitchOptions", L"HardLength", 256, L""), L"-300");
-  StitchOptions back;
-  ASSERT_EQ(StitchOptionsProfile(profile).loadOptions(back), 0);
-  EXPECT_EQ(back.getFormatType(), HString(255, L'x'));
-}
 
 }  // namespace
 }  // namespace stitchkit

@@ -23,9 +23,6 @@ namespace {
 // Options are reached by their profile ids; FormatType (18) is the one text option, and
 // equality ignores CanDelete (7) and PenetrateAtTrims (42).
 constexpr int kFormatTypeId = 18;
-bool compared(int id) {
-  return id != 7 && id != 42;
-}
 
 // A value that moves option `id` of `o` off what it holds and that its setter keeps.
 int changed(const StitchOptionsSerializer& s, int id, const StitchOptions& o) {
@@ -51,17 +48,6 @@ StitchOptions changedRecord() {
   o.setFormatType(L"Korvan VRZN");
   o.setKeepOriginalStitch(1);
   return o;
-}
-
-TEST(StitchOptions, DefaultsWithoutHostApplication) {
-  ASSERT_EQ(getConsoleApp(), nullptr);
-  // In profile id order (FormatType reads 0 there and is "Normal"), then KeepOriginalStitch.
-  const std::vector<int> expected = {0,   0, 0, 0, 0, 0,  0, 0, 5, 0, 0, 0, 0, 0, 90, 1,  0,    0,
-                                     0,   0, 1, 0, 1, 0,  0, 1, 1, 1, 0, 0, 0, 0, 1,  3,  0,    0,
-                                     0,   2, 0, 0, 0, 20, 0, 0, 0, 0, 0, 0, 0, 0, 0,  -1, 2200, 0,
-                                     120, 0, 0, 0, 0, 0,  0, 0, 0, 0, 0, 1, 4, 0, 0,  0,  0};
-  EXPECT_EQ(values(StitchOptions()), expected);
-  EXPECT_EQ(StitchOptions().getFormatType(), L"Normal");
 }
 
 class TestHost : public ConsoleApp {
@@ -122,34 +108,6 @@ TEST(StitchOptions, DefaultFunctionsReplaceEverything) {
   }
 }
 
-TEST(StitchOptions, ShortcutAngleKeepsOnlyHundredToHundredEighty) {
-  const short cases[][2] = {{99, 120}, {100, 100}, {180, 180}, {181, 120}, {-150, 120}};
-  for (const auto& c : cases) {
-    StitchOptions o;
-    o.setShortcutAngle(150);
-    o.setShortcutAngle(c[0]);
-    EXPECT_EQ(o.getShortcutAngle(), c[1]) << c[0];
-  }
-}
-
-TEST(StitchOptions, EqualityLooksAtEveryOptionButTwo) {
-  const StitchOptionsSerializer s;
-  const StitchOptions base;
-  for (int id = 0; id < s.numOptions(); ++id) {
-    if (id == kFormatTypeId) continue;
-    StitchOptions other;
-    s.setOptionIntValue(id, other, changed(s, id, other));
-    EXPECT_EQ(other == base, !compared(id)) << s.getOptionName(id).getAscii();
-    EXPECT_EQ(base != other, compared(id)) << s.getOptionName(id).getAscii();
-  }
-  StitchOptions other;
-  other.setKeepOriginalStitch(1);
-  EXPECT_NE(other, base);
-  other = base;
-  other.setFormatType(L"normal");  // case-sensitive
-  EXPECT_NE(other, base);
-}
-
 // Every way of copying a record carries every option and normalises what a setter would refuse.
 TEST(StitchOptions, EveryCopyCarriesEveryOptionAndNormalises) {
   using Copy = std::unique_ptr<StitchOptions> (*)(const StitchOptions&);
@@ -179,26 +137,6 @@ TEST(StitchOptions, EveryCopyCarriesEveryOptionAndNormalises) {
   StitchOptions& alias = self;
   self = alias;
   EXPECT_EQ(values(self), values(changedOptions));
-}
-
-TEST(StitchOptions, CompatibleFileFormats) {
-  const struct {
-    int own, file;
-    bool compatible;
-  } cases[] = {
-      {81, 81, true}, {0, 81, false},  {90, 81, false}, {90, 34, true}, {-5, 34, true},
-      {0, 72, true},  {6, 72, false},  {90, 90, true},  {0, 90, false}, {-1, -1, true},
-      {36, 60, true}, {60, 36, false}, {6, 20, true},   {15, 0, true},  {0, 1, false},
-      {73, 58, true}, {16, 6, false},  {89, 5, true},   {22, 2, true},  {2, 22, false},
-      {17, 3, true},  {8, 7, true},    {36, 71, true},  {52, 52, true}, {0, 52, false},
-      {3, 32, true},  {7, 70, true},   {9, 77, true},   {5, 80, true},  {4, 40, false},
-  };
-  for (const auto& c : cases) {
-    StitchOptions o;
-    o.setFileFormat(static_cast<HDiskFileFormat>(c.own));
-    EXPECT_EQ(o.isCompatible(static_cast<HDiskFileFormat>(c.file)), c.compatible)
-        << "file format " << c.file << ", own format " << c.own;
-  }
 }
 
 }  // namespace

@@ -86,24 +86,5 @@ TEST(HStitch, RealStitchOptionsAndColour) {
   EXPECT_FALSE(plain.hasRealStitches());
 }
 
-TEST(HStitch, StopInfoCarriesTheCommandBehindAStop) {
-  HStitch height(3, 4, StitchCode::ChenilleHeight, 5);
-  height.setData(7);
-  const StopInfo info = height.getStopInfo();
-  EXPECT_EQ(info.commandCode, StitchCode::ChenilleHeight);
-  EXPECT_EQ(info.stitchesSinceLast, 0u);
-  EXPECT_EQ(info.colour, 5);
-  EXPECT_EQ(info.data, 7);
-
-  HStitch stop(3, 4, StitchCode::Stop, 1);
-  stop.translateStopInfo(info, 0);
-  EXPECT_TRUE(stop.isChenilleHeight());
-  EXPECT_EQ(stop.getData(), 7);
-  EXPECT_EQ(stop.getColor(), 1);
-  stop.translateStopInfo(info, 1);
-  EXPECT_EQ(stop.getColor(), 5);
-  EXPECT_EQ(stop.getPoint(), (HCoord<short>{3, 4}));
-}
-
 }  // namespace
 }  // namespace stitchkit

@@ -96,44 +96,6 @@ TEST_F(HFileTest, AccessLimitsWhatMoves) {
   EXPECT_FALSE(file.isOpen());
 }
 
-TEST_F(HFileTest, ReadWriteSeekAndLength) {
-  HFile file;
-  ASSERT_TRUE(file.open(path("f.bin"), kReadWrite, kCreateAlways, 3));
-  EXPECT_EQ(file.length(), 0);
-  EXPECT_EQ(file.write("0123456789", 10), 10);
-  EXPECT_EQ(file.position(), 10);
-  EXPECT_EQ(file.length(), 10);
-
-  char buffer[16] = {};
-  EXPECT_TRUE(file.seekToBegin());
-  EXPECT_EQ(file.read(buffer, 4), 4);
-  EXPECT_EQ(std::string(buffer, 4), "0123");
-  EXPECT_EQ(file.position(), 4);
-
-  EXPECT_TRUE(file.seek(8));
-  EXPECT_EQ(file.read(buffer, 16), 2);  // only two bytes left
-  EXPECT_EQ(std::string(buffer, 2), "89");
-  EXPECT_EQ(file.read(buffer, 16), 0);  // at the end
-  EXPECT_FALSE(file.seek(-1));
-  EXPECT_EQ(file.position(), 10);
-
-  // Writing past the end fills the gap with zero bytes.
-  EXPECT_TRUE(file.seek(12));
-  EXPECT_EQ(file.write("Z", 1), 1);
-  EXPECT_EQ(file.length(), 13);
-  EXPECT_EQ(file.read(nullptr, 4), 0);
-  EXPECT_EQ(file.write(buffer, 0), 0);
-  EXPECT_TRUE(file.close());
-  EXPECT_EQ(readFile("f.bin"), std::string("0123456789\0\0Z", 13));
-
-  // A closed file moves nothing and knows no position.
-  EXPECT_EQ(file.read(buffer, 4), 0);
-  EXPECT_EQ(file.write("x", 1), 0);
-  EXPECT_EQ(file.position(), -1);
-  EXPECT_EQ(file.length(), -1);
-  EXPECT_FALSE(file.seekToBegin());
-}
-
 TEST_F(HFileTest, MovingHandsTheOpenFileOver) {
   HFile first;
   ASSERT_TRUE(first.open(path("f.bin"), kReadWrite, kCreateAlways, 0));
@@ -179,18 +141,6 @@ TEST_F(HFileTest, Copy) {
   EXPECT_FALSE(HFile::copy(path("src"), path("src"), true));  // onto itself
   EXPECT_EQ(readFile("src"), "source bytes");
   EXPECT_FALSE(HFile::copy(path("src"), path("no-dir/out"), true));
-}
-
-// A copy over an existing file that fails midway (here at a file-size limit) leaves that
-// file as it was, and nothing else behind in its directory.
-TEST_F(HFileTest, FailedCopyKeepsTheFileItWouldReplace) {
-  writeFile("design.dst", std::string(100, 'o'));
-  writeFile("longer", std::string(5000, 'n'));
-  const int copied = testing_support::runWithFileSizeLimit(
-      1000, [&] { return HFile::copy(path("longer"), path("design.dst"), true) ? 1 : 0; });
-  EXPECT_EQ(copied, 0);
-  EXPECT_EQ(readFile("design.dst"), std::string(100, 'o'));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
 }
 
 // A name in another encoding than UTF-8 (here Latin-1) is opened, listed and written as the
@@ -279,97 +229,6 @@ TEST_F(HDirectoryTest, NothingToList) {
     fs::create_directory(dir_ / "locked");
     fs::permissions(dir_ / "locked", fs::perms::none);
     EXPECT_EQ(HDirectory(path("locked")).open(), kDirectoryFailed);
-  }
-}
-
-TEST_F(TemporaryFileManagerTest, PathsAreFreshReservedAndInTmpdir) {
-  const char* old = ::getenv("TMPDIR");
-  const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-  ::setenv("TMPDIR", dir_.c_str(), 1);
-
-  HTemporaryFileManager manager(L"sk/", 0);
-  ASSERT_TRUE(manager.isOK());
-  std::set<HString> paths;
-  for (int i = 0; i < 5; ++i) {
-    const HString p = manager.getFilePath();
-    ASSERT_FALSE(p.isEmpty());
-    paths.insert(p);
-    const fs::path native = toNativePath(p);
-    EXPECT_EQ(native.parent_path(), dir_);
-    EXPECT_EQ(native.filename().string().rfind("sk_", 0), 0u);  // prefix, '/' made harmless
-    EXPECT_TRUE(fs::is_regular_file(native));
-    EXPECT_EQ(fs::file_size(native), 0u);
-  }
-  EXPECT_EQ(paths.size(), 5u);
-
-  ::setenv("TMPDIR", (dir_ / "missing").c_str(), 1);  // falls back to /tmp
-  HTemporaryFileManager fallback(L"sk", 0);
-  const HString p = fallback.getFilePath();
-  EXPECT_EQ(toNativePath(p).rfind("/tmp/sk", 0), 0u);
-  fs::remove(toNativePath(p));
-
-  if (saved) {
-    ::setenv("TMPDIR", saved->c_str(), 1);
-  } else {
-    ::unsetenv("TMPDIR");
-  }
-}
-
-TEST(PathSplit, SplitsIntoDriveDirNameAndExtension) {
-  struct Case {
-    const wchar_t* path;
-    const wchar_t* drive;
-    const wchar_t* dir;
-    const wchar_t* name;
-    const wchar_t* ext;
-  };
-  const Case cases[] = {
-      {L"C:\\designs\\rose.dst", L"C:", L"\\designs\\", L"rose", L".dst"},
-      {L"/home/u/rose.dst", L"", L"/home/u/", L"rose", L".dst"},
-      {L"d:/mixed\\seps/rose.DST", L"d:", L"/mixed\\seps/", L"rose", L".DST"},
-      {L"C:rose.dst", L"C:", L"", L"rose", L".dst"},
-      {L"a/b.c/d", L"", L"a/b.c/", L"d", L""},  // a dot in a folder is no extension
-      {L"rose.tar.gz", L"", L"", L"rose.tar", L".gz"},
-      {L"rose", L"", L"", L"rose", L""},
-      {L"rose.", L"", L"", L"rose", L"."},
-      {L"dir/.ini", L"", L"dir/", L".ini", L""},  // leading dots belong to the name
-      {L"..x", L"", L"", L"..x", L""},
-      {L".a.b", L"", L"", L".a", L".b"},
-      {L"dir/", L"", L"dir/", L"", L""},
-      {L"1:/x", L"", L"1:/", L"x", L""},  // only letters make a drive
-      {L"", L"", L"", L"", L""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(HString(c.path).getAscii());
-    HString drive(L"?"), dir(L"?"), name(L"?"), ext(L"?");
-    StringUtils::splitPath(c.path, drive, dir, name, ext);
-    EXPECT_EQ(drive, c.drive);
-    EXPECT_EQ(dir, c.dir);
-    EXPECT_EQ(name, c.name);
-    EXPECT_EQ(ext, c.ext);
-  }
-}
-
-TEST(PathFixname, ReplacesOrAddsTheExtension) {
-  struct Case {
-    const wchar_t* name;
-    const wchar_t* ext;
-    const wchar_t* expected;
-  };
-  const Case cases[] = {
-      {L"a/b.c/d.dst", L".EXP", L"a/b.c/d.EXP"},
-      {L"a/b.c/d", L".EXP", L"a/b.c/d.EXP"},
-      {L"C:\\x\\rose.tar.dst", L".ct0", L"C:\\x\\rose.tar.ct0"},
-      {L"rose.dst", L"ksm", L"rose.ksm"},  // the dot is supplied
-      {L"rose.dst", L"", L"rose"},
-      {L"rose.dst", nullptr, L"rose"},
-      {L"dir/.ini", L".bak", L"dir/.ini.bak"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(HString(c.name).getAscii());
-    HString name(c.name);
-    fixname(name, c.ext);
-    EXPECT_EQ(name, c.expected);
   }
 }
 

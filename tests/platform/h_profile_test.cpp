@@ -36,35 +36,6 @@ const std::string kProfile =
     "[Other]\n"
     "x=y\n";
 
-std::string withCrLf(std::string text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-TEST_F(HProfileTest, ChangingAKeyKeepsEveryOtherByte) {
-  for (const bool crlf : {false, true}) {
-    SCOPED_TRACE(crlf ? "CR LF" : "LF");
-    auto eol = [&](std::string text) { return crlf ? withCrLf(text) : text; };
-    writeFile("m.ini", eol(kProfile));
-    HProfile profile(path("m.ini"));
-    EXPECT_EQ(profile.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"121");
-
-    ASSERT_EQ(profile.setString(L"StitchOptions", L"MaxLength", L"127"), kProfileOk);
-    std::string expected = kProfile;
-    expected.replace(expected.find("121"), 3, "127");
-    EXPECT_EQ(readFile("m.ini"), eol(expected));
-
-    // A fresh reader sees the change; the same key of another section is untouched.
-    HProfile reread(path("m.ini"));
-    EXPECT_EQ(reread.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"127");
-    EXPECT_EQ(reread.getString(L"Display", L"MaxLength", 256, L"..."), L"999");
-  }
-}
-
 TEST_F(HProfileTest, NewKeysGoAfterTheLastKeyOfTheirSection) {
   struct Case {
     const char* what;
@@ -139,36 +110,6 @@ TEST_F(HProfileTest, LookupRules) {
   }
 }
 
-TEST_F(HProfileTest, ResultsAreCutToMaxLengthMinusOne) {
-  const HProfile profile = HProfile::fromText("[S]\nk=abcdef\nwide=\xC3\x84\xC3\x96\xC3\x9C\n");
-  struct Case {
-    const wchar_t* key;
-    int maxLength;
-    const wchar_t* expected;
-  };
-  const Case cases[] = {
-      {L"k", 256, L"abcdef"}, {L"k", 7, L"abcdef"},
-      {L"k", 6, L"abcde"},    {L"k", 2, L"a"},
-      {L"k", 1, L""},         {L"k", 0, L""},
-      {L"k", -5, L""},        {L"wide", 3, L"\u00C4\u00D6"},  // characters, not bytes
-      {L"none", 4, L"def"},   {L"none", 100, L"default"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << HString(c.key).getAscii() << " " << c.maxLength);
-    EXPECT_EQ(profile.getString(L"S", c.key, c.maxLength, L"default"), c.expected);
-  }
-}
-
-TEST_F(HProfileTest, MissingFileGivesDefaultsAndIsCreatedOnSet) {
-  HProfile profile(path("new.ini"));
-  EXPECT_EQ(profile.getString(L"StitchOptions", L"MaxLength", 256, L"..."), L"...");
-  EXPECT_FALSE(fs::exists(dir_ / "new.ini"));  // reading creates nothing
-  ASSERT_EQ(profile.setString(L"StitchOptions", L"MaxLength", L"  121 "), kProfileOk);
-  ASSERT_EQ(profile.setString(L"StitchOptions", L"FormatType", L"\u00C4 design"), kProfileOk);
-  EXPECT_EQ(readFile("new.ini"), "[StitchOptions]\nMaxLength=121\nFormatType=\xC3\x84 design\n");
-  EXPECT_EQ(profile.getString(L"StitchOptions", L"FormatType", 256, L""), L"\u00C4 design");
-}
-
 TEST_F(HProfileTest, ReplacedValueKeepsSpacingAroundIt) {
   writeFile("p.ini", "[S]\nkey =  old  \nempty=\n");
   HProfile profile(path("p.ini"));
@@ -200,47 +141,6 @@ TEST_F(HProfileTest, IllFormedNamesAndValuesChangeNothing) {
   }
   EXPECT_EQ(profile.getText(), text);
   EXPECT_EQ(readFile("p.ini"), text);
-}
-
-TEST_F(HProfileTest, FileIsReadOnceAndWrittenThrough) {
-  writeFile("p.ini", "[S]\na=1\n");
-  HProfile profile(path("p.ini"));
-  writeFile("p.ini", "[S]\na=2\nb=3\n");  // changed behind the profile's back
-  EXPECT_EQ(profile.getString(L"S", L"a", 256, L"-"), L"1");
-  EXPECT_EQ(profile.getString(L"S", L"b", 256, L"-"), L"-");
-  ASSERT_EQ(profile.setString(L"S", L"c", L"4"), kProfileOk);
-  EXPECT_EQ(readFile("p.ini"), "[S]\na=1\nc=4\n");
-}
-
-TEST_F(HProfileTest, UnwritableFileKeepsTheChangeInMemory) {
-  HProfile profile(path("no-such-dir/p.ini"));
-  EXPECT_EQ(profile.setString(L"S", L"k", L"v"), kProfileWriteFailed);
-  EXPECT_EQ(profile.getString(L"S", L"k", 256, L"-"), L"v");
-
-  fs::create_directory(dir_ / "a-directory.ini");
-  HProfile directory(path("a-directory.ini"));
-  EXPECT_EQ(directory.getString(L"S", L"k", 256, L"-"), L"-");
-  EXPECT_EQ(directory.setString(L"S", L"k", L"v"), kProfileWriteFailed);
-  EXPECT_TRUE(fs::is_directory(dir_ / "a-directory.ini"));
-}
-
-TEST_F(HProfileTest, OversizedFileReadsAsEmptyAndIsNeverOverwritten) {
-  writeFile("big.ini", "[S]\nk=1\n");
-  fs::resize_file(dir_ / "big.ini", kProfileMaxFileSize + 1);  // sparse, cheap to make
-  HProfile big(path("big.ini"));
-  EXPECT_EQ(big.getString(L"S", L"k", 256, L"-"), L"-");
-  EXPECT_EQ(big.setString(L"S", L"k", L"2"), kProfileWriteFailed);
-  EXPECT_EQ(fs::file_size(dir_ / "big.ini"), kProfileMaxFileSize + 1);
-  std::ifstream in(dir_ / "big.ini", std::ios::binary);
-  std::string head(8, '\0');
-  in.read(head.data(), 8);
-  EXPECT_EQ(head, "[S]\nk=1\n");
-
-  // Exactly at the limit the file is still read.
-  fs::resize_file(dir_ / "big.ini", kProfileMaxFileSize);
-  EXPECT_EQ(HProfile(path("big.ini")).getString(L"S", L"k", 256, L"-"), L"1");
-
-  EXPECT_EQ(HProfile::fromText(std::string(kProfileMaxFileSize + 1, '\n')).getText(), "");
 }
 
 }  // namespace

@@ -26,27 +26,6 @@ class ReplacementFileTest : public testing_support::TempDirTest {
   }
 };
 
-// Names up to the longest a directory holds get their replacement beside them, with the
-// extension the writer chooses the format by.
-TEST_F(ReplacementFileTest, ReplacesTargetsWithNamesOfAnyLength) {
-  for (const std::size_t length : {5u, 240u, 251u, 255u}) {
-    SCOPED_TRACE(length);
-    const std::string name = std::string(length - 4, 'n') + ".dst";
-    writeFile(name, "old");
-    ReplacementFile replacement(path(name));
-    ASSERT_TRUE(replacement.isCreated()) << std::strerror(replacement.error());
-    const fs::path temporary = toNativePath(replacement.path());
-    EXPECT_EQ(temporary.parent_path(), dir_);
-    EXPECT_EQ(temporary.extension(), ".dst");
-    EXPECT_EQ(readFile(name), "old");
-    std::ofstream(temporary, std::ios::binary) << "new";
-    EXPECT_EQ(replacement.commit(), 0);
-    EXPECT_EQ(readFile(name), "new");
-    fs::remove(dir_ / name);
-    EXPECT_EQ(entries(), 0u);
-  }
-}
-
 // A signal during a write removes the unfinished file and a temporary file registered for it,
 // and the process still dies of it.
 TEST_F(ReplacementFileTest, SignalRemovesTheUnfinishedFile) {

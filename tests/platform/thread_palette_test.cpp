@@ -40,38 +40,6 @@ TEST(ThreadProperty, WriteThenReadRestoresEveryField) {
   EXPECT_EQ(read.red(), 200u);
 }
 
-TEST(ThreadProperty, TruncatedOrForeignRecordsFail) {
-  const std::string bytes = serialise(sampleThread());
-  for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{9}, bytes.size() - 1}) {
-    std::istringstream source(bytes.substr(0, cut));
-    DefaultInStream in(&source, 0);
-    ThreadProperty read;
-    EXPECT_NE(read.read(in), kHStreamOk) << "cut at " << cut;
-  }
-  std::string otherVersion = bytes;
-  otherVersion[0] = 7;
-  std::istringstream source(otherVersion);
-  DefaultInStream in(&source, 0);
-  ThreadProperty read;
-  EXPECT_NE(read.read(in), kHStreamOk);
-}
-
-TEST(ThreadPalette, FirstPunchThread) {
-  ThreadPalette palette;
-  EXPECT_EQ(palette.getFirstPunchThreadIndex(), -1);
-  palette.add(ThreadProperty());
-  ThreadProperty unused;
-  unused.type = ThreadType::kUnused;
-  palette.add(unused);
-  palette.add(sampleThread());
-  palette.add(sampleThread());
-  EXPECT_EQ(palette.getFirstPunchThreadIndex(), 2);
-  palette.remove(2);
-  EXPECT_EQ(palette.getFirstPunchThreadIndex(), 2);
-  palette.clear();
-  EXPECT_TRUE(palette.isEmpty());
-}
-
 TEST(ThreadDB, DefaultsWrapAndLookupsGoByBrandAndCode) {
   ThreadDB db;
   ASSERT_GT(db.defaultThreadCount(), 0);
