@@ -123,6 +123,14 @@ TEST(DesignSamples, RealFilesHoldWhatTheirBytesSay) {
       EXPECT_EQ(design.points[i], s.opening[i]) << "point " << i;
     EXPECT_EQ(design.points.back().type, T::End);
     EXPECT_EQ(design.points.back().colour, s.colourChanges);
+    // The reading entry points turn the points into the same commands.
+    HXArray<HStitch> loaded;
+    StitchStats loadedStats;
+    double loadedScale = 0;
+    ASSERT_EQ(decodeFile(fromNativePath(file.string()), loaded, loadedStats, loadedScale, nullptr,
+                         nullptr, nullptr, nullptr),
+              kReadOk);
+    EXPECT_EQ(loadedStats.colourChangeCount, s.colourChanges);
     const std::string name = s.file;
     if (name.find("Star") != std::string::npos && !name.ends_with(".pes"))
       stars.push_back(positionsOf(design, T::Normal));

@@ -239,9 +239,9 @@ TEST_F(StDesTest, RefusesBrokenFiles) {
   ASSERT_TRUE(writePec(smallDesign(), {}, pec));
   ASSERT_TRUE(writePes(smallDesign(), {}, pes));
   const auto set32 = [](std::string b, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      b[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
-    return b;
+    const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8),
+                           static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    return b.replace(at, 4, bytes, 4);
   };
   const auto put = [](std::string b, std::size_t at, const std::string& bytes) {
     return b.replace(at, bytes.size(), bytes);
