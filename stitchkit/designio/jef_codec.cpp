@@ -1,7 +1,6 @@
 #include "stitchkit/designio/jef_codec.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ctime>
 #include <iterator>
 
@@ -64,38 +63,13 @@ int jefChartSize() {
 }
 
 THREAD jefThreadOfIndex(std::int32_t index) {
-  THREAD thread;
-  thread.code.set(L"%d", index);
-  if (index >= 0 && index < jefChartSize()) {
-    const jef::ChartColour& entry = jef::kChart[index];
-    thread.colour = THREAD::rgb(entry.red, entry.green, entry.blue);
-    thread.name = HString(entry.name);
-  }
-  return thread;
+  return chartThread(jef::kChart, index);
 }
 
 std::int32_t jefIndexOfThread(const THREAD& thread) {
-  const std::string code = thread.code.getAscii();
-  std::int32_t index = 0;
-  const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), index);
-  if (!code.empty() && error == std::errc() && end == code.data() + code.size() &&
-      jefThreadOfIndex(index).colour == thread.colour) {
-    return index;
-  }
-  std::int32_t nearest = 1;
-  long best = -1;
-  for (int i = 1; i < jefChartSize(); ++i) {
-    const jef::ChartColour& entry = jef::kChart[i];
-    const long dr = static_cast<long>(entry.red) - thread.red();
-    const long dg = static_cast<long>(entry.green) - thread.green();
-    const long db = static_cast<long>(entry.blue) - thread.blue();
-    const long distance = dr * dr + dg * dg + db * db;
-    if (best < 0 || distance < best) {
-      best = distance;
-      nearest = i;
-    }
-  }
-  return nearest;
+  int index = 0;
+  if (chartCodeOf(thread, index) && jefThreadOfIndex(index).colour == thread.colour) return index;
+  return nearestChartIndex(jef::kChart, thread);
 }
 
 bool readJef(std::string_view bytes, CStDes& design, STDESSETTINGS& settings) {

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stitchkit/designio/thread_chart.h"
+
 // The JEF design file, shared by its reader and writer. All numbers are little-endian.
 //
 // Header (116 bytes), then one 32-bit thread chart index per thread and one 32-bit thread
@@ -63,12 +65,7 @@ inline constexpr Hoop kHoops[] = {
 // The hoops of the first three hoop records (the fourth describes the hoop written).
 inline constexpr std::int32_t kRecordHoops[] = {0, 1, 2};
 
-struct ChartColour {
-  const char* name;
-  std::uint8_t red;
-  std::uint8_t green;
-  std::uint8_t blue;
-};
+using ChartColour = stitchkit::ChartColour;
 
 // The thread colour chart that thread indexes refer to.
 inline constexpr ChartColour kChart[] = {

@@ -1,7 +1,6 @@
 #include "stitchkit/designio/pec_codec.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
@@ -150,38 +149,16 @@ int pecPaletteSize() {
 }
 
 THREAD pecThreadOfIndex(int index) {
-  THREAD thread;
-  thread.code.set(L"%d", index);
-  if (index >= 0 && index < pecPaletteSize()) {
-    const pec::PaletteColour& entry = pec::kPalette[index];
-    thread.colour = THREAD::rgb(entry.red, entry.green, entry.blue);
-    thread.name = HString(entry.name);
-  }
-  return thread;
+  return chartThread(pec::kPalette, index);
 }
 
 std::uint8_t pecIndexOfThread(const THREAD& thread) {
-  const std::string code = thread.code.getAscii();
   int index = 0;
-  const auto [end, error] = std::from_chars(code.data(), code.data() + code.size(), index);
-  if (!code.empty() && error == std::errc() && end == code.data() + code.size() && index > 0 &&
-      index < pecPaletteSize() && pecThreadOfIndex(index).colour == thread.colour) {
+  if (chartCodeOf(thread, index) && index > 0 && index < pecPaletteSize() &&
+      pecThreadOfIndex(index).colour == thread.colour) {
     return static_cast<std::uint8_t>(index);
   }
-  int nearest = 1;
-  long best = -1;
-  for (int i = 1; i < pecPaletteSize(); ++i) {
-    const pec::PaletteColour& entry = pec::kPalette[i];
-    const long dr = static_cast<long>(entry.red) - thread.red();
-    const long dg = static_cast<long>(entry.green) - thread.green();
-    const long db = static_cast<long>(entry.blue) - thread.blue();
-    const long distance = dr * dr + dg * dg + db * db;
-    if (best < 0 || distance < best) {
-      best = distance;
-      nearest = i;
-    }
-  }
-  return static_cast<std::uint8_t>(nearest);
+  return static_cast<std::uint8_t>(nearestChartIndex(pec::kPalette, thread));
 }
 
 std::vector<std::uint8_t> pecColourIndexes(const CStDes& design, const MovePlan& plan) {

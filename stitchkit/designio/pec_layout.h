@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stitchkit/designio/thread_chart.h"
+
 // The PEC block, shared by the PEC file (the block after an 8-byte "#PEC0001") and the PES
 // file (the block at the offset its header gives). Offsets are from the start of the block;
 // numbers are little-endian.
@@ -77,12 +79,7 @@ inline constexpr int kFrameTop = 2;
 inline constexpr int kFrameRight = 44;
 inline constexpr int kFrameBottom = 35;
 
-struct PaletteColour {
-  const char* name;
-  std::uint8_t red;
-  std::uint8_t green;
-  std::uint8_t blue;
-};
+using PaletteColour = stitchkit::ChartColour;
 
 // The thread palette that colour indexes refer to.
 inline constexpr PaletteColour kPalette[] = {
