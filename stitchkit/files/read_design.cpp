@@ -5,6 +5,7 @@
 #include <errno.h>
 
 #include <algorithm>
+#include <array>
 
 #include <exception>
 #include <filesystem>
@@ -170,6 +171,15 @@ constexpr LoaderCode kLoaderCodes[] = {
     {22, 7}, {26, 12}, {27, 18}, {28, 19}, {29, 20}, {30, 17},
 };
 
+// The stitch code of each point type, as a table indexed by the type.
+constexpr std::array<std::uint8_t, 256> kCodeOfType = [] {
+  std::array<std::uint8_t, 256> codes{};
+  codes.fill(StitchCode::Normal);
+  for (const LoaderCode& row : kLoaderCodes)
+    codes[row.type] = row.code;
+  return codes;
+}();
+
 // Other makers' designs through the design-I/O layer: the points become stitches (positions
 // truncated towards zero), the threads the palette, and the statistics are those of the
 // whole design.
@@ -179,19 +189,33 @@ int loadGeneral(const ReaderCall& call) {
   CStDes::LoadDefaultSettings(settings);
   CSize size;
   if (!design.Load(call.path, settings, size, nullptr)) return kReadNoReader;
+  // The stitches go to the caller's container a batch at a time, counted as they go.
   call.stitches.clear();
-  HXArray<HStitch> stitches;
-  stitches.setAllocSize(static_cast<int>(design.points.size()));
+  call.stitches.reserve(static_cast<int>(design.points.size()));
+  std::array<HStitch, 1024> batch;
+  std::size_t filled = 0;
+  bool first = true;
+  auto coordinate = [](float v) { return static_cast<short>(std::clamp(v, -32768.0f, 32767.0f)); };
   for (const StDesPoint& point : design.points) {
-    const auto* row = std::find_if(std::begin(kLoaderCodes), std::end(kLoaderCodes),
-                                   [&point](const LoaderCode& r) { return r.type == point.type; });
-    auto coordinate = [](float v) {
-      return static_cast<short>(std::clamp(v, -32768.0f, 32767.0f));
-    };
-    HStitch s(coordinate(point.x), coordinate(point.y),
-              row == std::end(kLoaderCodes) ? StitchCode::Normal : row->code);
+    HStitch& s = batch[filled++];
+    s = HStitch(coordinate(point.x), coordinate(point.y), kCodeOfType[point.type]);
     s.setColor(point.colour, true);
-    stitches.add(s);
+    if (first) {
+      call.stats.start(s);
+      first = false;
+    } else {
+      call.stats.update(s, 1, 0);
+    }
+    if (filled == batch.size()) {
+      call.stitches.appendAll(batch);
+      filled = 0;
+    }
+  }
+  call.stitches.appendAll(std::span<const HStitch>(batch.data(), filled));
+  if (first) {
+    call.stats.reset();
+  } else {
+    call.stats.finish();
   }
   if (call.palette != nullptr) {
     for (int i = 0; i < design.threads.GetSize(); ++i) {
@@ -200,8 +224,6 @@ int loadGeneral(const ReaderCall& call) {
                                        t.code, t.manufacturer));
     }
   }
-  call.stats.setupStitchStats(stitches, 1, 0, 0);
-  call.stitches.appendAll(std::span<const HStitch>(stitches.data(), stitches.length()));
   return kReadOk;
 }
 

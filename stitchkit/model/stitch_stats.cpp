@@ -300,18 +300,23 @@ void StitchStats::finish() {
   }
 }
 
-void StitchStats::setupStitchStats(const HXArray<HStitch>& stitches, int countEmptyParent,
-                                   int keepStitchThread, int skipRealStitches) {
+void StitchStats::start(const HStitch& first) {
   reset();
-  const int n = stitches.length();
-  if (n == 0) return;
-  if (keepStitchThread != 0) stitchThreadLengths.allocate(n - 1);
-
-  const HStitch& first = stitches[0];
   setStartPoint(first.getPoint());
   ++stitchCount;
   ++stitchIndex;
   SetThreadState(first);
+}
+
+void StitchStats::setupStitchStats(const HXArray<HStitch>& stitches, int countEmptyParent,
+                                   int keepStitchThread, int skipRealStitches) {
+  const int n = stitches.length();
+  if (n == 0) {
+    reset();
+    return;
+  }
+  start(stitches[0]);
+  if (keepStitchThread != 0) stitchThreadLengths.allocate(n - 1);
 
   for (int i = 1; i < n; ++i)
     update(stitches[i], countEmptyParent, skipRealStitches);

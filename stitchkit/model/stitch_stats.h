@@ -113,6 +113,9 @@ class StitchStats {
   // As update(s, 0, 0) for `s` carrying `written` as its real stitches (none when empty):
   // the records written for a stitch count in its place.
   void updateWritten(const HStitch& s, std::span<const HStitch> written);
+  // Resets and takes `first` as the start point of a design (counted as one stitch, no thread,
+  // no block), as setupStitchStats does; the further stitches follow through update.
+  void start(const HStitch& first);
   // Closes the open needle block and records the end point. With no stitch counted the
   // extents collapse to the start point.
   void finish();
