@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev libssl-dev clang-format)
+          libbenchmark-dev zlib1g-dev libssl-dev clang-format libcairo2-dev pkg-config
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-dask python3-distributed)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
