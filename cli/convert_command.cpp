@@ -1,10 +1,14 @@
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/batch_convert.h"
 #include "cli/commands.h"
 #include "cli/machine_host.h"
 #include "cli/option_ranges.h"
@@ -22,6 +26,8 @@ constexpr std::string_view kCommand = "convert";
 constexpr std::string_view kUsage =
     "Usage: stitchkit convert [--machine NAME] [--set Key=Value]... [--format CODE]\n"
     "                         [--machines DIR] IN OUT\n"
+    "       stitchkit convert --to EXT|CODE --out DIR [-j N] [--recursive] [--json]\n"
+    "                         [--machine NAME] [--set Key=Value]... [--machines DIR] FILE...\n"
     "\n"
     "Reads the stitch file IN and writes its design to OUT, in the format OUT's extension\n"
     "names (.dst, .dsb, .dsz, .exp, .kvb, .kvc, .edf, .pes, .pec, .jef, .vp3, .xxx, ...) or\n"
@@ -48,6 +54,16 @@ constexpr std::string_view kUsage =
     "not change these writers. A .pes OUT is written as PES version 1 (format 41), the\n"
     "only version written; --format 41 to 89 asks for the others, which are refused.\n"
     "\n"
+    "With --to and --out, converts many files at once: each FILE (and with --recursive the\n"
+    "design files in each directory FILE and below it) is written to DIR under its own name\n"
+    "with the extension EXT (.dst, .exp, .pes, ...) or that of format CODE, a directory's\n"
+    "files in the same folders below DIR. The files are shared among N threads (-j, default\n"
+    "one per core). A file that fails is named on stderr with the reason and does not stop\n"
+    "the others; each output is written whole or not at all, as above. Two inputs that would\n"
+    "write the same output: the later one fails. On a terminal stderr shows a progress line\n"
+    "(files done of all, files per second, the last failure); stdout gets one summary line,\n"
+    "or with --json one record per file (see the README for its fields).\n"
+    "\n"
     "Options:\n"
     "  --machine NAME    write with machine format NAME, an installed or a factory one\n"
     "                    (`stitchkit machines` lists them); it must write OUT's format\n"
@@ -61,10 +77,16 @@ constexpr std::string_view kUsage =
     "                    formats`); DST, DSB and DSZ codes get their 512-byte header.\n"
     "                    (for another maker's OUT, CODE must be of OUT's family)\n"
     "  --machines DIR    take installed machine formats from DIR for this call\n"
+    "  --to EXT|CODE     many files: the extension or format code every output gets\n"
+    "  --out DIR         many files: the directory the outputs go to (created if missing)\n"
+    "  -j, --jobs N      many files: threads to convert with (default: one per core)\n"
+    "  --recursive       many files: convert the design files of directory arguments\n"
+    "  --json            many files: print one JSON record per file instead of a summary\n"
     "  --help            show this help\n"
     "  --                end of options\n"
     "\n"
-    "Exit status: 0 written, 1 IN could not be read or OUT not written, 2 wrong usage.\n";
+    "Exit status: 0 written, 1 IN could not be read or OUT not written (for many files:\n"
+    "any file), 2 wrong usage.\n";
 
 // Stitch record units are 0.1 mm.
 constexpr double kUnitsPerMm = 10.0;
@@ -76,6 +98,13 @@ struct ConvertArgs {
   std::vector<OptionSetting> settings;
   std::optional<std::string_view> machine;
   std::optional<std::string_view> machines;
+  // Many files.
+  std::optional<std::string_view> to;
+  std::optional<std::string_view> outDirectory;
+  std::optional<std::string_view> jobs;
+  bool recursive = false;
+  bool json = false;
+  std::vector<std::string_view> files;
 };
 
 // Takes the value of a single-use option, or prints the usage error for a repeated one.
@@ -110,6 +139,10 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
       optionsEnded = true;
       continue;
     }
+    if (arg == "--recursive" || arg == "--json") {
+      (arg == "--json" ? parsed.json : parsed.recursive) = true;
+      continue;
+    }
     std::string_view value;
     OptionMatch match = OptionMatch::kNoMatch;
     if ((match = matchValueOption(args, i, "--format", value)) == OptionMatch::kMatched) {
@@ -142,10 +175,41 @@ std::optional<ConvertArgs> parseArgs(std::span<const std::string_view> args, int
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--machines", value)) == OptionMatch::kMatched) {
       if (!takeOnce(parsed.machines, value, "--machines", exitCode)) return std::nullopt;
+    } else if (match == OptionMatch::kNoMatch &&
+               (match = matchValueOption(args, i, "--to", value)) == OptionMatch::kMatched) {
+      if (!takeOnce(parsed.to, value, "--to", exitCode)) return std::nullopt;
+    } else if (match == OptionMatch::kNoMatch &&
+               (match = matchValueOption(args, i, "--out", value)) == OptionMatch::kMatched) {
+      if (!takeOnce(parsed.outDirectory, value, "--out", exitCode)) return std::nullopt;
+    } else if (match == OptionMatch::kNoMatch &&
+               ((match = matchValueOption(args, i, "-j", value)) == OptionMatch::kMatched ||
+                (match == OptionMatch::kNoMatch &&
+                 (match = matchValueOption(args, i, "--jobs", value)) == OptionMatch::kMatched))) {
+      if (!takeOnce(parsed.jobs, value, "--jobs", exitCode)) return std::nullopt;
     } else {
       exitCode = optionError(kCommand, arg, match, kUsage);
       return std::nullopt;
     }
+  }
+  if (parsed.to || parsed.outDirectory) {
+    if (!parsed.to || !parsed.outDirectory) {
+      exitCode = usageError(kCommand, "--to and --out go together", kUsage);
+      return std::nullopt;
+    }
+    if (parsed.format) {
+      exitCode = usageError(kCommand, "with --to, give the format code to --to", kUsage);
+      return std::nullopt;
+    }
+    if (paths.empty()) {
+      exitCode = usageError(kCommand, "no FILE to convert", kUsage);
+      return std::nullopt;
+    }
+    parsed.files = std::move(paths);
+    return parsed;
+  }
+  if (parsed.jobs || parsed.recursive || parsed.json) {
+    exitCode = usageError(kCommand, "-j, --recursive and --json go with --to and --out", kUsage);
+    return std::nullopt;
   }
   if (paths.size() != 2) {
     exitCode =
@@ -186,6 +250,47 @@ int jobError(const ConvertArgs& args, const MachineHost& host, const JobStatus& 
   return usageError(kCommand, text, kUsage);
 }
 
+// convert --to --out: the batch job from the command line, checked before any file is read.
+int runMany(const ConvertArgs& args, WriteRequest request) {
+  BatchJob job;
+  const std::string to(*args.to);
+  if (const std::optional<int> code = parseInt(to)) {
+    const DiskFormatInfo* row = findDiskFormat(*code);
+    if (row == nullptr || *code == kFormatNone || row->writtenAs.empty()) {
+      return usageError(
+          kCommand,
+          "--to " + to +
+              ": no format with that code and an extension of its own (see `stitchkit formats`)",
+          kUsage);
+    }
+    request.format = static_cast<HDiskFileFormat>(*code);
+    job.extension = std::string(row->writtenAs);
+  } else {
+    job.extension = to.starts_with('.') ? to : "." + to;
+  }
+  job.outDirectory = std::string(*args.outDirectory);
+  if (const JobStatus status = checkWriteRequest(
+          (std::filesystem::path(job.outDirectory) / ("design" + job.extension)).string(), request);
+      !status) {
+    return usageError(kCommand, "--to " + to + ": " + status.message, kUsage);
+  }
+  job.threads = std::max(1u, std::thread::hardware_concurrency());
+  if (args.jobs) {
+    const std::optional<int> threads = parseInt(*args.jobs);
+    if (!threads || *threads < 1 || *threads > 1024) {
+      return usageError(kCommand, "--jobs takes 1 to 1024, got '" + std::string(*args.jobs) + "'",
+                        kUsage);
+    }
+    job.threads = static_cast<unsigned>(*threads);
+  }
+  job.request = std::move(request);
+  job.recursive = args.recursive;
+  job.json = args.json;
+  for (std::string_view file : args.files)
+    job.inputs.emplace_back(file);
+  return runBatchConvert(job);
+}
+
 }  // namespace
 
 int runConvert(std::span<const std::string_view> args) {
@@ -202,6 +307,7 @@ int runConvert(std::span<const std::string_view> args) {
     request.settings.emplace_back(strToUtf8(serializer.getOptionName(setting.id)),
                                   strToUtf8(setting.value));
   }
+  if (parsed->to) return runMany(*parsed, std::move(request));
   const std::string out(parsed->out);
   // A name or code that is not written, or a machine format that does not fit it, is refused
   // before IN is read.
