@@ -55,6 +55,8 @@
 #include "stitchkit/formats/kwk_header.h"
 #include "stitchkit/machine/condition_block_fault.h"
 #include "stitchkit/machine/ct0_records.h"
+#include "stitchkit/jobs/design_file.h"
+#include "stitchkit/jobs/machine_lookup.h"
 #include "stitchkit/machine/ct1_block.h"
 #include "stitchkit/machine/ct1_records.h"
 #include "stitchkit/machine/cto_file.h"
