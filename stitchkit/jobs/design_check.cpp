@@ -169,8 +169,9 @@ void checkCount(FindingList& out, const char* code, const char* what, int inHead
               ", the records hold " + std::to_string(read));
 }
 
-void checkHeader(FindingList& out, const std::vector<unsigned char>& bytes, bool dstRecords,
-                 const StitchStats& stats) {
+// `scan` is given for DST records, whose count a header may give instead of the stitches.
+void checkHeader(FindingList& out, const std::vector<unsigned char>& bytes,
+                 const DstRecordScan* scan, const StitchStats& stats) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()),
                               std::min<std::size_t>(bytes.size(), kDstHeaderSize));
   const HeaderValues given = parseHeader(text);
@@ -191,10 +192,9 @@ void checkHeader(FindingList& out, const std::vector<unsigned char>& bytes, bool
 
   if (given[kSt]) {
     const int read = *expected[kSt];
-    if (dstRecords) {
-      const DstRecordScan scan = scanDstRecords(bytes);
+    if (scan != nullptr) {
       checkCount(out, "header-stitch-count", "stitches", *given[kSt],
-                 {read, static_cast<int>(scan.records)}, read);
+                 {read, static_cast<int>(scan->records)}, read);
     } else {
       checkCount(out, "header-stitch-count", "stitches", *given[kSt], {read}, read);
     }
@@ -239,7 +239,8 @@ void checkHeader(FindingList& out, const std::vector<unsigned char>& bytes, bool
 // --- The end of the records ------------------------------------------------------------------
 
 void checkEnding(FindingList& out, DataEnding how, const StitchOptions& machine,
-                 HDiskFileFormat format, const std::vector<unsigned char>& bytes) {
+                 HDiskFileFormat format, const std::vector<unsigned char>& bytes,
+                 const DstRecordScan* scan) {
   // Exp machines whose files end without an end record (MelcoDiscardEnd) expect none.
   const bool endExpected = !(machine.getMelcoDiscardEnd() && format == kFormatExp);
   if (how == DataEnding::kEndOfData && endExpected) {
@@ -247,14 +248,12 @@ void checkEnding(FindingList& out, DataEnding how, const StitchOptions& machine,
             "the records stop without an end record: the machine waits at the last stitch or "
             "refuses the file");
   }
-  if (!hasDstRecords(format)) return;
-  const DstRecordScan scan = scanDstRecords(bytes);
-  if (scan.endAt < 0) return;
-  const std::size_t after = bytes.size() - static_cast<std::size_t>(scan.endAt) - dst::kRecordSize;
+  if (scan == nullptr || scan->endAt < 0) return;
+  const std::size_t after = bytes.size() - static_cast<std::size_t>(scan->endAt) - dst::kRecordSize;
   if (after == 0 || (after == 1 && bytes.back() == 0x1A)) return;
   out.add(CheckSeverity::kWarning, "after-end",
           countText(static_cast<int>(after), "byte follows", "bytes follow") +
-              " the end record (byte " + std::to_string(scan.endAt) +
+              " the end record (byte " + std::to_string(scan->endAt) +
               ") where at most the terminator 0x1A belongs; the machine ignores or misreads them");
 }
 
@@ -269,6 +268,8 @@ struct Occurrences {
   void note(int index, const HStitch& s, double value) {
     if (count++ == 0) firstIndex = index, first = s, firstValue = value;
   }
+  // "the first" of several, "it" for one.
+  std::string which() const { return count == 1 ? "it" : "the first"; }
   std::string where() const {
     return "stitch " + std::to_string(firstIndex) + " at " + pointText(first);
   }
@@ -337,7 +338,7 @@ void checkMachineLimits(FindingList& out, const StitchFacts& facts, const Stitch
     out.add(ownRecords ? CheckSeverity::kError : CheckSeverity::kWarning, "move-too-long",
             countText(facts.overHardLength.count, "move is", "moves are") +
                 " longer than the machine format's HardLength of " +
-                mmText(machine.getHardLength()) + " mm; the first, " +
+                mmText(machine.getHardLength()) + " mm; " + facts.overHardLength.which() + ", " +
                 mmText(facts.overHardLength.firstValue) + " mm, ends at " +
                 facts.overHardLength.where());
   }
@@ -380,35 +381,39 @@ void checkMachineLimits(FindingList& out, const StitchFacts& facts, const Stitch
   }
 }
 
+// One side of the field as text: its size, or "open".
+std::string sideText(const std::optional<double>& side) {
+  if (!side) return "open";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", *side);
+  return text;
+}
+
 void checkField(FindingList& out, const StitchStats& stats, const CheckLimits& limits) {
   if (!limits.fieldWidthMm && !limits.fieldHeightMm) return;
   if (stats.maxX < stats.minX || stats.maxY < stats.minY) return;
-  const double width = (stats.maxX - stats.minX) / kUnitsPerMm;
-  const double height = (stats.maxY - stats.minY) / kUnitsPerMm;
-  const double fieldW = limits.fieldWidthMm.value_or(width);
-  const double fieldH = limits.fieldHeightMm.value_or(height);
-  char text[200];
-  if (width > fieldW || height > fieldH) {
-    std::snprintf(text, sizeof text,
-                  "the design is %.1f x %.1f mm, larger than the %.1f x %.1f mm field", width,
-                  height, fieldW, fieldH);
-    out.add(CheckSeverity::kError, "field-size", text);
+  constexpr double kOpen = 1e9;
+  const double fieldW = limits.fieldWidthMm.value_or(kOpen);
+  const double fieldH = limits.fieldHeightMm.value_or(kOpen);
+  const std::string field =
+      sideText(limits.fieldWidthMm) + " x " + sideText(limits.fieldHeightMm) + " mm field";
+  if (stats.maxX - stats.minX > fieldW * kUnitsPerMm ||
+      stats.maxY - stats.minY > fieldH * kUnitsPerMm) {
+    out.add(CheckSeverity::kError, "field-size",
+            "the design is " + mmText(stats.maxX - stats.minX) + " x " +
+                mmText(stats.maxY - stats.minY) + " mm, larger than the " + field);
     return;
   }
   // The field is centred on the start point, where the machine puts the needle.
-  const double reach = std::max({std::abs(stats.maxX - stats.startX) / kUnitsPerMm * 2 - fieldW,
-                                 std::abs(stats.startX - stats.minX) / kUnitsPerMm * 2 - fieldW,
-                                 std::abs(stats.maxY - stats.startY) / kUnitsPerMm * 2 - fieldH,
-                                 std::abs(stats.startY - stats.minY) / kUnitsPerMm * 2 - fieldH});
-  if (reach > 0.0) {
-    std::snprintf(text, sizeof text,
-                  "the design fits the %.1f x %.1f mm field only with its start point moved: "
-                  "from the start it reaches x %.1f .. %.1f mm, y %.1f .. %.1f mm",
-                  fieldW, fieldH, (stats.minX - stats.startX) / kUnitsPerMm,
-                  (stats.maxX - stats.startX) / kUnitsPerMm,
-                  (stats.minY - stats.startY) / kUnitsPerMm,
-                  (stats.maxY - stats.startY) / kUnitsPerMm);
-    out.add(CheckSeverity::kWarning, "field-position", text);
+  const int halfX = std::max(stats.maxX - stats.startX, stats.startX - stats.minX);
+  const int halfY = std::max(stats.maxY - stats.startY, stats.startY - stats.minY);
+  if (2 * halfX > fieldW * kUnitsPerMm || 2 * halfY > fieldH * kUnitsPerMm) {
+    out.add(CheckSeverity::kWarning, "field-position",
+            "the design fits the " + field +
+                " only with its start point moved: from the start it reaches x " +
+                mmText(stats.minX - stats.startX) + " .. " + mmText(stats.maxX - stats.startX) +
+                " mm, y " + mmText(stats.minY - stats.startY) + " .. " +
+                mmText(stats.maxY - stats.startY) + " mm");
   }
 }
 
@@ -416,14 +421,14 @@ void checkContent(FindingList& out, const StitchFacts& facts, const StitchStats&
   if (facts.longStitches.count > 0) {
     out.add(CheckSeverity::kWarning, "long-stitch",
             countText(facts.longStitches.count, "stitch is", "stitches are") + " longer than " +
-                mmText(kLongStitch) + " mm; the first, " + mmText(facts.longStitches.firstValue) +
-                " mm, is " + facts.longStitches.where());
+                mmText(kLongStitch) + " mm; " + facts.longStitches.which() + ", " +
+                mmText(facts.longStitches.firstValue) + " mm, is " + facts.longStitches.where());
   }
   if (facts.zeroRuns.count > 0) {
-    out.add(
-        CheckSeverity::kWarning, "zero-length-run",
-        countText(facts.zeroRuns.count, "run", "runs") + " of " + std::to_string(kZeroRunLength) +
-            " or more stitches that do not move; the first starts at " + facts.zeroRuns.where());
+    out.add(CheckSeverity::kWarning, "zero-length-run",
+            countText(facts.zeroRuns.count, "run", "runs") + " of " +
+                std::to_string(kZeroRunLength) + " or more stitches that do not move; " +
+                facts.zeroRuns.which() + " starts at " + facts.zeroRuns.where());
   }
   if (facts.anyPenetration) {
     const int awayX = std::max({0, facts.minX - stats.startX, stats.startX - facts.maxX});
@@ -492,6 +497,10 @@ int checkDesignFile(const std::string& utf8Path, const StitchOptions* machine,
       out.add(CheckSeverity::kNote, "machine-format",
               "checked against machine format '" + std::string(strToUtf8(name)) +
                   "', the best for format " + std::to_string(static_cast<int>(format)));
+    } else {
+      out.add(CheckSeverity::kNote, "machine-format",
+              "no machine format for format " + std::to_string(static_cast<int>(format)) +
+                  ": checked against the default options");
     }
   }
   const bool compatible = chosen.isCompatible(format);
@@ -510,22 +519,29 @@ int checkDesignFile(const std::string& utf8Path, const StitchOptions* machine,
   double scale = 0.0;
   int systemError = 0;
   DecodeEnding ending;
+  // Machine stitch files go through the stitch filter with the options; the containers bring
+  // their own, and other makers' designs go to the general loader.
   const bool ownRecords = readFormatOfPath(path) != kFormatNone;
-  const int result = decodeFile(path, stitches, stats, scale, nullptr,
-                                compatible && ownRecords ? &reading : nullptr, nullptr, nullptr,
-                                &systemError, &ending);
+  const bool container = format == kFormatHsf || format == kFormatKvb || format == kFormatKvc ||
+                         format == kFormatZskTransport;
+  const bool withOptions = compatible && ownRecords && !container;
+  const int result =
+      decodeFile(path, stitches, stats, scale, nullptr, withOptions ? &reading : nullptr, nullptr,
+                 nullptr, &systemError, &ending);
   if (result != kReadOk) {
     out.add(CheckSeverity::kError, "unreadable", unreadableMessage(result, systemError, ending));
     return result;
   }
 
   std::vector<unsigned char> bytes;
+  std::optional<DstRecordScan> scan;
   if (hasDstHeader(format)) {
-    const std::size_t most = hasDstRecords(format) ? static_cast<std::size_t>(-1) : kDstHeaderSize;
-    bytes = readBytes(utf8Path, most);
-    checkHeader(out, bytes, hasDstRecords(format), stats);
+    const bool dstRecords = hasDstRecords(format);
+    bytes = readBytes(utf8Path, dstRecords ? static_cast<std::size_t>(-1) : kDstHeaderSize);
+    if (dstRecords) scan = scanDstRecords(bytes);
+    checkHeader(out, bytes, scan ? &*scan : nullptr, stats);
   }
-  checkEnding(out, ending.how, chosen, format, bytes);
+  checkEnding(out, ending.how, chosen, format, bytes, scan ? &*scan : nullptr);
   const StitchFacts facts = walkStitches(stitches, stats, chosen.getHardLength());
   checkMachineLimits(out, facts, chosen, ownRecords);
   checkField(out, stats, limits);
