@@ -22,19 +22,21 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
-// A folder of this process, removed when it exits.
+// A folder of this process, removed when it exits. The path is never destroyed, so that the
+// exit handler can still read it.
 const std::filesystem::path& scratchFolder() {
-  static const std::filesystem::path folder = [] {
-    std::filesystem::path p = std::filesystem::temp_directory_path() /
-                              ("stitchkit-check-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(p);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(scratchFolder(), ignored);
-    });
+  static const std::filesystem::path* const folder = [] {
+    auto* p = new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                        ("stitchkit-check-fuzz-" + std::to_string(::getpid())));
+    std::filesystem::create_directories(*p);
     return p;
   }();
-  return folder;
+  static const bool removedAtExit = std::atexit([] {
+                                      std::error_code ignored;
+                                      std::filesystem::remove_all(*folder, ignored);
+                                    }) == 0;
+  (void)removedAtExit;
+  return *folder;
 }
 
 }  // namespace
