@@ -10,6 +10,7 @@
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/zangs_records.h"
 #include "stitchkit/designio/design_codec.h"
+#include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/files/design_exchange.h"
 #include "stitchkit/files/edf_package.h"
 #include "stitchkit/files/extra_properties.h"
@@ -483,14 +484,16 @@ JobStatus writeDesignFile(const std::string& path, DesignFile& design, const Wri
   if (plan.otherMaker) {
     HDiskFileFormat written = plan.target;
     CSize size;
+    int version = 0;
     if (makeGNFile(temporary.path(), written, design.stitches, design.palette, plan.options, size,
-                   nullptr) != kExchangeOk) {
+                   &version) != kExchangeOk) {
       const bool otherPesVersion =
-          written != kWrittenPesFormat &&
-          HFileFormat::isFileFormatCompatible(written, kPesFamily) == kFileFormatCompatible;
+          HFileFormat::isFileFormatCompatible(written, kPesFamily) == kFileFormatCompatible &&
+          !writesPesVersion(version);
       return failed(kJobWriteFailed,
                     "cannot be written in format " + std::to_string(static_cast<int>(written)) +
-                        (otherPesVersion ? ": PES is written in version 1 only (format 41)"
+                        (otherPesVersion ? ": PES is written in versions 1, 2, 4 and 6 only "
+                                           "(formats 41 to 44 and 46)"
                                          : ": the design cannot be expressed in it"));
     }
   } else {
