@@ -415,8 +415,8 @@ bool writesOtherMakerFormat(HDiskFileFormat code) {
       findDesignCodec(utf8ToStr("x" + std::string(row->writtenAs))) == nullptr) {
     return false;
   }
-  return code == kWrittenPesFormat ||
-         HFileFormat::isFileFormatCompatible(code, kPesFamily) != kFileFormatCompatible;
+  return HFileFormat::isFileFormatCompatible(code, kPesFamily) != kFileFormatCompatible ||
+         writesPesVersion(designSettingsVersion(code));
 }
 
 JobStatus readDesignFile(const std::string& path, DesignFile& design) {
