@@ -252,7 +252,7 @@ bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& 
   // A block's colour in the segments: its palette index, or its thread's number in the header.
   const auto colourOf = [&](std::size_t block) -> std::int32_t {
     if (version->threadTable) return static_cast<std::int32_t>(std::min(block + 1, threads.size()));
-    return indexes[std::min(block, indexes.size() - 1)];
+    return indexes.empty() ? 0 : indexes[std::min(block, indexes.size() - 1)];
   };
 
   bytes.assign(pes::kMagic, pes::kMagicLength);
