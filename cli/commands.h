@@ -26,6 +26,7 @@ int runFormats(std::span<const std::string_view> args);
 int runInfo(std::span<const std::string_view> args);
 int runLeader(std::span<const std::string_view> args);
 int runMachines(std::span<const std::string_view> args);
+int runRender(std::span<const std::string_view> args);
 
 // Whether convert writes format `code` as another maker's design, through the design-I/O
 // layer (for the PES family only the version its writer lays out).
