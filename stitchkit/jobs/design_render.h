@@ -14,10 +14,10 @@
 // What is drawn: every stitch that puts thread on the fabric (plain stitches and their
 // variants, sequin and bead drops) is a line from the point before it to its own point,
 // with round caps (and round joins from 2 pixels up), 0.4 mm wide at the picture's scale
-// but never under 1 pixel. Moves
-// without sewing (jump, needle up, jump trim, tension jump, cut jump) are drawn only on request, as
-// thin lines over the stitches. Commands at a point (trims, colour changes, stops, ...) draw
-// nothing. A design's first stitch is a dot at its point.
+// but never under 1 pixel. Moves without sewing (jump, needle up, jump trim, tension jump,
+// cut jump) are drawn only on request, as thin half-transparent lines over the stitches.
+// Commands at a point (trims, colour changes, stops, ...) draw nothing. A design's first
+// stitch is a dot at its point.
 //
 // Colours: a stitch takes the thread of its colour index (needle - 1) in the palette, modulo
 // the palette's length; without a palette, the entry of a fixed preview palette of sixteen
