@@ -5,10 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
-#include "cli/machine_containers.h"
-#include "stitchkit/files/read_design.h"
-#include "stitchkit/formats/file_format_detection.h"
-#include "stitchkit/formats/file_format_registry.h"
+#include "stitchkit/jobs/design_file.h"
 #include "stitchkit/jobs/design_render.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_stats.h"
@@ -89,7 +86,7 @@ std::optional<RenderArgs> parseArgs(std::span<const std::string_view> args, int&
     std::string_view value;
     OptionMatch match = OptionMatch::kNoMatch;
     if ((match = matchValueOption(args, i, "--width", value)) == OptionMatch::kMatched) {
-      const std::optional<int> width = parseInt(value);
+      const std::optional<int> width = parseWholeNumber(value);
       if (widthGiven) {
         exitCode = usageError(kCommand, "--width is given more than once", kUsage);
         return std::nullopt;
@@ -141,65 +138,19 @@ int fail(std::string_view path, std::string_view reason) {
   return kExitFailure;
 }
 
-// Reads the design with the threads it carries as info does: a container with what travelled
-// with it, a file whose content tells its format, or by its name. Nothing after printing why
-// it could not be read.
-std::optional<HXArray<HStitch>> readDesign(std::string_view path, ThreadPalette& palette) {
-  const HString widePath = fromNativePath(std::string(path));
-  HXArray<HStitch> stitches;
-  StitchStats stats;
-  if (const ContainerKind kind = containerKindOf(widePath); kind != ContainerKind::kNone) {
-    ContainerContents contents;
-    if (const int result = readContainer(widePath, kind, stitches, stats, contents); result != 0) {
-      fail(path, describeContainerFailure(kind, result));
-      return std::nullopt;
-    }
-    palette = contents.palette;
-    return stitches;
-  }
-  HString lower = widePath;
-  lower.makeLower();
-  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
-  const DetectedFormat found = detectStitchFormatFromContent(widePath, named);
-  const bool byContent = found.format != kFormatNone && readsFormat(found.format) &&
-                         !(readsFileName(widePath) &&
-                           HFileFormat::isFileFormatCompatible(
-                               readFormatOfPath(widePath), found.format) == kFileFormatCompatible);
-  if (byContent) {
-    HXArray<HString> names;
-    const int result = decodeFile(widePath, found.format, stitches, stats, names, &palette,
-                                  found.headed ? 1 : 0, nullptr, nullptr, nullptr);
-    if (result != kReadOk) {
-      fail(path, "the content looks like format " + std::to_string(found.format) +
-                     " but does not read as it: " + readResultMessage(result));
-      return std::nullopt;
-    }
-    return stitches;
-  }
-  double scale = 1.0;
-  int systemError = 0;
-  DecodeEnding ending;
-  const int result = decodeFile(widePath, stitches, stats, scale, &palette, nullptr, nullptr,
-                                nullptr, &systemError, &ending);
-  if (result != kReadOk) {
-    fail(path, describeReadFailure(result, systemError, ending));
-    return std::nullopt;
-  }
-  return stitches;
-}
-
 }  // namespace
 
 int runRender(std::span<const std::string_view> args) {
   int exitCode = kExitOk;
   const std::optional<RenderArgs> parsed = parseArgs(args, exitCode);
   if (!parsed) return exitCode;
-  ThreadPalette palette;
-  const std::optional<HXArray<HStitch>> stitches = readDesign(parsed->in, palette);
-  if (!stitches) return kExitFailure;
+  DesignFile design;
+  if (const JobStatus status = readDesignFile(std::string(parsed->in), design); !status)
+    return fail(parsed->in, status.message);
+  const ThreadPalette& palette = design.palette;
   int systemError = 0;
-  const int result =
-      renderDesign(*stitches, palette, std::string(parsed->out), parsed->options, &systemError);
+  const int result = renderDesign(design.stitches, palette, std::string(parsed->out),
+                                  parsed->options, &systemError);
   if (result == kRenderEmptyDesign) return fail(parsed->in, renderResultMessage(result));
   if (result != kRenderOk) {
     return fail(parsed->out,

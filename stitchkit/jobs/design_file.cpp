@@ -419,6 +419,19 @@ bool writesOtherMakerFormat(HDiskFileFormat code) {
          writesPesVersion(designSettingsVersion(code));
 }
 
+std::optional<ContentFormat> contentFormatOf(const HString& path) {
+  HString lower = path;
+  lower.makeLower();
+  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
+  const DetectedFormat found = detectStitchFormatFromContent(path, named);
+  if (found.format == kFormatNone || !readsFormat(found.format)) return std::nullopt;
+  if (readsFileName(path) && HFileFormat::isFileFormatCompatible(
+                                 readFormatOfPath(path), found.format) == kFileFormatCompatible) {
+    return std::nullopt;
+  }
+  return ContentFormat{named, found};
+}
+
 JobStatus readDesignFile(const std::string& path, DesignFile& design) {
   design = DesignFile();
   const HString widePath = fromNativePath(path);
@@ -427,6 +440,18 @@ JobStatus readDesignFile(const std::string& path, DesignFile& design) {
     const int read = readContainer(widePath, design);
     if (read != kKvbReadOk)
       return failed(kJobReadFailed, describeContainerFailure(design.container, read));
+    return {};
+  }
+  if (const std::optional<ContentFormat> content = contentFormatOf(widePath)) {
+    design.foundFromContent = content->found.format;
+    const int read = decodeFile(widePath, content->found.format, design.stitches, design.stats,
+                                design.conditionLines, &design.palette,
+                                content->found.headed ? 1 : 0, nullptr, nullptr, nullptr);
+    if (read != kReadOk) {
+      return failed(kJobReadFailed, "the content looks like format " +
+                                        std::to_string(content->found.format) +
+                                        " but does not read as it: " + readResultMessage(read));
+    }
     return {};
   }
   double scale = 1.0;
