@@ -1,0 +1,172 @@
+"""Reading, writing and building designs from Python."""
+
+import concurrent.futures
+import os
+
+import numpy as np
+import pytest
+
+import stitchkit
+from conftest import SAMPLES, samples
+
+READABLE = samples("dst", "dsb", "dsz", "exp", "jef", "pec", "pes", "xxx", "z01")
+UNREADABLE = samples("csd", "emb", "hus", "pcs", "sew", "u01", "vip")
+
+
+@pytest.mark.parametrize("path", READABLE)
+@pytest.mark.parametrize("target", ["same", ".dst", ".exp"])
+def test_round_trip(path, target, tmp_path):
+    design = stitchkit.read(path)
+    suffix = path.suffix.lower() if target == "same" else target
+    out = tmp_path / ("out" + suffix)
+    report = design.write(out)
+    back = stitchkit.read(out)
+    assert report.stats.stitches == back.stats.stitches > 0
+    assert (back.stats.width, back.stats.height) == (design.stats.width, design.stats.height)
+    assert back.stitches["code"][-1] == 7  # a design end closes every written file
+    # Writing what was written, with the same options, gives the same bytes.
+    again = tmp_path / ("again" + suffix)
+    back.write(again)
+    assert again.read_bytes() == out.read_bytes()
+
+
+def test_stitches_are_a_view_of_the_design(bean, tmp_path):
+    design = stitchkit.read(bean)
+    stitches = design.stitches
+    assert stitches.shape == (len(design),)
+    assert stitches.dtype == stitchkit.STITCH_DTYPE
+    assert stitches.dtype.itemsize == 24
+    assert [stitches.dtype[f] for f in ("x", "y", "code", "colour")] == [
+        np.dtype("int16"), np.dtype("int16"), np.dtype("uint8"), np.dtype("uint16")]
+    assert not stitches.flags.owndata
+    # A change through one view is seen by another and written to the file.
+    stitches["x"] += 10
+    assert (design.stitches["x"] == stitches["x"]).all()
+    design.write(tmp_path / "moved.dst")
+    moved = stitchkit.read(tmp_path / "moved.dst").stitches
+    original = stitchkit.read(bean).stitches
+    assert moved["x"][-1] == original["x"][-1] + 10
+    # The view keeps the design alive.
+    del design
+    assert stitches["x"].sum() == original["x"].sum() + 10 * len(original)
+
+
+def test_design_from_array_round_trips(tmp_path):
+    stitches = np.zeros(5, dtype=[("x", "i4"), ("y", "i4"), ("code", "i4"), ("colour", "i4")])
+    stitches["x"] = [0, 100, 100, 0, 0]
+    stitches["y"] = [0, 0, 100, 100, 0]
+    stitches["code"] = [0, 0, 2, 0, 7]
+    stitches["colour"] = [0, 0, 1, 1, 1]
+    design = stitchkit.Design(stitches, [stitchkit.Thread(0xFF0000, "red"), stitchkit.Thread(0x0000FF)])
+    assert [t.rgb for t in design.palette] == [0xFF0000, 0x0000FF]
+    assert (design.stats.width, design.stats.height) == (100, 100)
+    design.write(tmp_path / "square.dst")
+    back = stitchkit.read(tmp_path / "square.dst")
+    assert (back.stats.width, back.stats.height) == (100, 100)
+    assert back.stats.needles == [0, 1]
+
+
+@pytest.mark.parametrize("field, value, message", [
+    ("x", 40000, "x 40000 is outside"),
+    ("y", -40000, "y -40000 is outside"),
+    ("code", stitchkit.LAST_STITCH_CODE + 1, "code"),
+    ("colour", -1, "colour -1 is outside"),
+])
+def test_design_from_array_checks_values(field, value, message):
+    stitches = np.zeros(3, dtype=[("x", "i8"), ("y", "i8"), ("code", "i8"), ("colour", "i8")])
+    stitches[field][1] = value
+    with pytest.raises(ValueError, match=message):
+        stitchkit.Design(stitches)
+
+
+def test_design_from_array_needs_the_fields():
+    with pytest.raises(ValueError, match="fields x, y, code and colour"):
+        stitchkit.Design(np.zeros(3, dtype=[("x", "i2"), ("y", "i2")]))
+    with pytest.raises(ValueError, match="one-dimensional"):
+        stitchkit.Design(np.zeros((2, 2), dtype=stitchkit.STITCH_DTYPE))
+
+
+def test_write_refuses_a_code_written_into_the_view(bean, tmp_path):
+    design = stitchkit.read(bean)
+    design.stitches["code"][3] = 200
+    with pytest.raises(stitchkit.Error) as caught:
+        design.write(tmp_path / "bad.dst")
+    assert caught.value.result == stitchkit.BAD_REQUEST
+    assert "stitch 3 has code 200" in str(caught.value)
+    assert not (tmp_path / "bad.dst").exists()
+
+
+def test_options_by_profile_name(tmp_path):
+    design = stitchkit.read(SAMPLES / "dst" / "catalogue__Cake_3.dst")
+    plain = design.write(tmp_path / "plain.dst", MaxLength=121)
+    short = design.write(tmp_path / "short.dst", MaxLength=30)
+    assert short.stats.stitches > plain.stats.stitches
+    assert stitchkit.read(tmp_path / "short.dst").stats.max_move <= 30
+    assert design.write(tmp_path / "named.dst", machine="DST").machine == "DST"
+
+
+@pytest.mark.parametrize("kwargs, reason", [
+    ({"NoSuchOption": 1}, "unknown option"),
+    ({"MaxLength": "many"}, "not a whole number"),
+    ({"MaxLength": 100000}, "takes"),
+    ({"machine": "no such machine"}, "no such machine"),
+])
+def test_bad_requests_name_the_file(bean, tmp_path, kwargs, reason):
+    out = tmp_path / "out.dst"
+    with pytest.raises(stitchkit.Error, match=reason) as caught:
+        stitchkit.read(bean).write(out, **kwargs)
+    assert caught.value.result == stitchkit.BAD_REQUEST
+    assert caught.value.path == str(out) and str(caught.value).startswith(str(out))
+    assert not out.exists()
+
+
+def test_read_errors(tmp_path):
+    broken = tmp_path / "broken.dst"
+    broken.write_bytes((SAMPLES / "dst" / "catalogue__Bean.dst").read_bytes()[:512] + b"\xff" * 30)
+    truncated = tmp_path / "truncated.pes"
+    truncated.write_bytes((SAMPLES / "pes" / "emodder__Star.pes").read_bytes()[:300])
+    cases = [tmp_path / "missing.dst", tmp_path, broken, truncated]
+    cases += [p.values[0] for p in UNREADABLE]
+    for path in cases:
+        with pytest.raises(stitchkit.Error) as caught:
+            stitchkit.read(path)
+        assert caught.value.result == stitchkit.READ_FAILED, path
+        assert str(caught.value).startswith(f"{path}: ")
+
+
+def test_write_errors_leave_nothing_behind(bean, tmp_path):
+    design = stitchkit.read(bean)
+    occupied = tmp_path / "occupied.dst"
+    occupied.mkdir()
+    (occupied / "keep").write_bytes(b"keep")
+    for out in [tmp_path / "missing" / "out.dst", occupied]:
+        with pytest.raises(stitchkit.Error) as caught:
+            design.write(out)
+        assert caught.value.result == stitchkit.WRITE_FAILED, out
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["occupied.dst"]
+    assert (occupied / "keep").read_bytes() == b"keep"
+
+
+def test_threads_convert_in_parallel(tmp_path):
+    sources = [p.values[0] for p in samples("dst", "exp", "dsb", "dsz")]
+
+    def convert(index_source):
+        index, source = index_source
+        out = tmp_path / f"{index}.exp"
+        return stitchkit.read(source).write(out).stats.stitches, out
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        results = list(pool.map(convert, enumerate(sources)))
+    for source, (stitches, out) in zip(sources, results):
+        assert stitchkit.read(out).stats.stitches == stitches
+        single = tmp_path / "single.exp"
+        stitchkit.read(source).write(single)
+        assert single.read_bytes() == out.read_bytes()
+
+
+def test_formats_and_machines():
+    codes = {f.code: f for f in stitchkit.formats()}
+    assert ".dst" in codes[0].extensions and codes[0].family == "DST"
+    names = {m.name: m for m in stitchkit.machines()}
+    assert names["DST"].formats[0] == 0 and not names["DST"].installed
+    assert stitchkit.MACHINE_DIRECTORY.endswith("stitchkit/machines")
