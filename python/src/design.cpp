@@ -356,7 +356,7 @@ until the design is written; a code above LAST_STITCH_CODE makes Design.write fa
       .def_property_readonly(
           "palette", [](Design& d) { return paletteView(d.file.palette); },
           "The threads the file carries, a list of Thread (empty for formats without them).")
-      .def("write", &writeDesign, py::arg("path"), py::kw_only(), py::arg("machine") = py::none(),
+      .def("write", &writeDesign, py::arg("path"), py::arg("machine") = py::none(), py::kw_only(),
            py::arg("format") = py::none(), R"(Writes the design to path and returns a WriteReport.
 
 The format is the one path's extension names unless format gives a code (see

@@ -98,8 +98,8 @@ class Design:
     def write(
         self,
         path: _Path,
-        *,
         machine: str | None = None,
+        *,
         format: int | None = None,
         **options: _Option,
     ) -> WriteReport:
