@@ -59,24 +59,6 @@ std::string describeFailure(std::string_view action, int systemError, std::strin
   return std::string(action) + ": " + std::strerror(systemError);
 }
 
-std::string describeReadFailure(int result, int systemError, const DecodeEnding& ending) {
-  if (systemError != 0) return describeFailure("cannot be opened", systemError, "");
-  const std::string at = ending.offset >= 0 ? " at byte " + std::to_string(ending.offset) : "";
-  switch (ending.how) {
-    case DataEnding::kBrokenRecord:
-      return "the stitch record" + at + " is not well formed";
-    case DataEnding::kOutOfRange:
-      return "the stitch record" + at +
-             " moves the needle more than 3276.7 mm from the start, beyond what a stitch holds";
-    case DataEnding::kReadFailure:
-      if (result == kReadFailed) return "the stitch data cannot be read";
-      break;
-    default:
-      break;
-  }
-  return readResultMessage(result);
-}
-
 std::string_view describeEnding(DataEnding how) {
   switch (how) {
     case DataEnding::kEndRecord:

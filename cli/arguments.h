@@ -40,10 +40,6 @@ int usageError(std::string_view command, std::string_view message, std::string_v
 // "cannot be opened: Permission denied") when there is a system error, else `message`.
 std::string describeFailure(std::string_view action, int systemError, std::string_view message);
 
-// Why a design file could not be read: the system's error, the record that stopped reading
-// (where it starts and what is wrong with it), or the reading result's sentence.
-std::string describeReadFailure(int result, int systemError, const DecodeEnding& ending);
-
 // How a design's stitch records ended, in words ("end record", ...).
 std::string_view describeEnding(DataEnding how);
 

@@ -3,8 +3,6 @@
 #include <span>
 #include <string_view>
 
-#include "stitchkit/formats/disk_file_format.h"
-
 namespace stitchkit::cli {
 
 // Exit codes of every command.
@@ -26,9 +24,5 @@ int runFormats(std::span<const std::string_view> args);
 int runInfo(std::span<const std::string_view> args);
 int runLeader(std::span<const std::string_view> args);
 int runMachines(std::span<const std::string_view> args);
-
-// Whether convert writes format `code` as another maker's design, through the design-I/O
-// layer (for the PES family only the version its writer lays out).
-bool convertWritesOtherMaker(HDiskFileFormat code);
 
 }  // namespace stitchkit::cli

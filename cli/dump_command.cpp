@@ -6,6 +6,7 @@
 #include "cli/condition_files.h"
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/text_dump.h"
+#include "stitchkit/jobs/design_file.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_options.h"
 #include "stitchkit/model/stitch_stats.h"

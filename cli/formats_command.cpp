@@ -6,6 +6,7 @@
 #include "stitchkit/files/read_design.h"
 #include "stitchkit/files/write_design.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/jobs/design_file.h"
 #include "stitchkit/platform/h_string.h"
 
 namespace stitchkit::cli {
@@ -33,7 +34,7 @@ bool readsRow(const DiskFormatInfo& row) {
 }
 
 bool writesRow(const DiskFormatInfo& row) {
-  if (writesFormat(row.code) || convertWritesOtherMaker(row.code)) return true;
+  if (writesFormat(row.code) || writesOtherMakerFormat(row.code)) return true;
   if (row.writtenAs.size() < 2) return false;
   const HString name = utf8ToStr("x" + std::string(row.writtenAs));
   return writesFileName(name) && writeFormatOfPath(name) == row.code;

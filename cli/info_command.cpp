@@ -16,6 +16,7 @@
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/formats/file_format_detection.h"
 #include "stitchkit/formats/file_format_registry.h"
+#include "stitchkit/jobs/design_file.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/h_array.h"
@@ -121,7 +122,7 @@ struct FileInfo {
   // What the name reads as, when the format was found from the content instead.
   std::optional<FormatText> nameSays;
   // What travelled with the design in a KVB, KVC or EDF file.
-  std::optional<ContainerContents> container;
+  std::optional<DesignFile> container;
   // The threads another maker's design file carries, and its version (0 for none).
   ThreadPalette threads;
   int version = 0;
@@ -346,13 +347,12 @@ int runInfo(std::span<const std::string_view> args) {
     if (const ContainerKind kind = containerKindOf(widePath); kind != ContainerKind::kNone) {
       if (kind == ContainerKind::kEdf) info.format = describeFormat(kFormatEdf);
       info.container.emplace();
-      result = readContainer(widePath, kind, stitches, info.stats, *info.container);
-      if (result != 0) {
-        std::cerr << "stitchkit info: " << path << ": " << describeContainerFailure(kind, result)
-                  << '\n';
+      if (const JobStatus status = readDesignFile(std::string(path), *info.container); !status) {
+        std::cerr << "stitchkit info: " << path << ": " << status.message << '\n';
         exitCode = kExitFailure;
         continue;
       }
+      info.stats = info.container->stats;
     } else if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
       info.format = describeFormat(content->found.format);
       info.nameSays = describeFormat(content->named);

@@ -1,13 +1,11 @@
 #include "cli/machine_host.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "stitchkit/machine/machine_format_catalogue.h"
-#include "stitchkit/machine/machine_format_table.h"
 #include "stitchkit/platform/console_app.h"
 
 namespace stitchkit::cli {
@@ -51,46 +49,6 @@ int MachineHost::makeParentDirectory(const std::string& path) {
   std::error_code error;
   std::filesystem::create_directories(parent, error);
   return error ? error.value() : 0;
-}
-
-std::vector<FactoryMachine> factoryMachines() {
-  std::vector<FactoryMachine> machines;
-  for (int row = 0; row < static_cast<int>(std::size(kFactoryMachineFormats)); ++row) {
-    const std::size_t rowStart = machines.size();
-    for (HDiskFileFormat code : factoryMachineFormatCodes(row)) {
-      const std::string name =
-          strToUtf8(defaultMachineFormatDisplayName(factoryMachineFormatNameId(row, code)));
-      auto it =
-          std::find_if(machines.begin() + static_cast<std::ptrdiff_t>(rowStart), machines.end(),
-                       [&name](const FactoryMachine& m) { return m.name == name; });
-      if (it == machines.end()) {
-        machines.push_back(FactoryMachine{name, {code}});
-      } else {
-        it->codes.push_back(code);
-      }
-    }
-  }
-  return machines;
-}
-
-std::optional<StitchOptions> findMachine(std::string_view name,
-                                         std::optional<HDiskFileFormat> preferredCode,
-                                         bool& isFactory) {
-  const HString wideName = utf8ToStr(std::string(name));
-  StitchOptions options;
-  isFactory = false;
-  if (GetMachineFormatOptions(wideName, options) == kMachineFormatOk) return options;
-  for (const FactoryMachine& machine : factoryMachines()) {
-    if (machine.name != name) continue;
-    const bool hasPreferred = preferredCode && std::find(machine.codes.begin(), machine.codes.end(),
-                                                         *preferredCode) != machine.codes.end();
-    HString ignored;
-    makeFactoryMachineFormat(hasPreferred ? *preferredCode : machine.codes.front(), ignored,
-                             options);
-    isFactory = true;
-    return options;
-  }
-  return std::nullopt;
 }
 
 }  // namespace stitchkit::cli

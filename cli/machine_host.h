@@ -3,10 +3,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "stitchkit/formats/disk_file_format.h"
-#include "stitchkit/model/stitch_options.h"
 
 #include "stitchkit/platform/settings_file_host.h"
 
@@ -39,22 +35,5 @@ class MachineHost {
   std::string settingsPath_;
   SettingsFileHost host_;
 };
-
-// A factory machine format as the catalogue names it, with the codes that take that name.
-struct FactoryMachine {
-  std::string name;
-  std::vector<HDiskFileFormat> codes;
-};
-
-// The factory line, one entry per name of each factory row, in table order.
-std::vector<FactoryMachine> factoryMachines();
-
-// A machine format by name: an installed one first, then a factory one. A factory name that
-// several codes share gives the set of `preferredCode` when that is one of them, else the set
-// of the first. Nothing when no machine format has that name (or an installed one does not
-// load). `isFactory` says which it was.
-std::optional<StitchOptions> findMachine(std::string_view name,
-                                         std::optional<HDiskFileFormat> preferredCode,
-                                         bool& isFactory);
 
 }  // namespace stitchkit::cli

@@ -12,6 +12,7 @@
 #include "cli/option_ranges.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/formats/file_format_registry.h"
+#include "stitchkit/jobs/machine_lookup.h"
 #include "stitchkit/machine/machine_format_catalogue.h"
 #include "stitchkit/model/stitch_options_serializer.h"
 #include "stitchkit/platform/h_file.h"

@@ -2,9 +2,11 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
 #include "stitchkit/machine/head_grouping.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
@@ -25,6 +27,8 @@ namespace stitchkit {
 // sections and EDF packages with their members. By the extension, in any case.
 enum class ContainerKind { kNone, kKvb, kKvc, kEdf };
 ContainerKind containerKindOf(const HString& path);
+// "KVB", "KVC", "EDF"; empty for kNone.
+std::string_view containerKindName(ContainerKind kind);
 
 // One side file, section or member of a container and its length in bytes (0 when absent).
 struct ContainerPart {
@@ -33,7 +37,9 @@ struct ContainerPart {
 };
 
 // A design as read from a file: its stitches and statistics, its threads, and what travelled
-// with it in a container (the CT0 block's condition lines, head grouping, repeat settings).
+// with it in a container (the CT0 block's condition lines, head grouping, repeat settings)
+// and how its stitch records ended (not read record by record for containers and other
+// makers' designs).
 struct DesignFile {
   HXArray<HStitch> stitches;
   StitchStats stats;
@@ -43,6 +49,7 @@ struct DesignFile {
   HXArray<HString> conditionLines;
   HeadGrouping grouping;
   MachineRepeatSettings repeat;
+  DecodeEnding ending;
 };
 
 // Results of the jobs.
@@ -66,6 +73,11 @@ struct JobStatus {
 // layer. `design` is replaced.
 JobStatus readDesignFile(const std::string& path, DesignFile& design);
 
+// Why a design file could not be read, from a result of decodeFile (read_design.h): the
+// system's error, the record that stopped reading (where it starts and what is wrong with
+// it), or the result's sentence.
+std::string describeReadFailure(int result, int systemError, const DecodeEnding& ending);
+
 // How to write: the format (else the one the name's extension gives), the machine format by
 // name (an installed one, then a factory one; empty for the catalogue's best for the format)
 // and options changed for this write, by their profile names ("MaxLength", "121").
@@ -84,6 +96,14 @@ struct WriteReport {
   StitchStats written;
   int stops = 0;
 };
+
+// Whether writeDesignFile writes format `code` as another maker's design, through the
+// design-I/O layer (for the PES family only the version its writer lays out).
+bool writesOtherMakerFormat(HDiskFileFormat code);
+
+// Whether a design could be written to `path` as `request` asks, before any is read: the
+// format is written by this build and the machine format and options exist and fit it.
+JobStatus checkWriteRequest(const std::string& path, const WriteRequest& request);
 
 // Writes `design` to `path` (a UTF-8 path) as `request` asks, through a temporary file beside
 // it that replaces `path` only once the whole file (and a KVB file's side files) is written.
