@@ -3,7 +3,6 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include <mutex>
 #include <string>
 
 #include "stitchkit/jobs/design_file.h"
@@ -14,14 +13,10 @@ namespace stitchkit::python {
 
 namespace py = pybind11;
 
-// A design held by Python. Once a NumPy view of its stitches exists (`viewed`) the storage
-// is never reallocated: it keeps room for the design end a write may add, and a write that
-// would need more works on a copy, so views stay valid for the object's lifetime. `writing`
-// guards the design while a write runs without the interpreter lock.
+// A design held by Python. Its stitches are not changed or moved once it is made (writing
+// works on a copy), so NumPy views of them stay valid for the object's lifetime.
 struct Design {
   DesignFile file;
-  bool viewed = false;
-  std::mutex writing;
 };
 
 // A path argument (str, bytes or os.PathLike) as the bytes the system takes.

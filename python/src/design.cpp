@@ -182,21 +182,9 @@ std::unique_ptr<Design> designFromArray(const py::array& stitches,
   return design;
 }
 
-// Makes room for the one stitch a write may add.
-void keepRoomForEnd(DesignFile& file) {
-  if (file.stitches.allocSize() <= file.stitches.length())
-    file.stitches.setAllocSize(file.stitches.length() + 1);
-}
-
 // The view over the design's stitches; the Design object is its base and keeps it alive.
 py::array stitchView(py::object self) {
-  Design& design = self.cast<Design&>();
-  std::lock_guard lock(design.writing);
-  if (!design.viewed) {
-    keepRoomForEnd(design.file);
-    design.viewed = true;
-  }
-  HXArray<HStitch>& stitches = design.file.stitches;
+  HXArray<HStitch>& stitches = self.cast<Design&>().file.stitches;
   return py::array(stitchDtype(), {static_cast<py::ssize_t>(stitches.length())},
                    {static_cast<py::ssize_t>(sizeof(HStitch))}, stitches.data(), self);
 }
@@ -222,7 +210,6 @@ WriteReportView writeDesign(Design& design, const py::object& pathObject,
   std::string badCode;
   {
     py::gil_scoped_release release;
-    std::lock_guard lock(design.writing);
     const HXArray<HStitch>& stitches = design.file.stitches;
     for (int i = 0; i < stitches.length() && badCode.empty(); ++i) {
       if (stitches[i].getFlags() > kLastStitchCode)
@@ -230,14 +217,10 @@ WriteReportView writeDesign(Design& design, const py::object& pathObject,
                   std::to_string(stitches[i].getFlags()) + ", which names no command";
     }
     if (badCode.empty()) {
-      // A design end added to a viewed design must not move its stitches; when there is no
-      // room left for it the write takes a copy.
-      if (design.viewed && stitches.length() >= stitches.allocSize()) {
-        DesignFile copy = design.file;
-        status = writeDesignFile(path, copy, request, report);
-      } else {
-        status = writeDesignFile(path, design.file, request, report);
-      }
+      // The writer rewrites the design it is given to what it wrote; it works on a copy so
+      // that the design, and every view of it, stays as it is.
+      DesignFile copy = design.file;
+      status = writeDesignFile(path, copy, request, report);
     }
   }
   if (!badCode.empty()) raiseError(kJobBadRequest, path, badCode);
@@ -343,15 +326,12 @@ colour 0 to 65535 and code a command code (0 to LAST_STITCH_CODE).)");
 
 The array is a view of the design's own records (dtype STITCH_DTYPE: x and y int16 in 0.1 mm,
 code uint8 the command code, colour uint16 the zero-based needle), not a copy; the Design
-stays alive while the array does. Writing into it changes the design in place: moved points
-and changed colours are written by Design.write as they stand; stats keep the figures as read
-until the design is written; a code above LAST_STITCH_CODE makes Design.write fail.)")
+stays alive while the array does. Writing into it changes the design in place: Design.write
+writes the points, codes and colours as they stand, while stats keep the figures as read or
+built; a code above LAST_STITCH_CODE makes Design.write fail. Changing a design from one
+thread while another writes it gives no defined result.)")
       .def_property_readonly(
-          "stats",
-          [](Design& d) {
-            std::lock_guard lock(d.writing);
-            return statsView(d.file.stats);
-          },
+          "stats", [](Design& d) { return statsView(d.file.stats); },
           "The design's figures (Stats) as read or built.")
       .def_property_readonly(
           "palette", [](Design& d) { return paletteView(d.file.palette); },
@@ -364,8 +344,10 @@ stitchkit.formats()). machine names a machine format (installed, then factory; s
 stitchkit.machines()); without it the best one for the format is taken. Further keyword
 arguments change options of that machine format for this write by their profile names, as
 in design.write("out.dst", MaxLength=121, TrimsAsJumps=True). The file is written to a
-temporary file beside path and renamed over it only when complete. A design without a
-design end gets one. The interpreter lock is released while writing. Raises stitchkit.Error
+temporary file beside path and renamed over it only when complete. The writer shapes a copy
+of the design (long moves split, needles folded, a design end added when missing); the
+design itself is not changed. The interpreter lock is released while writing. Raises
+stitchkit.Error
 (result BAD_REQUEST for an unknown machine, option or value, WRITE_FAILED when the file
 cannot be written).)")
       .def("__repr__", [](Design& d) {
