@@ -4,23 +4,31 @@
     convert_tree.py SOURCE DEST --to dst [--machine NAME] [--set Key=Value]...
                     [--workers N | --scheduler tcp://host:8786]
 
-Every file below SOURCE whose extension names a format the library reads is read and written
-below DEST at the same relative path with the extension of --to. Without --scheduler the
-script starts a LocalCluster of N single-threaded worker processes; with it, it uses that
-cluster, whose workers must import stitchkit and see SOURCE and DEST at the same paths.
-Each output is written to a temporary file beside it and renamed only when complete, so a
-failed or interrupted conversion leaves no half-written file. The results (file, result code,
-stitches, seconds) are printed as a table, then the failures; the exit status is 0 when
-every file converted, 1 otherwise, 2 for wrong usage.
+Every file below SOURCE whose extension is in the format table (stitchkit.formats()) is
+read and written below DEST at the same relative path with the extension of --to. Without
+--scheduler the script starts a LocalCluster of N single-threaded worker processes; with it,
+it uses that cluster, whose workers must import stitchkit and see SOURCE and DEST at the
+same paths. Each output is written to a hidden temporary file beside it (".sk...") and
+renamed only when complete, so a failed conversion leaves no half-written file (a worker
+killed mid-write may leave its temporary file, never a partial output). The results (file,
+result code, stitches, seconds) are printed as a table, then the failures (result -1: the
+task itself failed, as when its worker died); the exit status is 0 when every file
+converted, 1 otherwise, 2 for wrong usage.
 """
 
 import argparse
+import logging
 import os
 import sys
 import time
 from dataclasses import dataclass
 
 import stitchkit
+from dask.distributed import Client, LocalCluster, wait
+
+
+# The result of a file whose task did not return.
+TASK_FAILED = -1
 
 
 @dataclass
@@ -96,8 +104,13 @@ def run(client, args):
     started = time.perf_counter()
     futures = client.map(convert_one, sources, targets, machine=args.machine,
                          options=args.options, pure=False)
-    results = client.gather(futures)
-    return results, time.perf_counter() - started
+    wait(futures)
+    seconds = time.perf_counter() - started
+    # A task that did not return (its worker died) is a failure of that file.
+    results = [f.result() if f.status == "finished" else
+               Converted(s, TASK_FAILED, 0, 0.0, f"{s}: the task failed: {f.exception()!r}")
+               for s, f in zip(sources, futures)]
+    return results, seconds
 
 
 def print_table(results, seconds, out=sys.stdout):
@@ -117,14 +130,15 @@ def print_table(results, seconds, out=sys.stdout):
 
 def main(argv=None):
     args = parse_arguments(argv)
-    from dask.distributed import Client, LocalCluster
 
     if args.scheduler:
         client = Client(args.scheduler)
         cluster = None
     else:
+        # The workers' own log lines (a heartbeat lost while the cluster shuts down) stay quiet:
+        # every file's outcome is in the table.
         cluster = LocalCluster(n_workers=args.workers, threads_per_worker=1, processes=True,
-                               dashboard_address=None)
+                               dashboard_address=None, silence_logs=logging.CRITICAL)
         client = Client(cluster)
     try:
         results, seconds = run(client, args)
