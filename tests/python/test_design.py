@@ -3,6 +3,9 @@
 import concurrent.futures
 import os
 import subprocess
+import sys
+import threading
+import time
 
 import numpy as np
 import pytest
@@ -167,6 +170,38 @@ def test_threads_convert_in_parallel(tmp_path):
         single = tmp_path / "single.exp"
         stitchkit.read(source).write(single)
         assert single.read_bytes() == out.read_bytes()
+
+
+def test_other_threads_run_while_a_file_is_written_and_read(tmp_path):
+    zigzag = np.zeros(1_000_000, dtype=stitchkit.STITCH_DTYPE)
+    zigzag["x"] = np.arange(len(zigzag)) % 50
+    zigzag["y"] = np.arange(len(zigzag)) // 50 % 50
+    design = stitchkit.Design(zigzag)
+    out = tmp_path / "zigzag.dst"
+    for call in (lambda: design.write(out), lambda: stitchkit.read(out)):
+        window = []
+
+        def timed():
+            window.append(time.perf_counter())
+            call()
+            window.append(time.perf_counter())
+
+        # Threads give the interpreter lock up only where they block (sleep, the library's
+        # calls), so this thread runs during the call only if the call releases the lock.
+        interval = sys.getswitchinterval()
+        sys.setswitchinterval(10.0)
+        try:
+            worker = threading.Thread(target=timed)
+            ticks = []
+            worker.start()
+            while worker.is_alive():
+                ticks.append(time.perf_counter())
+                time.sleep(0)
+            worker.join()
+        finally:
+            sys.setswitchinterval(interval)
+        start, end = window
+        assert any(start < t < end for t in ticks)
 
 
 def test_formats_and_machines():
