@@ -144,7 +144,11 @@ struct WriteReportView {
 // One field of a structured array as whole numbers, each within [low, high].
 py::array_t<long long> integerField(const py::array& stitches, const char* name, long long low,
                                     long long high) {
-  py::array_t<long long, py::array::c_style | py::array::forcecast> values(stitches[py::str(name)]);
+  const py::array field = stitches[py::str(name)];
+  const char kind = field.dtype().kind();
+  if (kind != 'i' && kind != 'u')
+    throw py::value_error(std::string("stitches field ") + name + " must hold whole numbers");
+  py::array_t<long long, py::array::c_style | py::array::forcecast> values(field);
   const long long* v = values.data();
   for (py::ssize_t i = 0; i < values.size(); ++i) {
     if (v[i] < low || v[i] > high)

@@ -90,6 +90,8 @@ def test_design_from_array_checks_values(field, value, message):
 def test_design_from_array_needs_the_fields():
     with pytest.raises(ValueError, match="fields x, y, code and colour"):
         stitchkit.Design(np.zeros(3, dtype=[("x", "i2"), ("y", "i2")]))
+    with pytest.raises(ValueError, match="field x must hold whole numbers"):
+        stitchkit.Design(np.zeros(3, dtype=[("x", "f8"), ("y", "i2"), ("code", "u1"), ("colour", "u2")]))
     with pytest.raises(ValueError, match="one-dimensional"):
         stitchkit.Design(np.zeros((2, 2), dtype=stitchkit.STITCH_DTYPE))
 
