@@ -36,6 +36,7 @@ demo: release
 	mkdir -p build/demo
 	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.dst
 	$(RELEASE)/cli/stitchkit info build/demo/flower.dst
+	$(RELEASE)/cli/stitchkit check build/demo/flower.dst
 	$(RELEASE)/cli/stitchkit dump build/demo/flower.dst > build/demo/flower.txt
 	head -n 20 build/demo/flower.txt
 	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.exp

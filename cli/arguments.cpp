@@ -1,6 +1,5 @@
 #include "cli/arguments.h"
 
-#include <charconv>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -24,20 +23,6 @@ OptionMatch matchValueOption(std::span<const std::string_view> args, std::size_t
     return OptionMatch::kMatched;
   }
   return OptionMatch::kNoMatch;
-}
-
-std::optional<int> parseInt(std::string_view text) {
-  // from_chars takes a '-' but not a '+'.
-  if (text.starts_with('+')) {
-    text.remove_prefix(1);
-    if (text.starts_with('-')) return std::nullopt;
-  }
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 int usageError(std::string_view command, std::string_view message, std::string_view usage) {
@@ -79,7 +64,7 @@ std::string_view describeEnding(DataEnding how) {
 
 std::optional<HDiskFileFormat> parseFormatCode(std::string_view value, std::string_view command,
                                                std::string_view usage, int& exitCode) {
-  const std::optional<int> code = parseInt(value);
+  const std::optional<int> code = parseWholeNumber(value);
   if (!code || *code == kFormatNone || findDiskFormat(*code) == nullptr) {
     exitCode = usageError(command, "unknown format code '" + std::string(value) + "'", usage);
     return std::nullopt;

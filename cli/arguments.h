@@ -2,6 +2,7 @@
 
 #include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/jobs/machine_lookup.h"
 
 #include <cstddef>
 #include <optional>
@@ -23,9 +24,6 @@ enum class OptionMatch {
 // "--format VALUE" (two arguments; `i` is advanced to the value) or "--format=VALUE".
 OptionMatch matchValueOption(std::span<const std::string_view> args, std::size_t& i,
                              std::string_view name, std::string_view& value);
-
-// A whole decimal integer: an optional sign and digits, nothing else, within the int range.
-std::optional<int> parseInt(std::string_view text);
 
 // The usage error for an option argument that matchValueOption did not take: "needs a value"
 // for kMissingValue, "unknown option" for kNoMatch. Returns kExitUsage.

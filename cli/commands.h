@@ -18,6 +18,7 @@ struct Command {
   int (*run)(std::span<const std::string_view> args);
 };
 
+int runCheck(std::span<const std::string_view> args);
 int runConvert(std::span<const std::string_view> args);
 int runDump(std::span<const std::string_view> args);
 int runFormats(std::span<const std::string_view> args);

@@ -254,7 +254,7 @@ int jobError(const ConvertArgs& args, const MachineHost& host, const JobStatus& 
 int runMany(const ConvertArgs& args, WriteRequest request) {
   BatchJob job;
   const std::string to(*args.to);
-  if (const std::optional<int> code = parseInt(to)) {
+  if (const std::optional<int> code = parseWholeNumber(to)) {
     const DiskFormatInfo* row = findDiskFormat(*code);
     if (row == nullptr || *code == kFormatNone || row->writtenAs.empty()) {
       return usageError(
@@ -276,7 +276,7 @@ int runMany(const ConvertArgs& args, WriteRequest request) {
   }
   job.threads = std::max(1u, std::thread::hardware_concurrency());
   if (args.jobs) {
-    const std::optional<int> threads = parseInt(*args.jobs);
+    const std::optional<int> threads = parseWholeNumber(*args.jobs);
     if (!threads || *threads < 1 || *threads > 1024) {
       return usageError(kCommand, "--jobs takes 1 to 1024, got '" + std::string(*args.jobs) + "'",
                         kUsage);

@@ -17,6 +17,7 @@
 #include "stitchkit/formats/file_format_detection.h"
 #include "stitchkit/formats/file_format_registry.h"
 #include "stitchkit/jobs/design_file.h"
+#include "stitchkit/jobs/sewing_estimate.h"
 #include "stitchkit/model/stitch.h"
 #include "stitchkit/model/stitch_stats.h"
 #include "stitchkit/platform/h_array.h"
@@ -27,7 +28,7 @@ namespace stitchkit::cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: stitchkit info [--json] FILE...\n"
+    "Usage: stitchkit info [--json] [--spm N] FILE...\n"
     "\n"
     "Reads each stitch file and prints its format, the stitch, jump, trim, command and\n"
     "colour-change counts, the needle blocks (needle, stitches and thread of each), the\n"
@@ -48,8 +49,14 @@ constexpr std::string_view kUsage =
     "DSB and DSZ files, DST, Barudan and Zangs records without it, Exp records) and the\n"
     "format line says so.\n"
     "\n"
+    "Estimates: the sewing time at N stitches per minute (--spm, default 800), every stitch\n"
+    "record (jumps and commands too) one turn of the machine, plus 3 s per trim, 5 s per\n"
+    "colour change and 30 s per stop; the top thread and the bobbin thread of each needle\n"
+    "block, the bobbin taken as a third of the top thread (the lockstitch rule of thumb).\n"
+    "\n"
     "Options:\n"
     "  --json    print a JSON array with one object per file that could be read\n"
+    "  --spm N   stitches per minute of the machine for the time estimate (default 800)\n"
     "  --help    show this help\n"
     "\n"
     "Exit status: 0 every file was read, 1 some file could not be read (one line on stderr\n"
@@ -126,6 +133,8 @@ struct FileInfo {
   // The threads another maker's design file carries, and its version (0 for none).
   ThreadPalette threads;
   int version = 0;
+  // The sewing time and thread estimate (not for condition files).
+  std::optional<SewingEstimate> estimate{};
 };
 
 // The format the name says (by the registry, the extension in lower case) and, when the
@@ -152,6 +161,58 @@ std::optional<ContentFormat> contentFormat(const HString& path) {
 double totalThreadMetres(const StitchStats& stats) {
   return metresFromMm(stats.threadLength / kUnitsPerMm);
 }
+
+// --- Sewing estimate: time at the machine's pace, top and bobbin thread per needle block ---
+
+void printEstimate(std::ostream& out, const SewingEstimate& e) {
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "  sewing time     %.1f min at %d stitches per minute (stitches %.1f min, %d "
+                "trims, %d colour changes, %d stops)\n",
+                e.minutes, e.stitchesPerMinute, e.sewingMinutes, e.trims, e.colourChanges, e.stops);
+  out << line;
+  std::snprintf(line, sizeof line, "  bobbin thread   %.2f m\n", e.bobbinMetres);
+  out << line;
+  if (!e.blocks.empty()) out << "    block  needle   top (m)  bobbin (m)\n";
+  for (std::size_t i = 0; i < e.blocks.size(); ++i) {
+    std::snprintf(line, sizeof line, "    %5zu  %6d  %8.2f  %10.2f\n", i + 1, e.blocks[i].needle,
+                  e.blocks[i].topMetres, e.blocks[i].bobbinMetres);
+    out << line;
+  }
+}
+
+void writeEstimateJson(JsonWriter& json, const SewingEstimate& e) {
+  json.key("estimate");
+  json.beginObject();
+  json.key("stitchesPerMinute");
+  json.value(e.stitchesPerMinute);
+  json.key("minutes");
+  json.value(std::round(e.minutes * 100.0) / 100.0);
+  json.key("stitchMinutes");
+  json.value(std::round(e.sewingMinutes * 100.0) / 100.0);
+  json.key("stops");
+  json.value(e.stops);
+  json.key("threadMetres");
+  json.value(metresFromMm(e.topMetres * 1000.0));
+  json.key("bobbinMetres");
+  json.value(metresFromMm(e.bobbinMetres * 1000.0));
+  json.key("needleBlocks");
+  json.beginArray();
+  for (const NeedleBlockThread& block : e.blocks) {
+    json.beginObject();
+    json.key("needle");
+    json.value(block.needle);
+    json.key("threadMetres");
+    json.value(metresFromMm(block.topMetres * 1000.0));
+    json.key("bobbinMetres");
+    json.value(metresFromMm(block.bobbinMetres * 1000.0));
+    json.endObject();
+  }
+  json.endArray();
+  json.endObject();
+}
+
+// --- End of the sewing estimate ---
 
 void printText(std::ostream& out, const FileInfo& info) {
   const StitchStats& s = info.stats;
@@ -200,6 +261,7 @@ void printText(std::ostream& out, const FileInfo& info) {
                   blocks[i].stitches, blocks[i].threadMetres);
     out << line;
   }
+  if (info.estimate) printEstimate(out, *info.estimate);
   if (info.container) printContainer(out, *info.container);
   printZskTransportInfo(out, info.path);
   if (!info.threads.isEmpty()) out << "  threads         " << info.threads.length() << '\n';
@@ -292,6 +354,7 @@ void writeJson(JsonWriter& json, const FileInfo& info) {
   writePoint(json, "endMm", s.endX, s.endY);
   json.key("threadMetres");
   json.value(totalThreadMetres(s));
+  if (info.estimate) writeEstimateJson(json, *info.estimate);
   if (info.container) writeContainerJson(json, *info.container);
   writeZskTransportInfo(json, info.path);
   if (!info.threads.isEmpty()) writeThreads(json, info.threads);
@@ -304,7 +367,9 @@ int runInfo(std::span<const std::string_view> args) {
   bool json = false;
   bool optionsEnded = false;
   std::vector<std::string_view> paths;
-  for (std::string_view arg : args) {
+  EstimateRates rates;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
     if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
       if (arg == "--help" || arg == "-h") {
         std::cout << kUsage;
@@ -315,8 +380,17 @@ int runInfo(std::span<const std::string_view> args) {
       } else if (arg == "--") {
         optionsEnded = true;
       } else {
-        std::cerr << "stitchkit info: unknown option '" << arg << "'\n" << kUsage;
-        return kExitUsage;
+        std::string_view value;
+        const OptionMatch match = matchValueOption(args, i, "--spm", value);
+        if (match != OptionMatch::kMatched) return optionError("info", arg, match, kUsage);
+        const std::optional<int> spm = parseWholeNumber(value);
+        if (!spm || *spm < 1) {
+          return usageError("info",
+                            "--spm: '" + std::string(value) +
+                                "' is not a whole number of stitches per minute above 0",
+                            kUsage);
+        }
+        rates.stitchesPerMinute = *spm;
       }
       continue;
     }
@@ -392,6 +466,7 @@ int runInfo(std::span<const std::string_view> args) {
       std::cerr << "stitchkit info: " << path
                 << ": warning: the stitch data ends without an end record\n";
     }
+    info.estimate = estimateSewing(info.stats, stitches, rates);
     if (json) {
       writeJson(writer, info);
     } else {

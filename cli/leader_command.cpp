@@ -111,7 +111,7 @@ std::optional<LeaderArgs> parseArgs(std::span<const std::string_view> args, int&
       formatGiven = true;
     } else if (match == OptionMatch::kNoMatch &&
                (match = matchValueOption(args, i, "--bytes", value)) == OptionMatch::kMatched) {
-      const std::optional<int> bytes = parseInt(value);
+      const std::optional<int> bytes = parseWholeNumber(value);
       if (!bytes || *bytes < 0) {
         exitCode = usageError(
             kCommand, "--bytes needs a number of 0 or more, got '" + std::string(value) + "'",

@@ -230,7 +230,7 @@ int runAdd(MachineHost& host, std::string_view name, const MachinesArgs& args) {
     return fail(path, "a machine format of that name is installed (remove it first)");
   }
   StitchOptions options;
-  if (const std::optional<int> code = parseInt(*args.from)) {
+  if (const std::optional<int> code = parseWholeNumber(*args.from)) {
     HString ignored;
     if (makeFactoryMachineFormat(static_cast<HDiskFileFormat>(*code), ignored, options) !=
         kMachineFormatOk) {

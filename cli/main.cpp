@@ -16,6 +16,7 @@ int runCompletion(std::span<const std::string_view> args);
 constexpr std::array kCommands = {
     Command{"formats", "list the disk file format codes, extensions and filters", runFormats},
     Command{"info", "describe stitch files: format, counts, needle blocks, size, thread", runInfo},
+    Command{"check", "tell whether stitch files will load and sew as meant on a machine", runCheck},
     Command{"convert", "read a stitch file and write it in another format", runConvert},
     Command{"dump", "print a stitch file record by record as text", runDump},
     Command{"machines", "list, show, add, remove machine formats; set the default", runMachines},

@@ -101,21 +101,6 @@ constexpr OptionRange kRanges[] = {
 // clang-format on
 static_assert(std::size(kRanges) == kNumStitchOptions - 1, "a row for every integer option");
 
-// A whole decimal number: an optional sign and digits, nothing else, within the int range.
-std::optional<int> parseWhole(std::string_view text) {
-  // from_chars takes a '-' but not a '+'.
-  if (text.starts_with('+')) {
-    text.remove_prefix(1);
-    if (text.starts_with('-')) return std::nullopt;
-  }
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 }  // namespace
 
 std::vector<FactoryMachine> factoryMachines() {
@@ -158,6 +143,20 @@ std::optional<StitchOptions> findMachine(std::string_view name,
   return std::nullopt;
 }
 
+std::optional<int> parseWholeNumber(std::string_view text) {
+  // from_chars takes a '-' but not a '+'.
+  if (text.starts_with('+')) {
+    text.remove_prefix(1);
+    if (text.starts_with('-')) return std::nullopt;
+  }
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<OptionRange> findOptionRange(std::wstring_view name) {
   for (const OptionRange& range : kRanges) {
     if (range.name == name) return range;
@@ -183,7 +182,7 @@ std::optional<std::string> applyOptionSetting(StitchOptions& options, std::strin
   const int id = serializer.getOptionId(utf8ToStr(std::string(key)));
   if (id < 0) return "unknown option '" + std::string(key) + "'";
   if (serializer.isOptionIntValue(id) != 0) {
-    const std::optional<int> number = parseWhole(value);
+    const std::optional<int> number = parseWholeNumber(value);
     if (!number) return "'" + std::string(value) + "' is not a whole number";
     if (std::optional<std::string> problem =
             checkOptionValue(serializer.getOptionName(id).wide(), *number)) {

@@ -30,6 +30,10 @@ std::optional<StitchOptions> findMachine(std::string_view name,
                                          std::optional<HDiskFileFormat> preferredCode,
                                          bool& isFactory);
 
+// A whole decimal number as option values and format codes are written: an optional sign
+// and digits, nothing else, within the int range.
+std::optional<int> parseWholeNumber(std::string_view text);
+
 // The values each integer option takes, by its profile name; nothing for a name without a
 // row (FormatType, whose value is a text).
 struct OptionRange {
