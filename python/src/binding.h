@@ -26,6 +26,6 @@ std::string pathArgument(const py::handle& path);
 [[noreturn]] void raiseError(int result, const std::string& path, const std::string& message);
 
 void registerDesign(py::module_& module);
-void registerCatalogue(py::module_& module);
+void registerCheck(py::module_& module);
 
 }  // namespace stitchkit::python

@@ -145,6 +145,7 @@ PYBIND11_MODULE(_stitchkit, module) {
   module.attr("WRITE_FAILED") = kJobWriteFailed;
 
   registerDesign(module);
+  registerCheck(module);
 
   py::class_<FormatView>(module, "Format", R"(One row of the disk file format table.
 

@@ -2,8 +2,9 @@
 
 read(path) gives a Design: its stitches as a NumPy structured array (a view of the
 library's records), its figures (stats) and threads (palette); Design.write(path,
-machine=None, **options) writes it for a machine format. formats() and machines() list
-the format table and the machine formats. Failures raise stitchkit.Error, which carries the
+machine=None, **options) writes it for a machine format; check(path, machine=None) says
+whether a file will load and sew on a machine. formats() and machines() list the format
+table and the machine formats. Failures raise stitchkit.Error, which carries the
 library's result code and names the file.
 """
 
@@ -17,11 +18,13 @@ from stitchkit._stitchkit import (
     STITCH_DTYPE,
     WRITE_FAILED,
     Design,
+    Finding,
     Format,
     Machine,
     Stats,
     Thread,
     WriteReport,
+    check,
     formats,
     machines,
     read,
@@ -37,11 +40,13 @@ __all__ = [
     "WRITE_FAILED",
     "Design",
     "Error",
+    "Finding",
     "Format",
     "Machine",
     "Stats",
     "Thread",
     "WriteReport",
+    "check",
     "formats",
     "machines",
     "read",

@@ -137,6 +137,24 @@ class Machine:
     @property
     def default(self) -> bool: ...
 
+class Finding:
+    """One finding of check: severity "error", "warning" or "note", a code and a message."""
+
+    @property
+    def severity(self) -> str: ...
+    @property
+    def code(self) -> str: ...
+    @property
+    def message(self) -> str: ...
+
+def check(
+    path: _Path,
+    machine: str | None = None,
+    *,
+    field: tuple[float | None, float | None] | None = None,
+) -> list[Finding]:
+    """Checks a design file against a machine format and a field in millimetres."""
+
 def read(path: _Path) -> Design:
     """Reads the design file at path whole; raises stitchkit.Error naming the file."""
 

@@ -212,3 +212,22 @@ def test_formats_and_machines():
     names = {m.name: m for m in stitchkit.machines()}
     assert names["DST"].formats[0] == 0 and not names["DST"].installed
     assert stitchkit.MACHINE_DIRECTORY.endswith("stitchkit/machines")
+
+
+@pytest.mark.parametrize("name, machine, field, errors", [
+    ("catalogue__Bean.dst", None, None, set()),
+    ("catalogue__Bean.dst", None, (10, None), {"field-size"}),
+    ("catalogue__01Peacock.dst", "EXP", None, {"machine-format"}),
+])
+def test_check_findings(name, machine, field, errors):
+    findings = stitchkit.check(SAMPLES / "dst" / name, machine, field=field)
+    assert {f.code for f in findings if f.severity == "error"} == errors
+
+
+def test_check_errors(bean):
+    with pytest.raises(stitchkit.Error) as caught:
+        stitchkit.check(SAMPLES / "missing.dst")
+    assert caught.value.result == stitchkit.READ_FAILED
+    with pytest.raises(stitchkit.Error) as caught:
+        stitchkit.check(bean, "no such machine")
+    assert caught.value.result == stitchkit.BAD_REQUEST
