@@ -68,14 +68,13 @@ py::dtype makeStitchDtype() {
   if (!layout) throw std::runtime_error("stitchkit: the stitch record's layout is not recognised");
   py::dict spec;
   spec["names"] = py::make_tuple("x", "y", "code", "colour");
-  spec["formats"] = py::make_tuple("<i2", "<i2", "u1", "<u2");
+  spec["formats"] = py::make_tuple("i2", "i2", "u1", "u2");  // in the machine's byte order
   spec["offsets"] = py::make_tuple(layout->x, layout->y, layout->code, layout->colour);
   spec["itemsize"] = sizeof(HStitch);
-  if (py::module_::import("sys").attr("byteorder").cast<std::string>() != "little")
-    throw std::runtime_error("stitchkit: the stitch view needs a little-endian machine");
   return py::dtype::from_args(spec);
 }
 
+// Made once and never released: a Python object must not be destroyed after the interpreter.
 const py::dtype& stitchDtype() {
   static const py::dtype* dtype = new py::dtype(makeStitchDtype());
   return *dtype;
