@@ -206,6 +206,20 @@ def test_other_threads_run_while_a_file_is_written_and_read(tmp_path):
         assert any(start < t < end for t in ticks)
 
 
+@pytest.mark.skipif(not CLI, reason="needs the command-line tool")
+def test_machine_formats_the_tool_installs_are_found(tmp_path):
+    subprocess.run([CLI, "machines", "add", "Short", "--from", "DST", "--set", "MaxLength=40"],
+                   check=True, capture_output=True)
+    try:
+        installed = {m.name: m for m in stitchkit.machines() if m.installed}
+        assert installed["Short"].formats == [0] and installed["Short"].can_delete
+        design = stitchkit.read(SAMPLES / "dst" / "catalogue__Cake_3.dst")
+        assert design.write(tmp_path / "short.dst", "Short").machine == "Short"
+        assert stitchkit.read(tmp_path / "short.dst").stats.max_move <= 40
+    finally:
+        subprocess.run([CLI, "machines", "remove", "Short"], check=True, capture_output=True)
+
+
 def test_formats_and_machines():
     codes = {f.code: f for f in stitchkit.formats()}
     assert ".dst" in codes[0].extensions and codes[0].family == "DST"
