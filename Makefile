@@ -31,7 +31,8 @@ release: deps
 	$(CMAKE) --build $(RELEASE) -j $(JOBS)
 
 # Converts the sample to a DST file of its own, describes the written file and shows the
-# start of its record dump (written to a file first, so that head cannot break the pipe).
+# start of its record dump (written to a file first, so that head cannot break the pipe),
+# then writes it as an Exp file and draws its preview picture (build/demo/flower.png).
 demo: release
 	mkdir -p build/demo
 	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.dst
@@ -41,6 +42,7 @@ demo: release
 	head -n 20 build/demo/flower.txt
 	$(RELEASE)/cli/stitchkit convert samples/flower.dst build/demo/flower.exp
 	$(RELEASE)/cli/stitchkit info build/demo/flower.exp
+	$(RELEASE)/cli/stitchkit render --background white samples/flower.dst build/demo/flower.png
 
 test: test-release test-asan test-install
 

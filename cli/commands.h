@@ -25,5 +25,6 @@ int runFormats(std::span<const std::string_view> args);
 int runInfo(std::span<const std::string_view> args);
 int runLeader(std::span<const std::string_view> args);
 int runMachines(std::span<const std::string_view> args);
+int runRender(std::span<const std::string_view> args);
 
 }  // namespace stitchkit::cli

@@ -137,27 +137,6 @@ struct FileInfo {
   std::optional<SewingEstimate> estimate{};
 };
 
-// The format the name says (by the registry, the extension in lower case) and, when the
-// content tells another that this build reads, that one; nothing when the name's own
-// format stands.
-struct ContentFormat {
-  HDiskFileFormat named;
-  DetectedFormat found;
-};
-
-std::optional<ContentFormat> contentFormat(const HString& path) {
-  HString lower = path;
-  lower.makeLower();
-  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
-  const DetectedFormat found = detectStitchFormatFromContent(path, named);
-  if (found.format == kFormatNone || !readsFormat(found.format)) return std::nullopt;
-  if (readsFileName(path) && HFileFormat::isFileFormatCompatible(
-                                 readFormatOfPath(path), found.format) == kFileFormatCompatible) {
-    return std::nullopt;
-  }
-  return ContentFormat{named, found};
-}
-
 double totalThreadMetres(const StitchStats& stats) {
   return metresFromMm(stats.threadLength / kUnitsPerMm);
 }
@@ -427,7 +406,7 @@ int runInfo(std::span<const std::string_view> args) {
         continue;
       }
       info.stats = info.container->stats;
-    } else if (const std::optional<ContentFormat> content = contentFormat(widePath)) {
+    } else if (const std::optional<ContentFormat> content = contentFormatOf(widePath)) {
       info.format = describeFormat(content->found.format);
       info.nameSays = describeFormat(content->named);
       HXArray<HString> names;

@@ -20,6 +20,7 @@ constexpr std::array kCommands = {
     Command{"convert", "read a stitch file and write it in another format", runConvert},
     Command{"dump", "print a stitch file record by record as text", runDump},
     Command{"machines", "list, show, add, remove machine formats; set the default", runMachines},
+    Command{"render", "draw a preview of a design as a PNG or SVG picture", runRender},
     Command{"leader", "put a paper-tape leader in front of a stitch file", runLeader},
     Command{"completion", "print a shell completion script (bash)", runCompletion},
 };

@@ -1,7 +1,8 @@
 // Writes samples/flower.dst: a small design made here, record by record, so that the tool
 // and the tests have a machine file whose every byte we know the origin of.
 //
-// The design (units of 0.1 mm, start point at the origin, y up):
+// The design (units of 0.1 mm, start point at the origin, drawn with y up; the records count
+// y downwards, as machines read them):
 //   needle 1  six satin petals around (0, 120), each with a centre-line underlay; short
 //             jumps between petals, tie-in and tie-off stitches, a trim at the end;
 //   needle 2  the flower centre: a satin ring and a spiral running-stitch fill;
@@ -95,12 +96,13 @@ class DstWriter {
 
   // The 512-byte header followed by the records.
   std::vector<std::uint8_t> file(const std::string& label) const {
-    // "+Y" is the reach towards smaller y and "-Y" towards larger y; the x extents and the
-    // end offsets are taken in the plain sense.
+    // "+Y" is the reach upwards and "-Y" downwards (the drawing's y, which the records count
+    // the other way); the x extents and the end offsets are taken in the plain sense, the
+    // end offset's y as the records count it.
     const int plusX = std::min(std::abs(maxX_), 99999);
     const int minusX = std::min(std::abs(minX_), 99999);
-    const int plusY = std::min(std::abs(minY_), 99999);
-    const int minusY = std::min(std::abs(maxY_), 99999);
+    const int plusY = std::min(std::abs(maxY_), 99999);
+    const int minusY = std::min(std::abs(minY_), 99999);
     char text[dst::kHeaderSize + 1];
     const int written = std::snprintf(
         text, sizeof text,
@@ -108,7 +110,7 @@ class DstWriter {
         "MX:+    0\rMY:+    0\rPD:******\r\x1a",
         label.c_str(), std::min(recordCount_, 9999999), std::min(colourChanges_, 999), plusX,
         minusX, plusY, minusY, x_ < 0 ? "-" : "+", std::min(std::abs(x_), 99999),
-        y_ < 0 ? "-" : "+", std::min(std::abs(y_), 99999));
+        -y_ < 0 ? "-" : "+", std::min(std::abs(y_), 99999));
     if (written != 125) fail("header text is " + std::to_string(written) + " bytes, not 125");
     std::vector<std::uint8_t> out(text, text + written);
     out.resize(dst::kHeaderSize, ' ');
@@ -139,9 +141,11 @@ class DstWriter {
     if (std::abs(dx) > dst::kMaxMove || std::abs(dy) > dst::kMaxMove) fail("move out of reach");
     std::array<std::uint8_t, 3> b{0, 0, static_cast<std::uint8_t>(dst::kSyncBits | command)};
     addAxis(dx, true, b);
-    addAxis(dy, false, b);
+    // The drawing has y up; the records count y downwards, so a picture drawn upright sews
+    // upright.
+    addAxis(-dy, false, b);
     const dst::Move check = dst::decodeMove(b[0], b[1], b[2]);
-    if (check.dx != dx || check.dy != dy || !dst::isWellFormed(b[0], b[1], b[2])) {
+    if (check.dx != dx || check.dy != -dy || !dst::isWellFormed(b[0], b[1], b[2])) {
       fail("record does not decode to its move");
     }
     bytes_.insert(bytes_.end(), b.begin(), b.end());

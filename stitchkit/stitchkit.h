@@ -57,6 +57,7 @@
 #include "stitchkit/machine/ct0_records.h"
 #include "stitchkit/jobs/design_check.h"
 #include "stitchkit/jobs/design_file.h"
+#include "stitchkit/jobs/design_render.h"
 #include "stitchkit/jobs/machine_lookup.h"
 #include "stitchkit/jobs/sewing_estimate.h"
 #include "stitchkit/machine/ct1_block.h"

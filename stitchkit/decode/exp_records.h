@@ -8,8 +8,8 @@
 // The EXP record layout, shared by the EXP decoder and encoder so that each byte value is
 // written down once.
 //
-// A stitch record is two bytes: signed dx, signed dy (y grows downwards on the machine, so the
-// design's y moves by -dy). Its first byte is never the escape byte 0x80. A control record is
+// A stitch record is two bytes: signed dx, signed dy (dy counts upwards; stitch records in
+// memory count y downwards, so the design's y moves by -dy). Its first byte is never the escape byte 0x80. A control record is
 // the escape byte, a control byte, and then the operand bytes that control byte calls for:
 //
 //   80 ctrl dx dy    a command that moves (stop, needle up, jump, needle change, end)

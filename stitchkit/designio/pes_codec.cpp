@@ -126,6 +126,78 @@ void putName(std::string& bytes, const char* name) {
   bytes.append(name, pes::kBlockNameLength);
 }
 
+void putText(std::string& bytes, const HString& text) {
+  const std::string ascii = text.getAscii();
+  const std::size_t length = std::min(ascii.size(), pes::kMaxTextLength);
+  le::putByte(bytes, static_cast<unsigned>(length));
+  bytes.append(ascii, 0, length);
+}
+
+const pes::WrittenVersion* writtenVersion(int version) {
+  if (version == 0) version = pes::kDefaultVersion;
+  for (const pes::WrittenVersion& row : pes::kWrittenVersions) {
+    if (row.value == version) return &row;
+  }
+  return nullptr;
+}
+
+// The thread of each colour block: the design's thread its colour number names, else the
+// library's chart (as the PEC colour table chooses its indexes).
+std::vector<THREAD> blockThreads(const CStDes& design, const MovePlan& plan) {
+  CThreadArray chart;
+  CStDes::SetDefaultPalette(chart);
+  std::vector<THREAD> threads;
+  for (std::uint16_t colour : plan.blockColours) {
+    threads.push_back(colour < design.threads.GetSize() ? design.threads.GetAt(colour)
+                                                        : chart.GetAt(colour % chart.GetSize()));
+  }
+  return threads;
+}
+
+// The header fields after the PEC offset, up to the number of objects.
+void putHeader(std::string& bytes, const pes::WrittenVersion& version,
+               const std::vector<THREAD>& threads) {
+  if (version.hoopCode) {
+    le::put16(bytes, pes::kHoop130x180);
+    le::put16(bytes, pes::kUseDesignArea);
+    return;
+  }
+  if (version.opening) {
+    le::put16(bytes, pes::kOpening);
+    bytes += pes::kSubversion;
+  }
+  bytes.append(version.zeroBytesBeforeHoop, '\0');
+  le::put16(bytes, pes::kHoopWidthMm);
+  le::put16(bytes, pes::kHoopHeightMm);
+  le::put16(bytes, 0);  // not rotated
+  if (version.pageSize) {
+    for (std::int32_t word : pes::kPageSize)
+      le::put16(bytes, word);
+  }
+  for (std::int32_t word : pes::kDesignPage)
+    le::put16(bytes, word);
+  for (std::size_t i = 0; i < version.zeroWordsAfterPage; ++i)
+    le::put16(bytes, 0);
+  if (!version.threadTable) return;
+  putText(bytes, HString());
+  for (float value : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f})
+    putFloat(bytes, value);
+  for (std::size_t i = 0; i < pes::kThreadHeaderWordsBeforeThreads; ++i)
+    le::put16(bytes, 0);
+  le::put16(bytes, static_cast<std::int32_t>(threads.size()));
+  for (const THREAD& thread : threads) {
+    putText(bytes, thread.code);
+    le::putByte(bytes, thread.red());
+    le::putByte(bytes, thread.green());
+    le::putByte(bytes, thread.blue());
+    le::putByte(bytes, 0);
+    le::put32(bytes, pes::kThreadType);
+    putText(bytes, thread.name);
+    putText(bytes, thread.manufacturer);
+    putText(bytes, HString());
+  }
+}
+
 }  // namespace
 
 bool readPes(std::string_view bytes, CStDes& design, STDESSETTINGS& settings) {
@@ -166,7 +238,8 @@ bool readPes(std::string_view bytes, CStDes& design, STDESSETTINGS& settings) {
 }
 
 bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& bytes) {
-  if (settings.version != 0 && settings.version != pes::kWrittenVersion) return false;
+  const pes::WrittenVersion* version = writtenVersion(settings.version);
+  if (version == nullptr) return false;
   MovePlan plan;
   if (!planMoves(design.points, pecMoveLimits(), plan)) return false;
   const int width = plan.maxX - plan.minX;
@@ -175,12 +248,17 @@ bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& 
   const std::vector<Segment> segments = segmentsOf(plan);
   if (segments.size() > 0xFFFF) return false;
   const std::vector<std::uint8_t> indexes = pecColourIndexes(design, plan);
+  const std::vector<THREAD> threads = blockThreads(design, plan);
+  // A block's colour in the segments: its palette index, or its thread's number in the header.
+  const auto colourOf = [&](std::size_t block) -> std::int32_t {
+    if (version->threadTable) return static_cast<std::int32_t>(std::min(block + 1, threads.size()));
+    return indexes.empty() ? 0 : indexes[std::min(block, indexes.size() - 1)];
+  };
 
   bytes.assign(pes::kMagic, pes::kMagicLength);
-  bytes += "0001";
+  bytes += version->digits;
   le::put32(bytes, 0);  // the PEC offset, set below
-  le::put16(bytes, pes::kHoop130x180);
-  le::put16(bytes, pes::kUseDesignArea);
+  putHeader(bytes, *version, threads);
   le::put16(bytes, pes::kObjects);
   le::put16(bytes, pes::kBlocksFollow);
   le::put16(bytes, 0);
@@ -205,14 +283,14 @@ bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& 
   le::put16(bytes, 0);
 
   putName(bytes, pes::kSewSeg);
-  std::vector<std::pair<std::size_t, std::uint8_t>> colourList;
+  std::vector<std::pair<std::size_t, std::int32_t>> colourList;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     const Segment& segment = segments[i];
-    const std::uint8_t index = indexes[std::min(segment.block, indexes.size() - 1)];
-    if (i == 0 || segments[i - 1].block != segment.block) colourList.emplace_back(i, index);
+    const std::int32_t colour = colourOf(segment.block);
+    if (i == 0 || segments[i - 1].block != segment.block) colourList.emplace_back(i, colour);
     if (i > 0) le::put16(bytes, pes::kSegmentContinues);
     le::put16(bytes, segment.kind);
-    le::put16(bytes, index);
+    le::put16(bytes, colour);
     le::put16(bytes, static_cast<std::int32_t>(segment.points.size()));
     for (const auto& [x, y] : segment.points) {
       le::put16(bytes, x - plan.minX);
@@ -220,15 +298,20 @@ bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& 
     }
   }
   le::put16(bytes, static_cast<std::int32_t>(colourList.size()));
-  for (const auto& [segment, index] : colourList) {
+  for (const auto& [segment, colour] : colourList) {
     le::put16(bytes, static_cast<std::int32_t>(segment));
-    le::put16(bytes, index);
+    le::put16(bytes, colour);
   }
   le::put16(bytes, 0);
   le::put16(bytes, 0);
+  if (version->trailer) bytes.append(pes::kTrailerLength, '\0');
 
   le::set32(bytes, pes::kPecOffsetAt, static_cast<std::int64_t>(bytes.size()));
   return appendPecBlock(design, plan, "", bytes);
+}
+
+bool writesPesVersion(int version) {
+  return writtenVersion(version) != nullptr;
 }
 
 }  // namespace stitchkit

@@ -17,10 +17,14 @@ namespace stitchkit {
 // that does not read.
 bool readPes(std::string_view bytes, CStDes& design, STDESSETTINGS& settings);
 
-// The PES file of a design in the version the settings ask for (0 asks for none). Only
-// version 10 ("#PES0001") is written: the others are refused. False as well when the design
-// needs more moves than a file may hold, is wider or taller than the segments' 16-bit points
-// reach, or as appendPecBlock.
+// The PES file of a design in the version the settings ask for (0 asks for 10): versions 10,
+// 20, 40 and 60 ("#PES0001", "#PES0020", "#PES0040", "#PES0060") are written, the others
+// refused. Version 60's header carries the thread of each colour block. False as well when
+// the design needs more moves than a file may hold, is wider or taller than the segments'
+// 16-bit points reach, or as appendPecBlock.
 bool writePes(const CStDes& design, const STDESSETTINGS& settings, std::string& bytes);
+
+// Whether writePes writes the settings version `version`.
+bool writesPesVersion(int version);
 
 }  // namespace stitchkit

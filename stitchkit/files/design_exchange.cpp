@@ -127,15 +127,20 @@ void paletteOf(const CThreadArray& threads, ThreadPalette& palette) {
 
 }  // namespace
 
+int designSettingsVersion(HDiskFileFormat format) {
+  for (const VersionRow& row : kVersions) {
+    if (row.format == format) return row.written;
+  }
+  return 0;
+}
+
 int makeGNFile(const HString& path, HDiskFileFormat& format, HXArray<HStitch>& stitches,
                const ThreadPalette& palette, const StitchOptions& /*options*/, CSize& size,
                int* settingsResult) {
   try {
     STDESSETTINGS settings;
     CStDes::LoadDefaultSettings(settings);
-    for (const VersionRow& row : kVersions) {
-      if (row.format == format) settings.version = row.written;
-    }
+    if (const int version = designSettingsVersion(format); version != 0) settings.version = version;
     settings.emdVariant = format == kEmdFormat;
     settings.formatFlag = format != kUnflaggedFormat;
     CStDes design;

@@ -19,6 +19,9 @@ inline constexpr int kExchangeOk = 0;
 inline constexpr int kExchangeNoFile = 1;  // an empty path, or no such file
 inline constexpr int kExchangeFailed = 2;  // the design-I/O layer could not load or save it
 
+// The settings version a PES-family format (41 to 89) is written with; 0 for other formats.
+int designSettingsVersion(HDiskFileFormat format);
+
 // Writes `stitches` and `palette` to `path` in the format its extension names. `format` gives
 // the version written for the PES family (41 to 89), the EMD variant for 53, and clears the
 // format flag for 27. `settingsResult`, when given, receives the version the settings hold

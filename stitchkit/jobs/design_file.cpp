@@ -10,6 +10,7 @@
 #include "stitchkit/decode/exp_records.h"
 #include "stitchkit/decode/zangs_records.h"
 #include "stitchkit/designio/design_codec.h"
+#include "stitchkit/designio/pes_codec.h"
 #include "stitchkit/files/design_exchange.h"
 #include "stitchkit/files/edf_package.h"
 #include "stitchkit/files/extra_properties.h"
@@ -414,8 +415,21 @@ bool writesOtherMakerFormat(HDiskFileFormat code) {
       findDesignCodec(utf8ToStr("x" + std::string(row->writtenAs))) == nullptr) {
     return false;
   }
-  return code == kWrittenPesFormat ||
-         HFileFormat::isFileFormatCompatible(code, kPesFamily) != kFileFormatCompatible;
+  return HFileFormat::isFileFormatCompatible(code, kPesFamily) != kFileFormatCompatible ||
+         writesPesVersion(designSettingsVersion(code));
+}
+
+std::optional<ContentFormat> contentFormatOf(const HString& path) {
+  HString lower = path;
+  lower.makeLower();
+  const HDiskFileFormat named = HFileFormat::getFileFormatFromFile(lower, 1);
+  const DetectedFormat found = detectStitchFormatFromContent(path, named);
+  if (found.format == kFormatNone || !readsFormat(found.format)) return std::nullopt;
+  if (readsFileName(path) && HFileFormat::isFileFormatCompatible(
+                                 readFormatOfPath(path), found.format) == kFileFormatCompatible) {
+    return std::nullopt;
+  }
+  return ContentFormat{named, found};
 }
 
 JobStatus readDesignFile(const std::string& path, DesignFile& design) {
@@ -426,6 +440,18 @@ JobStatus readDesignFile(const std::string& path, DesignFile& design) {
     const int read = readContainer(widePath, design);
     if (read != kKvbReadOk)
       return failed(kJobReadFailed, describeContainerFailure(design.container, read));
+    return {};
+  }
+  if (const std::optional<ContentFormat> content = contentFormatOf(widePath)) {
+    design.foundFromContent = content->found.format;
+    const int read = decodeFile(widePath, content->found.format, design.stitches, design.stats,
+                                design.conditionLines, &design.palette,
+                                content->found.headed ? 1 : 0, nullptr, nullptr, nullptr);
+    if (read != kReadOk) {
+      return failed(kJobReadFailed, "the content looks like format " +
+                                        std::to_string(content->found.format) +
+                                        " but does not read as it: " + readResultMessage(read));
+    }
     return {};
   }
   double scale = 1.0;
@@ -483,14 +509,16 @@ JobStatus writeDesignFile(const std::string& path, DesignFile& design, const Wri
   if (plan.otherMaker) {
     HDiskFileFormat written = plan.target;
     CSize size;
+    int version = 0;
     if (makeGNFile(temporary.path(), written, design.stitches, design.palette, plan.options, size,
-                   nullptr) != kExchangeOk) {
+                   &version) != kExchangeOk) {
       const bool otherPesVersion =
-          written != kWrittenPesFormat &&
-          HFileFormat::isFileFormatCompatible(written, kPesFamily) == kFileFormatCompatible;
+          HFileFormat::isFileFormatCompatible(written, kPesFamily) == kFileFormatCompatible &&
+          !writesPesVersion(version);
       return failed(kJobWriteFailed,
                     "cannot be written in format " + std::to_string(static_cast<int>(written)) +
-                        (otherPesVersion ? ": PES is written in version 1 only (format 41)"
+                        (otherPesVersion ? ": PES is written in versions 1, 2, 4 and 6 only "
+                                           "(formats 41 to 44 and 46)"
                                          : ": the design cannot be expressed in it"));
     }
   } else {

@@ -8,6 +8,7 @@
 
 #include "stitchkit/decode/stitch_decoder.h"
 #include "stitchkit/formats/disk_file_format.h"
+#include "stitchkit/formats/file_format_detection.h"
 #include "stitchkit/machine/head_grouping.h"
 #include "stitchkit/machine/machine_repeat_settings.h"
 #include "stitchkit/model/stitch.h"
@@ -50,6 +51,8 @@ struct DesignFile {
   HeadGrouping grouping;
   MachineRepeatSettings repeat;
   DecodeEnding ending;
+  // The format the content was read as when the name gives none or another, else kFormatNone.
+  HDiskFileFormat foundFromContent = kFormatNone;
 };
 
 // Results of the jobs.
@@ -68,7 +71,18 @@ struct JobStatus {
   explicit operator bool() const { return result == kJobOk; }
 };
 
-// Reads the design file at `path` (a UTF-8 path) whole: any format decodeFile reads, the
+// The format a file's content shows, when its name gives none this build reads or one the
+// content does not fit: the format the name gives and the one found
+// (detectStitchFormatFromContent). Nothing when the name is right or the content shows no format
+// this build reads.
+struct ContentFormat {
+  HDiskFileFormat named = kFormatNone;
+  DetectedFormat found;
+};
+std::optional<ContentFormat> contentFormatOf(const HString& path);
+
+// Reads the design file at `path` (a UTF-8 path) whole, by its content when that shows
+// another format than the name (contentFormatOf): any format decodeFile reads, the
 // containers with what travelled with them, other makers' designs through the design-I/O
 // layer. `design` is replaced.
 JobStatus readDesignFile(const std::string& path, DesignFile& design);

@@ -216,15 +216,91 @@ TEST_F(StDesTest, WritesTheLayoutOfEachFormatAndReadsItBack) {
     EXPECT_EQ(read.points.back().type, T::End);
   }
   EXPECT_EQ(std::string(readFile("small.jef")->substr(8, 14)), "19700101000000");
-  // The PES file's PEC block reads as a PEC block; other PES versions are not written.
+  // The PES file's PEC block reads as a PEC block; versions 5 and 7 on are not written.
   CStDes block;
   ASSERT_TRUE(readPecBlock(readFile("small.pes")->substr(pesPec), block));
   EXPECT_EQ(positionsOf(block, T::Normal), positionsOf(smallDesign(), T::Normal, 20));
-  STDESSETTINGS later;
-  later.version = 20;
-  CSize size;
-  EXPECT_FALSE(smallDesign().Save(path("later.pes"), later, size));
-  EXPECT_FALSE(readFile("later.pes").has_value());
+  for (int version : {30, 50, 55, 70, 110}) {
+    STDESSETTINGS later;
+    later.version = version;
+    CSize size;
+    EXPECT_FALSE(smallDesign().Save(path("later.pes"), later, size)) << version;
+    EXPECT_FALSE(readFile("later.pes").has_value());
+  }
+}
+
+TEST_F(StDesTest, WritesEachPesVersionAndReadsItBack) {
+  // The design page words, and the header's threads: code, red, green, blue, 0, type 10,
+  // name, brand and chart (thread chart 33, then 1,2,3 without texts).
+  const std::string page =
+      bytesOf({130, 0, 180, 0, 0, 0, 7, 0, 19, 0, 0, 0, 0, 0, 0, 0, 25, 0, 1, 0, 0, 0});
+  const std::string threads = bytesOf({2, 0, 2}) + "33" +
+                              bytesOf({227, 49, 31, 0, 10, 0, 0, 0, 12}) + "Burnt Orange" +
+                              bytesOf({0, 0, 0, 1, 2, 3, 0, 10, 0, 0, 0, 0, 0, 0});
+  const std::string blocks = bytesOf({1, 0, 0xFF, 0xFF, 0, 0, 7, 0}) + "CEmbOne";
+  struct Golden {
+    int version;
+    std::string header;  // up to the design section, the PEC offset as 0
+    std::vector<Field> fields;
+    std::string tail;  // the colour list (palette indexes or header threads) to the PEC block
+  };
+  const std::string paletteColours = bytesOf({2, 0, 0, 0, 5, 0, 2, 0, 20, 0, 0, 0, 0, 0});
+  const Golden cases[] = {
+      {10, "#PES0001" + bytesOf({0, 0, 0, 0, 1, 0, 1, 0}) + blocks, {{8, 4, 192}}, paletteColours},
+      {20, "#PES0020" + bytesOf({0, 0, 0, 0}) + page + blocks, {{8, 4, 210}}, paletteColours},
+      // The hoop and the blocks where the "#PES0040" sample has them.
+      {40,
+       "#PES0040" + bytesOf({0, 0, 0, 0, 1, 0}) + "01" + std::string(7, '\0') + page +
+           bytesOf({0, 0, 0, 0}) + blocks,
+       {{8, 4, 229}, {0x17, 2, 130}, {0x19, 2, 180}, {0x31, 2, 1}, {0x33, 2, -1}},
+       paletteColours + std::string(4, '\0')},
+      // The thread count where the "#PES0070" sample has it; segments name threads 1 and 2.
+      {60,
+       "#PES0060" + bytesOf({0, 0, 0, 0, 1, 0}) + "01" + std::string(9, '\0') + page.substr(0, 6) +
+           bytesOf({200, 0, 200, 0, 100, 0, 100, 0, 100, 0}) + page.substr(6) +
+           bytesOf({0,    0, 0, 0x80, 0x3F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80,
+                    0x3F, 0, 0, 0,    0,    0, 0, 0, 0, 0, 0, 0, 0, 0, 0}) +
+           threads + blocks,
+       {{8, 4, 308}, {0x58, 2, 2}},
+       bytesOf({2, 0, 0, 0, 1, 0, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0})},
+  };
+  for (const Golden& c : cases) {
+    SCOPED_TRACE(c.version);
+    const CStDes design = smallDesign();
+    STDESSETTINGS settings;
+    settings.version = c.version;
+    std::string bytes;
+    ASSERT_TRUE(writePes(design, settings, bytes));
+    std::string header = bytes.substr(0, c.header.size());
+    if (header.size() > 11) header.replace(8, 4, 4, '\0');
+    EXPECT_EQ(header, c.header);
+    for (const Field& f : c.fields)
+      EXPECT_EQ(number(bytes, f.at, f.width), f.value) << "at " << f.at;
+    const auto pecOffset = static_cast<std::size_t>(number(bytes, 8, 4));
+    ASSERT_GE(pecOffset, c.tail.size());
+    EXPECT_EQ(bytes.substr(pecOffset - c.tail.size(), c.tail.size()), c.tail);
+
+    CStDes block;
+    ASSERT_TRUE(readPecBlock(std::string_view(bytes).substr(pecOffset), block));
+    EXPECT_EQ(positionsOf(block, T::Normal), positionsOf(design, T::Normal, 20));
+    CStDes read;
+    STDESSETTINGS readSettings;
+    ASSERT_TRUE(readPes(bytes, read, readSettings));
+    EXPECT_EQ(readSettings.version, c.version);
+    EXPECT_EQ(positionsOf(read, T::Normal), positionsOf(design, T::Normal, 20));
+    EXPECT_EQ(positionsOf(read, T::ColourChange), positionsOf(design, T::ColourChange, 20));
+    // Version 6 reads its threads from the header; the others the PEC palette's.
+    ASSERT_EQ(read.threads.GetSize(), 2);
+    const THREAD& second = read.threads.GetAt(1);
+    if (c.version == 60) {
+      EXPECT_EQ(read.threads.GetAt(0).code, design.threads.GetAt(0).code);
+      EXPECT_EQ(read.threads.GetAt(0).name, design.threads.GetAt(0).name);
+      EXPECT_EQ(read.threads.GetAt(0).manufacturer, design.threads.GetAt(0).manufacturer);
+      EXPECT_EQ(second.colour, THREAD::rgb(1, 2, 3));
+    } else {
+      EXPECT_EQ(second.colour, pecThreadOfIndex(20).colour);
+    }
+  }
 }
 
 TEST_F(StDesTest, RefusesBrokenFiles) {
