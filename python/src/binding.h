@@ -27,5 +27,6 @@ std::string pathArgument(const py::handle& path);
 
 void registerDesign(py::module_& module);
 void registerCheck(py::module_& module);
+void registerRender(py::module_& module);
 
 }  // namespace stitchkit::python

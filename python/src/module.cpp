@@ -146,6 +146,7 @@ PYBIND11_MODULE(_stitchkit, module) {
 
   registerDesign(module);
   registerCheck(module);
+  registerRender(module);
 
   py::class_<FormatView>(module, "Format", R"(One row of the disk file format table.
 

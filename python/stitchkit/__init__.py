@@ -2,10 +2,10 @@
 
 read(path) gives a Design: its stitches as a NumPy structured array (a view of the
 library's records), its figures (stats) and threads (palette); Design.write(path,
-machine=None, **options) writes it for a machine format; check(path, machine=None) says
-whether a file will load and sew on a machine. formats() and machines() list the format
-table and the machine formats. Failures raise stitchkit.Error, which carries the
-library's result code and names the file.
+machine=None, **options) writes it for a machine format. check(path, machine=None) says
+whether a file will load and sew on a machine; render(path, out) draws a preview;
+formats() and machines() list the format table and the machine formats. Failures raise
+stitchkit.Error, which carries the library's result code and names the file.
 """
 
 from stitchkit._errors import Error
@@ -28,6 +28,7 @@ from stitchkit._stitchkit import (
     formats,
     machines,
     read,
+    render,
 )
 
 __all__ = [
@@ -50,4 +51,5 @@ __all__ = [
     "formats",
     "machines",
     "read",
+    "render",
 ]

@@ -20,4 +20,5 @@ from stitchkit._stitchkit import (
     formats as formats,
     machines as machines,
     read as read,
+    render as render,
 )

@@ -163,3 +163,13 @@ def formats() -> list[Format]:
 
 def machines() -> list[Machine]:
     """The installed machine formats, then the factory line."""
+
+def render(
+    source: _Path | Design,
+    out: _Path,
+    *,
+    width: int = 1000,
+    jumps: bool = False,
+    background: str = "transparent",
+) -> None:
+    """Draws a preview of a design file or Design as a .png or .svg picture."""

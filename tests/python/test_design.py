@@ -245,3 +245,24 @@ def test_check_errors(bean):
     with pytest.raises(stitchkit.Error) as caught:
         stitchkit.check(bean, "no such machine")
     assert caught.value.result == stitchkit.BAD_REQUEST
+
+
+def test_render_draws_files_and_designs(bean, tmp_path):
+    stitchkit.render(bean, tmp_path / "bean.png", width=200, background="white")
+    png = (tmp_path / "bean.png").read_bytes()
+    assert png[:8] == b"\x89PNG\r\n\x1a\n" and int.from_bytes(png[16:20], "big") == 200
+    stitchkit.render(stitchkit.read(bean), tmp_path / "bean.svg", jumps=True)
+    assert b"<svg" in (tmp_path / "bean.svg").read_bytes()
+
+
+@pytest.mark.parametrize("source, out, width, result", [
+    ("missing.dst", "out.png", 100, stitchkit.READ_FAILED),
+    (None, "out.jpg", 100, stitchkit.BAD_REQUEST),
+    (None, "out.png", 5, stitchkit.BAD_REQUEST),
+    (None, "missing/out.png", 100, stitchkit.WRITE_FAILED),
+])
+def test_render_errors(bean, tmp_path, source, out, width, result):
+    with pytest.raises(stitchkit.Error) as caught:
+        stitchkit.render(tmp_path / source if source else bean, tmp_path / out, width=width)
+    assert caught.value.result == result
+    assert not (tmp_path / out).exists()
