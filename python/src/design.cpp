@@ -66,12 +66,12 @@ std::optional<StitchLayout> probeLayout() {
 py::dtype makeStitchDtype() {
   const std::optional<StitchLayout> layout = probeLayout();
   if (!layout) throw std::runtime_error("stitchkit: the stitch record's layout is not recognised");
-  py::dict spec;
-  spec["names"] = py::make_tuple("x", "y", "code", "colour");
-  spec["formats"] = py::make_tuple("i2", "i2", "u1", "u2");  // in the machine's byte order
-  spec["offsets"] = py::make_tuple(layout->x, layout->y, layout->code, layout->colour);
-  spec["itemsize"] = sizeof(HStitch);
-  return py::dtype::from_args(spec);
+  py::dict fields;
+  fields["names"] = py::make_tuple("x", "y", "code", "colour");
+  fields["formats"] = py::make_tuple("i2", "i2", "u1", "u2");  // in the machine's byte order
+  fields["offsets"] = py::make_tuple(layout->x, layout->y, layout->code, layout->colour);
+  fields["itemsize"] = sizeof(HStitch);
+  return py::dtype::from_args(fields);
 }
 
 // Made once and never released: a Python object must not be destroyed after the interpreter.
