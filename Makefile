@@ -4,6 +4,7 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE ?= cmake
+PYTHON ?= /usr/bin/python3
 GEN := -G Ninja
 
 RELEASE := build/release
@@ -12,6 +13,9 @@ BENCH := build/bench
 FUZZ := build/fuzz
 INSTALL := build/install
 CONSUMER := build/consumer
+# Where the Python package lands below an install prefix (lib/python3.X/site-packages).
+PYTHON_SITE = $(shell $(PYTHON) -c "import os, sysconfig; print(os.path.relpath(sysconfig.get_path(\
+  'platlib', 'posix_prefix', vars={'platbase': '/p', 'base': '/p'}), '/p'))")
 
 .PHONY: all deps release demo test test-release test-asan test-install bench fuzz format clean
 
@@ -20,8 +24,10 @@ all: release
 deps:
 	@scripts/install-deps.sh
 
+# The release tree carries the Python module, whose pytest files run with the other tests.
 release: deps
-	$(CMAKE) -S . -B $(RELEASE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTITCHKIT_WERROR=ON
+	$(CMAKE) -S . -B $(RELEASE) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTITCHKIT_WERROR=ON \
+	  -DSTITCHKIT_BUILD_PYTHON=ON -DPython3_EXECUTABLE=$(PYTHON)
 	$(CMAKE) --build $(RELEASE) -j $(JOBS)
 
 # Converts the sample to a DST file of its own, describes the written file and shows the
@@ -50,14 +56,16 @@ test-asan: deps
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# Installs the release build into a scratch prefix and builds a small outside project
-# against it with find_package(stitchkit).
+# Installs the release build into a scratch prefix, builds a small outside project against
+# it with find_package(stitchkit) and reads the sample through the installed Python package.
 test-install: release
 	rm -rf $(INSTALL) $(CONSUMER)
 	$(CMAKE) --install $(RELEASE) --prefix $(INSTALL) >/dev/null
 	$(CMAKE) -S tests/consumer -B $(CONSUMER) $(GEN) -DCMAKE_PREFIX_PATH=$(abspath $(INSTALL))
 	$(CMAKE) --build $(CONSUMER)
 	cd $(CONSUMER) && ./consumer
+	cd / && PYTHONPATH=$(abspath $(INSTALL))/$(PYTHON_SITE) $(PYTHON) -c \
+	  "import stitchkit; print(stitchkit.__file__, len(stitchkit.read('$(abspath samples/flower.dst)')))"
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH) $(GEN) -DCMAKE_BUILD_TYPE=Release -DSTITCHKIT_BUILD_TESTS=OFF \
