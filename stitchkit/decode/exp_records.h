@@ -9,8 +9,9 @@
 // written down once.
 //
 // A stitch record is two bytes: signed dx, signed dy (dy counts upwards; stitch records in
-// memory count y downwards, so the design's y moves by -dy). Its first byte is never the escape byte 0x80. A control record is
-// the escape byte, a control byte, and then the operand bytes that control byte calls for:
+// memory count y downwards, so the design's y moves by -dy). Its first byte is never the escape
+// byte 0x80. A control record is the escape byte, a control byte, and then the operand bytes that
+// control byte calls for:
 //
 //   80 ctrl dx dy    a command that moves (stop, needle up, jump, needle change, end)
 //   80 80 fn 00      a machine function (trim, slow down, speed up, borer in/out); no move
