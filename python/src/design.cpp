@@ -232,13 +232,14 @@ WriteReportView writeDesign(Design& design, const py::object& pathObject,
                          report.stops};
 }
 
-std::unique_ptr<Design> readDesign(const py::object& pathObject) {
+std::unique_ptr<Design> readDesign(const py::object& pathObject,
+                                   const std::optional<std::string>& machine) {
   const std::string path = pathArgument(pathObject);
   auto design = std::make_unique<Design>();
   JobStatus status;
   {
     py::gil_scoped_release release;
-    status = readDesignFile(path, design->file);
+    status = readDesignFile(path, design->file, machine.value_or(std::string()));
   }
   if (!status) raiseError(status.result, path, status.message);
   return design;
@@ -358,13 +359,17 @@ cannot be written).)")
                " stitches, " + std::to_string(d.file.palette.length()) + " threads>";
       });
 
-  module.def("read", &readDesign, py::arg("path"), R"(Reads the design file at path into a Design.
+  module.def("read", &readDesign, py::arg("path"), py::arg("machine") = py::none(),
+             R"(Reads the design file at path into a Design.
 
 Every format the library reads is taken, whatever the extension; when the extension names no
 format or one the content does not fit, the format is found from the content. The file is
-read whole; its machine format's options play no part in reading, so read takes none. The
+read whole. machine names a machine format (see machines()) whose reading options the stitch
+formats are read with (how jump runs, stops and changeovers are read); it must read the
+file's format. Containers (KVB, KVC, EDF) and other makers' designs read as they are. The
 interpreter lock is released while reading, so threads read files in parallel. Raises
-stitchkit.Error (result READ_FAILED) naming the file when it cannot be read.)");
+stitchkit.Error naming the file: result READ_FAILED when it cannot be read, BAD_REQUEST for
+a machine format that does not exist or reads another format.)");
 }
 
 }  // namespace stitchkit::python

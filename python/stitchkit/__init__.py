@@ -1,6 +1,6 @@
 """Industrial embroidery stitch files for Python.
 
-read(path) gives a Design: its stitches as a NumPy structured array (a view of the
+read(path, machine=None) gives a Design: its stitches as a NumPy structured array (a view of the
 library's records), its figures (stats) and threads (palette); Design.write(path,
 machine=None, **options) writes it for a machine format. check(path, machine=None) says
 whether a file will load and sew on a machine; render(path, out) draws a preview;

@@ -155,8 +155,9 @@ def check(
 ) -> list[Finding]:
     """Checks a design file against a machine format and a field in millimetres."""
 
-def read(path: _Path) -> Design:
-    """Reads the design file at path whole; raises stitchkit.Error naming the file."""
+def read(path: _Path, machine: str | None = None) -> Design:
+    """Reads the design file at path whole, with a machine format's reading options when
+    machine names one; raises stitchkit.Error naming the file."""
 
 def formats() -> list[Format]:
     """The disk file format table."""

@@ -432,9 +432,27 @@ std::optional<ContentFormat> contentFormatOf(const HString& path) {
   return ContentFormat{named, found};
 }
 
-JobStatus readDesignFile(const std::string& path, DesignFile& design) {
+JobStatus readDesignFile(const std::string& path, DesignFile& design, const std::string& machine) {
   design = DesignFile();
   const HString widePath = fromNativePath(path);
+  // The machine format's options for the format the decoders read the file as (none for
+  // the containers and other makers' designs, whose readers take no options).
+  std::optional<StitchOptions> machineOptions;
+  if (!machine.empty()) {
+    const std::optional<ContentFormat> content = contentFormatOf(widePath);
+    const HDiskFileFormat format = content ? content->found.format : readFormatOfPath(widePath);
+    bool isFactory = false;
+    machineOptions = findMachine(machine, format, isFactory);
+    if (!machineOptions) return failed(kJobBadRequest, "no machine format '" + machine + "'");
+    if (format == kFormatNone || containerKindOf(widePath) != ContainerKind::kNone) {
+      machineOptions.reset();
+    } else if (!machineOptions->isCompatible(format)) {
+      return failed(kJobBadRequest, "machine format '" + machine + "' reads format " +
+                                        std::to_string(machineOptions->getFileFormat()) +
+                                        ", not format " + std::to_string(static_cast<int>(format)));
+    }
+  }
+  StitchOptions* options = machineOptions ? &*machineOptions : nullptr;
   design.container = containerKindOf(widePath);
   if (design.container != ContainerKind::kNone) {
     const int read = readContainer(widePath, design);
@@ -446,7 +464,7 @@ JobStatus readDesignFile(const std::string& path, DesignFile& design) {
     design.foundFromContent = content->found.format;
     const int read = decodeFile(widePath, content->found.format, design.stitches, design.stats,
                                 design.conditionLines, &design.palette,
-                                content->found.headed ? 1 : 0, nullptr, nullptr, nullptr);
+                                content->found.headed ? 1 : 0, options, nullptr, nullptr);
     if (read != kReadOk) {
       return failed(kJobReadFailed, "the content looks like format " +
                                         std::to_string(content->found.format) +
@@ -457,7 +475,7 @@ JobStatus readDesignFile(const std::string& path, DesignFile& design) {
   double scale = 1.0;
   int systemError = 0;
   const int read = decodeFile(widePath, design.stitches, design.stats, scale, &design.palette,
-                              nullptr, nullptr, nullptr, &systemError, &design.ending);
+                              options, nullptr, nullptr, &systemError, &design.ending);
   if (read != kReadOk)
     return failed(kJobReadFailed, describeReadFailure(read, systemError, design.ending));
   return {};

@@ -85,7 +85,12 @@ std::optional<ContentFormat> contentFormatOf(const HString& path);
 // another format than the name (contentFormatOf): any format decodeFile reads, the
 // containers with what travelled with them, other makers' designs through the design-I/O
 // layer. `design` is replaced.
-JobStatus readDesignFile(const std::string& path, DesignFile& design);
+// With `machine` (a machine format's name, installed or factory), the stitch formats the
+// decoders read take that machine format's reading options (how jump runs, stops and
+// changeovers are read, its needle folding, ...); it must be one for the file's format
+// (kJobBadRequest otherwise). Containers and other makers' designs read as they are.
+JobStatus readDesignFile(const std::string& path, DesignFile& design,
+                         const std::string& machine = {});
 
 // Why a design file could not be read, from a result of decodeFile (read_design.h): the
 // system's error, the record that stopped reading (where it starts and what is wrong with

@@ -73,6 +73,12 @@ TEST_F(DesignFileTest, ReadFailuresSayWhy) {
     EXPECT_EQ(status.result, kJobReadFailed) << name;
     EXPECT_FALSE(status.message.empty()) << name;
   }
+  // A machine format for reading must exist and read the file's format.
+  const std::pair<const char*, int> machines[] = {
+      {"DST", kJobOk}, {"EXP", kJobBadRequest}, {"No such machine", kJobBadRequest}};
+  for (const auto& [machine, result] : machines) {
+    EXPECT_EQ(readDesignFile(kFlower, design, machine).result, result) << machine;
+  }
 }
 
 // Threads convert separate designs at once into every kind of writer (header, records with

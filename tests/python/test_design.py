@@ -144,6 +144,14 @@ def test_read_errors(tmp_path):
         assert str(caught.value).startswith(f"{path}: ")
 
 
+def test_read_with_a_machine_format(bean):
+    assert len(stitchkit.read(bean, machine="DST")) == len(stitchkit.read(bean))
+    for machine in ["EXP", "No such machine"]:
+        with pytest.raises(stitchkit.Error) as caught:
+            stitchkit.read(bean, machine=machine)
+        assert caught.value.result == stitchkit.BAD_REQUEST, machine
+
+
 def test_write_errors_leave_nothing_behind(bean, tmp_path):
     design = stitchkit.read(bean)
     occupied = tmp_path / "occupied.dst"
