@@ -11,14 +11,9 @@
 namespace stitchkit::cli {
 namespace {
 
-// ${XDG_CONFIG_HOME:-$HOME/.config}/stitchkit; "stitchkit" in the working directory when
-// neither is set.
+// The settings directory of the environment's XDG_CONFIG_HOME and HOME.
 std::string configDirectory() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && *xdg != '\0') return std::string(xdg) + "/stitchkit";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return std::string(home) + "/.config/stitchkit";
-  return "stitchkit";
+  return SettingsFileHost::configDirectory(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 HString machineDisplayName(int id) {

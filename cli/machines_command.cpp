@@ -117,46 +117,13 @@ std::string defaultName(MachineHost& host) {
   return host.host().getDefaultMachineFormat(name) ? strToUtf8(name) : std::string();
 }
 
-// One line of the list: an installed machine format or a factory one.
-struct Listed {
-  std::string name;
-  std::vector<HDiskFileFormat> codes;
-  std::string formatType;
-  bool installed;
-  bool canDelete;
-};
-
-std::vector<Listed> listMachines() {
-  std::vector<Listed> listed;
-  HList<HString> names;
-  HString ignored;
-  GetMachineFormats(names, ignored);
-  for (const HString& name : names) {
-    StitchOptions options;
-    if (GetMachineFormatOptions(name, options) != kMachineFormatOk) continue;
-    listed.push_back(Listed{strToUtf8(name),
-                            {options.getFileFormat()},
-                            strToUtf8(options.getFormatType()),
-                            true,
-                            options.getCanDelete() != 0});
-  }
-  for (const FactoryMachine& machine : factoryMachines()) {
-    StitchOptions options;
-    HString ignoredName;
-    makeFactoryMachineFormat(machine.codes.front(), ignoredName, options);
-    listed.push_back(
-        Listed{machine.name, machine.codes, strToUtf8(options.getFormatType()), false, false});
-  }
-  return listed;
-}
-
 int runList(MachineHost& host, bool json) {
   const std::string byDefault = defaultName(host);
-  const std::vector<Listed> listed = listMachines();
+  const std::vector<ListedMachine> listed = listMachineFormats();
   if (json) {
     JsonWriter writer(std::cout);
     writer.beginArray();
-    for (const Listed& m : listed) {
+    for (const ListedMachine& m : listed) {
       writer.beginObject();
       writer.key("name");
       writer.value(m.name);
@@ -181,7 +148,7 @@ int runList(MachineHost& host, bool json) {
   }
   std::cout << "installed in " << host.machineDirectory() << ":\n";
   bool any = false;
-  for (const Listed& m : listed) {
+  for (const ListedMachine& m : listed) {
     if (!m.installed) continue;
     any = true;
     std::cout << "  " << m.name << (m.name == byDefault ? " (default)" : "") << ": format "
@@ -190,7 +157,7 @@ int runList(MachineHost& host, bool json) {
   }
   if (!any) std::cout << "  none\n";
   std::cout << "factory (built in, cannot be removed):\n";
-  for (const Listed& m : listed) {
+  for (const ListedMachine& m : listed) {
     if (m.installed) continue;
     std::cout << "  " << m.name << ": format";
     for (HDiskFileFormat code : m.codes)

@@ -15,14 +15,9 @@
 namespace stitchkit::python {
 namespace {
 
-// ${XDG_CONFIG_HOME:-$HOME/.config}/stitchkit, as the command-line tool uses it; "stitchkit"
-// in the working directory when neither is set.
+// The settings directory of the environment's XDG_CONFIG_HOME and HOME.
 std::string configDirectory() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg != nullptr && *xdg != '\0') return std::string(xdg) + "/stitchkit";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return std::string(home) + "/.config/stitchkit";
-  return "stitchkit";
+  return SettingsFileHost::configDirectory(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
 }
 
 HString machineDisplayName(int id) {
@@ -83,29 +78,13 @@ std::vector<MachineView> machines() {
   std::vector<MachineView> listed;
   HString byDefault;
   if (!host.getDefaultMachineFormat(byDefault)) byDefault = HString();
-  HList<HString> names;
-  HString ignored;
-  GetMachineFormats(names, ignored);
-  for (const HString& name : names) {
-    StitchOptions options;
-    if (GetMachineFormatOptions(name, options) != kMachineFormatOk) continue;
-    listed.push_back(MachineView{strToUtf8(name),
-                                 {options.getFileFormat()},
-                                 strToUtf8(options.getFormatType()),
-                                 true,
-                                 options.getCanDelete() != 0,
-                                 name == byDefault});
-  }
-  for (const FactoryMachine& machine : factoryMachines()) {
-    StitchOptions options;
-    HString ignoredName;
-    makeFactoryMachineFormat(machine.codes.front(), ignoredName, options);
+  for (const ListedMachine& machine : listMachineFormats()) {
     listed.push_back(MachineView{machine.name,
                                  {machine.codes.begin(), machine.codes.end()},
-                                 strToUtf8(options.getFormatType()),
-                                 false,
-                                 false,
-                                 false});
+                                 machine.formatType,
+                                 machine.installed,
+                                 machine.canDelete,
+                                 machine.installed && utf8ToStr(machine.name) == byDefault});
   }
   return listed;
 }

@@ -8,6 +8,7 @@
 #include "stitchkit/machine/machine_format_catalogue.h"
 #include "stitchkit/machine/machine_format_table.h"
 #include "stitchkit/model/stitch_options_serializer.h"
+#include "stitchkit/platform/h_list.h"
 #include "stitchkit/platform/h_string.h"
 
 namespace stitchkit {
@@ -121,6 +122,30 @@ std::vector<FactoryMachine> factoryMachines() {
     }
   }
   return machines;
+}
+
+std::vector<ListedMachine> listMachineFormats() {
+  std::vector<ListedMachine> listed;
+  HList<HString> names;
+  HString ignored;
+  GetMachineFormats(names, ignored);
+  for (const HString& name : names) {
+    StitchOptions options;
+    if (GetMachineFormatOptions(name, options) != kMachineFormatOk) continue;
+    listed.push_back(ListedMachine{strToUtf8(name),
+                                   {options.getFileFormat()},
+                                   strToUtf8(options.getFormatType()),
+                                   true,
+                                   options.getCanDelete() != 0});
+  }
+  for (const FactoryMachine& machine : factoryMachines()) {
+    StitchOptions options;
+    HString ignoredName;
+    makeFactoryMachineFormat(machine.codes.front(), ignoredName, options);
+    listed.push_back(ListedMachine{machine.name, machine.codes, strToUtf8(options.getFormatType()),
+                                   false, false});
+  }
+  return listed;
 }
 
 std::optional<StitchOptions> findMachine(std::string_view name,

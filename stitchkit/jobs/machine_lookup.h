@@ -21,6 +21,20 @@ struct FactoryMachine {
 // The factory line, one entry per name of each factory row, in table order.
 std::vector<FactoryMachine> factoryMachines();
 
+// A machine format as a host lists it: an installed one (with its one format) or a factory
+// one (with the codes that take its name).
+struct ListedMachine {
+  std::string name;
+  std::vector<HDiskFileFormat> codes;
+  std::string formatType;
+  bool installed = false;
+  bool canDelete = false;
+};
+
+// The installed machine formats that load (through the installed host application), then
+// the factory line.
+std::vector<ListedMachine> listMachineFormats();
+
 // A machine format by name: an installed one first (through the installed host application),
 // then a factory one. A factory name that several codes share gives the set of
 // `preferredCode` when that is one of them, else the set of the first. Nothing when no

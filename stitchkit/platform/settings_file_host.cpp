@@ -15,6 +15,14 @@ constexpr int kMaxNameLength = 256;
 
 }  // namespace
 
+std::string SettingsFileHost::configDirectory(const char* xdgConfigHome, const char* home) {
+  if (xdgConfigHome != nullptr && *xdgConfigHome != '\0') {
+    return std::string(xdgConfigHome) + "/stitchkit";
+  }
+  if (home != nullptr && *home != '\0') return std::string(home) + "/.config/stitchkit";
+  return "stitchkit";
+}
+
 SettingsFileHost::SettingsFileHost(HString machineDirectory, HString settingsPath,
                                    DisplayNameSource names)
     : machineDirectory_(std::move(machineDirectory)),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "stitchkit/platform/console_app.h"
 #include "stitchkit/platform/h_string.h"
 
@@ -12,6 +14,12 @@ namespace stitchkit {
 // of display-name ids. Install it with setConsoleApp; it must outlive its installation.
 class SettingsFileHost : public ConsoleApp {
  public:
+  // The settings directory hosts share, from the values of XDG_CONFIG_HOME and HOME that the
+  // program passes (either may be null or empty): $XDG_CONFIG_HOME/stitchkit, else
+  // $HOME/.config/stitchkit, else "stitchkit" in the working directory. The machine formats
+  // live in its "machines" folder, the default's name in its "stitchkit.ini".
+  static std::string configDirectory(const char* xdgConfigHome, const char* home);
+
   // The text of a display-name id; null for none (every id then has the empty text).
   using DisplayNameSource = HString (*)(int id);
 
