@@ -435,16 +435,18 @@ std::optional<ContentFormat> contentFormatOf(const HString& path) {
 JobStatus readDesignFile(const std::string& path, DesignFile& design, const std::string& machine) {
   design = DesignFile();
   const HString widePath = fromNativePath(path);
+  design.container = containerKindOf(widePath);
+  const std::optional<ContentFormat> content =
+      design.container == ContainerKind::kNone ? contentFormatOf(widePath) : std::nullopt;
   // The machine format's options for the format the decoders read the file as (none for
   // the containers and other makers' designs, whose readers take no options).
   std::optional<StitchOptions> machineOptions;
   if (!machine.empty()) {
-    const std::optional<ContentFormat> content = contentFormatOf(widePath);
     const HDiskFileFormat format = content ? content->found.format : readFormatOfPath(widePath);
     bool isFactory = false;
     machineOptions = findMachine(machine, format, isFactory);
     if (!machineOptions) return failed(kJobBadRequest, "no machine format '" + machine + "'");
-    if (format == kFormatNone || containerKindOf(widePath) != ContainerKind::kNone) {
+    if (format == kFormatNone || design.container != ContainerKind::kNone) {
       machineOptions.reset();
     } else if (!machineOptions->isCompatible(format)) {
       return failed(kJobBadRequest, "machine format '" + machine + "' reads format " +
@@ -453,14 +455,13 @@ JobStatus readDesignFile(const std::string& path, DesignFile& design, const std:
     }
   }
   StitchOptions* options = machineOptions ? &*machineOptions : nullptr;
-  design.container = containerKindOf(widePath);
   if (design.container != ContainerKind::kNone) {
     const int read = readContainer(widePath, design);
     if (read != kKvbReadOk)
       return failed(kJobReadFailed, describeContainerFailure(design.container, read));
     return {};
   }
-  if (const std::optional<ContentFormat> content = contentFormatOf(widePath)) {
+  if (content) {
     design.foundFromContent = content->found.format;
     const int read = decodeFile(widePath, content->found.format, design.stitches, design.stats,
                                 design.conditionLines, &design.palette,
