@@ -128,34 +128,52 @@ HeaderValues parseHeader(std::string_view text) {
   return values;
 }
 
-// Where the DST records' end record starts (-1: none) and how many records there are up to it,
-// end record included, for the bytes after the header.
+// Where the DST records' end record starts (-1: none), how many records there are up to it,
+// end record included, and what follows it in the file.
 struct DstRecordScan {
   long endAt = -1;
   long records = 0;
+  std::size_t after = 0;        // bytes after the end record
+  bool terminatorOnly = false;  // they are one 0x1A terminator
 };
 
-DstRecordScan scanDstRecords(const std::vector<unsigned char>& bytes) {
+// Scans the records after the header a block at a time (the file is never held whole).
+DstRecordScan scanDstRecords(const std::string& path) {
   DstRecordScan scan;
-  for (std::size_t at = dst::kHeaderSize; at + dst::kRecordSize <= bytes.size();
-       at += dst::kRecordSize) {
-    ++scan.records;
-    if (bytes[at + 2] == dst::kEndByte2) {
-      scan.endAt = static_cast<long>(at);
-      break;
+  std::ifstream in(path, std::ios::binary);
+  in.seekg(dst::kHeaderSize);
+  // Whole records a block: a block read in full ends on a record's end.
+  char buffer[dst::kRecordSize * 21845];
+  for (std::size_t offset = dst::kHeaderSize; in && scan.endAt < 0;) {
+    in.read(buffer, sizeof buffer);
+    const auto got = static_cast<std::size_t>(in.gcount());
+    for (std::size_t i = 0; i + dst::kRecordSize <= got; i += dst::kRecordSize) {
+      ++scan.records;
+      if (static_cast<unsigned char>(buffer[i + 2]) == dst::kEndByte2) {
+        scan.endAt = static_cast<long>(offset + i);
+        break;
+      }
     }
+    offset += got;
+  }
+  if (scan.endAt < 0) return scan;
+  in.clear();
+  in.seekg(0, std::ios::end);
+  const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
+  const std::size_t endsAt = static_cast<std::size_t>(scan.endAt) + dst::kRecordSize;
+  scan.after = size > endsAt ? size - endsAt : 0;
+  if (scan.after == 1) {
+    in.seekg(-1, std::ios::end);
+    scan.terminatorOnly = in.get() == 0x1A;
   }
   return scan;
 }
 
 std::vector<unsigned char> readBytes(const std::string& path, std::size_t most) {
   std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes;
-  char buffer[65536];
-  while (in && bytes.size() < most) {
-    in.read(buffer, static_cast<std::streamsize>(std::min(sizeof buffer, most - bytes.size())));
-    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-  }
+  std::vector<unsigned char> bytes(most);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(most));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
   return bytes;
 }
 
@@ -239,8 +257,7 @@ void checkHeader(FindingList& out, const std::vector<unsigned char>& bytes,
 // --- The end of the records ------------------------------------------------------------------
 
 void checkEnding(FindingList& out, DataEnding how, const StitchOptions& machine,
-                 HDiskFileFormat format, const std::vector<unsigned char>& bytes,
-                 const DstRecordScan* scan) {
+                 HDiskFileFormat format, const DstRecordScan* scan) {
   // Exp machines whose files end without an end record (MelcoDiscardEnd) expect none.
   const bool endExpected = !(machine.getMelcoDiscardEnd() && format == kFormatExp);
   if (how == DataEnding::kEndOfData && endExpected) {
@@ -249,8 +266,8 @@ void checkEnding(FindingList& out, DataEnding how, const StitchOptions& machine,
             "refuses the file");
   }
   if (scan == nullptr || scan->endAt < 0) return;
-  const std::size_t after = bytes.size() - static_cast<std::size_t>(scan->endAt) - dst::kRecordSize;
-  if (after == 0 || (after == 1 && bytes.back() == 0x1A)) return;
+  const std::size_t after = scan->after;
+  if (after == 0 || scan->terminatorOnly) return;
   out.add(CheckSeverity::kWarning, "after-end",
           countText(static_cast<int>(after), "byte follows", "bytes follow") +
               " the end record (byte " + std::to_string(scan->endAt) +
@@ -537,11 +554,11 @@ int checkDesignFile(const std::string& utf8Path, const StitchOptions* machine,
   std::optional<DstRecordScan> scan;
   if (hasDstHeader(format)) {
     const bool dstRecords = hasDstRecords(format);
-    bytes = readBytes(utf8Path, dstRecords ? static_cast<std::size_t>(-1) : kDstHeaderSize);
-    if (dstRecords) scan = scanDstRecords(bytes);
+    bytes = readBytes(utf8Path, kDstHeaderSize);
+    if (dstRecords) scan = scanDstRecords(utf8Path);
     checkHeader(out, bytes, scan ? &*scan : nullptr, stats);
   }
-  checkEnding(out, ending.how, chosen, format, bytes, scan ? &*scan : nullptr);
+  checkEnding(out, ending.how, chosen, format, scan ? &*scan : nullptr);
   const StitchFacts facts = walkStitches(stitches, stats, chosen.getHardLength());
   checkMachineLimits(out, facts, chosen, ownRecords);
   checkField(out, stats, limits);
