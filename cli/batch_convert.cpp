@@ -103,8 +103,12 @@ void convertItem(const BatchJob& job, Item& item) {
   }
   if (status) {
     std::error_code error;
-    fs::create_directories(fs::path(item.out).parent_path(), error);
-    status = writeDesignFile(item.out, design, job.request, item.report);
+    const fs::path folder = fs::path(item.out).parent_path();
+    if (fs::create_directories(folder, error); error) {
+      status = JobStatus{kJobWriteFailed, "cannot create its folder: " + error.message()};
+    } else {
+      status = writeDesignFile(item.out, design, job.request, item.report);
+    }
     if (!status) status.message = item.out + ": " + status.message;
   }
   item.result = status.result;
